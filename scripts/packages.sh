@@ -1,0 +1,42 @@
+# Sourced by run.sh and test.sh: installs the Debian packages a script needs,
+# or, without root, prints the one command that would.
+
+# Packages given as name or name:arch; prints those not installed.
+missing_packages() {
+  local pkg
+  for pkg in "$@"; do
+    if [ "$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null)" != "install ok installed" ]; then
+      printf '%s\n' "$pkg"
+    fi
+  done
+}
+
+require_packages() {
+  local missing
+  missing=$(missing_packages "$@" | tr '\n' ' ')
+  [ -z "${missing// /}" ] && return 0
+
+  local needs_i386=0
+  case " $missing" in *:i386*) needs_i386=1 ;; esac
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "Missing packages: $missing" >&2
+    echo "Install them as root with:" >&2
+    if [ "$needs_i386" -eq 1 ]; then
+      echo "  dpkg --add-architecture i386 && apt-get update && apt-get install -y $missing" >&2
+    else
+      echo "  apt-get update && apt-get install -y $missing" >&2
+    fi
+    exit 1
+  fi
+  echo "Installing: $missing"
+  if [ "$needs_i386" -eq 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  # shellcheck disable=SC2086
+  apt-get install -y -qq --no-install-recommends $missing >/dev/null
+}
+
+# The cross toolchain and the Windows runtime that run.sh and the Wine tests need.
+WIN32_PACKAGES=(cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386)
