@@ -33,6 +33,16 @@ run_preset native
 build/native/bench/value_text_bench --benchmark_min_time=0.001 >/dev/null 2>&1
 run_preset native-asan
 
+echo "== fuzz (settings reader, 60 s)"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$jobs" >/dev/null
+fuzz_dir="$(mktemp -d)"
+mkdir "$fuzz_dir/corpus"
+(cd "$fuzz_dir" && "$root/build/fuzz/tests/fuzz/settings_fuzz" -max_total_time=60 -max_len=4096 \
+  corpus "$root/tests/fuzz/corpus" >fuzz.log 2>&1) || { tail -40 "$fuzz_dir/fuzz.log"; exit 1; }
+tail -1 "$fuzz_dir/fuzz.log"
+rm -rf "$fuzz_dir"
+
 # A virtual display of our own unless one is given, and a Wine prefix that
 # nothing on this machine has touched.
 if [ -z "${DISPLAY:-}" ]; then

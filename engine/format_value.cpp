@@ -41,7 +41,9 @@ bool TryExactDigits(double magnitude, Digits17& out) {
     int n = 0;
     for (; integer != 0; integer /= 10) reversed[n++] = static_cast<char>('0' + integer % 10);
     out.exponent = n - 1;
-    while (n > 0) out.digits[count++] = reversed[--n];
+    // Below 2^53 there are at most 16 integer digits; the bound is for the
+    // compiler's sake.
+    while (n > 0 && count < kSignificant) out.digits[count++] = reversed[--n];
   } else {
     out.exponent = 0;
     do {

@@ -1,0 +1,144 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "settings_file.h"
+#include "settings_test_support.h"
+#include "value_text.h"
+
+namespace ratecalc {
+namespace {
+
+using testing::TempFolder;
+using testing::WriteFile;
+
+// The model as one line of text, so a table row reads like the file.
+std::string Describe(const RateModel& m) {
+  return std::to_string(m.bCalcWTR) + " " + std::to_string(m.bCalcERNI) + " " +
+         FormatValue(m.nPayAmt) + " " + FormatValue(m.nChargeAmt) + " " + FormatValue(m.nWTRPct) +
+         " " + FormatValue(m.nERNIPct) + " " + FormatValue(m.nMarginAmt) + " " +
+         FormatValue(m.nMarginPct) + " " + std::to_string(static_cast<int>(m.sCalcMode));
+}
+
+const char* const kDefaults = "1 1 0.00 0.00 12.07 13.80 0.00 0.00 1";
+
+struct LoadCase {
+  const char* name;
+  std::string content;
+  const char* expected;
+};
+
+RateModel Scrambled() {
+  RateModel m;
+  m.nPayAmt = m.nChargeAmt = m.nMarginAmt = m.nMarginPct = m.nWTRPct = m.nERNIPct = 99;
+  m.bCalcWTR = m.bCalcERNI = 7;
+  m.sCalcMode = CalcMode::Margin;
+  return m;
+}
+
+void ExpectLoads(std::initializer_list<LoadCase> cases) {
+  TempFolder folder;
+  for (const LoadCase& c : cases) {
+    WriteFile(folder.File(), c.content);
+    RateModel m = Scrambled();  // every field must be set, whatever it held
+    LoadSettings(m, folder.File());
+    EXPECT_EQ(Describe(m), c.expected) << c.name;
+  }
+}
+
+TEST(LoadSettings, MissingFileGivesDefaults) {
+  TempFolder folder;
+  RateModel m = Scrambled();
+  LoadSettings(m, folder.File());
+  EXPECT_EQ(Describe(m), kDefaults);
+  LoadSettings(m, folder.File("no-such-folder/KOVRateCalc.ini"));
+  EXPECT_EQ(Describe(m), kDefaults);
+  LoadSettings(m, "");
+  EXPECT_EQ(Describe(m), kDefaults);
+}
+
+TEST(LoadSettings, DefaultsForWhateverTheFileLacks) {
+  ExpectLoads({
+      {"empty file", "", kDefaults},
+      {"other section only", "[Other]\nnPayAmt=5\n", kDefaults},
+      {"section without keys", "[RateCalc]\n", kDefaults},
+      {"keys before any section", "nPayAmt=5\n[RateCalc]\n", kDefaults},
+      {"some keys", "[RateCalc]\nnPayAmt=5\nsCalcMode=Margin\n",
+       "1 1 5.00 0.00 12.07 13.80 0.00 0.00 3"},
+      {"empty values are present", "[RateCalc]\nbCalcWTR=\nnWTRPct=\nsCalcMode=\n",
+       "0 1 0.00 0.00 0.00 13.80 0.00 0.00 1"},
+  });
+}
+
+TEST(LoadSettings, EachKeyByItsOwnRule) {
+  ExpectLoads({
+      {"full file",
+       "[RateCalc]\r\nbCalcWTR=0\r\nbCalcERNI=1\r\nnPayAmt=14.11\r\nnChargeAmt=20.00\r\n"
+       "nWTRPct=12.07\r\nnERNIPct=13.80\r\nnMarginAmt=2.00\r\nnMarginPct=10.00\r\n"
+       "sCalcMode=Charge\r\n",
+       "0 1 14.11 20.00 12.07 13.80 2.00 10.00 2"},
+      {"mode lower case", "[RateCalc]\nsCalcMode=charge\n", kDefaults},
+      {"mode Cost", "[RateCalc]\nsCalcMode=Cost\n", "1 1 0.00 0.00 12.07 13.80 0.00 0.00 2"},
+      {"mode Markup", "[RateCalc]\nsCalcMode=Markup\n", "1 1 0.00 0.00 12.07 13.80 0.00 0.00 3"},
+      {"mode word", "[RateCalc]\nsCalcMode=Pay me\n", kDefaults},
+      {"flag 2", "[RateCalc]\nbCalcWTR=2\n", "0 1 0.00 0.00 12.07 13.80 0.00 0.00 1"},
+      {"flag -1", "[RateCalc]\nbCalcWTR=-1\n", "0 1 0.00 0.00 12.07 13.80 0.00 0.00 1"},
+      {"flag word", "[RateCalc]\nbCalcWTR=yes\n", "0 1 0.00 0.00 12.07 13.80 0.00 0.00 1"},
+      {"flag 11", "[RateCalc]\nbCalcWTR=11\n", "0 1 0.00 0.00 12.07 13.80 0.00 0.00 1"},
+      {"flag 4294967297 does not wrap to 1", "[RateCalc]\nbCalcWTR=4294967297\n",
+       "0 1 0.00 0.00 12.07 13.80 0.00 0.00 1"},
+      {"flag spaced, signed, padded or followed by text",
+       "[RateCalc]\nbCalcWTR= 1\nbCalcERNI=+001 on\n", kDefaults},
+      {"percent sign after a number", "[RateCalc]\nnWTRPct=12.07%\n", kDefaults},
+      {"number not a number", "[RateCalc]\nnWTRPct=twelve\n",
+       "1 1 0.00 0.00 0.00 13.80 0.00 0.00 1"},
+      {"two decimals are not enforced", "[RateCalc]\nnPayAmt=1.005\n",
+       "1 1 1.00 0.00 12.07 13.80 0.00 0.00 1"},
+  });
+}
+
+TEST(LoadSettings, OnlySeventyNineCharactersOfAValueCount) {
+  TempFolder folder;
+  WriteFile(folder.File(), "[RateCalc]\nnPayAmt=" + std::string(100, '1') + "\n");
+  RateModel m;
+  LoadSettings(m, folder.File());
+  EXPECT_EQ(m.nPayAmt, ParseValue(std::string(79, '1')));
+}
+
+TEST(LoadSettings, ReadsLikeThePlatformProfileFunctions) {
+  ExpectLoads({
+      {"names ignore case", "[ratecalc]\nNPAYAMT=5\n", "1 1 5.00 0.00 12.07 13.80 0.00 0.00 1"},
+      {"white space around everything", "  [ RateCalc ]  \n\t nPayAmt \t=  5  \n",
+       "1 1 5.00 0.00 12.07 13.80 0.00 0.00 1"},
+      {"first section wins", "[RateCalc]\nnPayAmt=5\n[RateCalc]\nnPayAmt=6\nnChargeAmt=7\n",
+       "1 1 5.00 0.00 12.07 13.80 0.00 0.00 1"},
+      {"first key wins", "[RateCalc]\nnPayAmt=5\nnPayAmt=6\n",
+       "1 1 5.00 0.00 12.07 13.80 0.00 0.00 1"},
+      {"quotes removed", "[RateCalc]\nsCalcMode=\"Margin\"\nnPayAmt='5'\n",
+       "1 1 5.00 0.00 12.07 13.80 0.00 0.00 3"},
+      {"unmatched quotes kept", "[RateCalc]\nsCalcMode=\"Margin'\n", kDefaults},
+      {"comments never match", "[RateCalc]\n;nPayAmt=5\nnPayAmt\n", kDefaults},
+      {"broken header is no section", "[RateCalc\nnPayAmt=5\n", kDefaults},
+      {"byte-order mark ignored", "\xEF\xBB\xBF[RateCalc]\nnPayAmt=5\n",
+       "1 1 5.00 0.00 12.07 13.80 0.00 0.00 1"},
+      {"CRLF, no final newline", "[RateCalc]\r\nnPayAmt=5\r\nnChargeAmt=6",
+       "1 1 5.00 6.00 12.07 13.80 0.00 0.00 1"},
+      {"the next section ends ours", "[RateCalc]\n[Other]\nnPayAmt=5\n", kDefaults},
+      {"binary noise", std::string("\0\x01[RateCalc]\xff\n\0=\0\n", 18), kDefaults},
+  });
+}
+
+TEST(LoadSettings, HugeFileReadsWithoutTrouble) {
+  TempFolder folder;
+  std::string content = "[Filler]\n";
+  const std::string line = "key=" + std::string(90, 'x') + "\n";
+  while (content.size() < 50u * 1024 * 1024) content += line;
+  content += "[RateCalc]\nnPayAmt=5\n";
+  WriteFile(folder.File(), content);
+  RateModel m;
+  LoadSettings(m, folder.File());
+  EXPECT_EQ(m.nPayAmt, 5.0);
+}
+
+}  // namespace
+}  // namespace ratecalc

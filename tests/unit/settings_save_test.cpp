@@ -1,0 +1,202 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <limits>
+#include <string>
+#include <thread>
+
+#include "settings_file.h"
+#include "settings_test_support.h"
+
+#ifndef _WIN32
+#include <sys/resource.h>
+
+#include <csignal>
+#endif
+
+namespace ratecalc {
+namespace {
+
+using testing::ReadFile;
+using testing::TempFolder;
+using testing::WriteFile;
+
+const std::string kDefaultFile =
+    "[RateCalc]\r\nbCalcWTR=1\r\nbCalcERNI=1\r\nnPayAmt=0.00\r\nnChargeAmt=0.00\r\n"
+    "nWTRPct=12.07\r\nnERNIPct=13.80\r\nnMarginAmt=0.00\r\nnMarginPct=0.00\r\nsCalcMode=Pay\r\n";
+
+RateModel WorkedExample() {
+  RateModel m;
+  m.nPayAmt = 14.113577;
+  m.nChargeAmt = 20;
+  m.nMarginAmt = 2;
+  m.nMarginPct = 10;
+  m.bCalcERNI = 0;
+  m.sCalcMode = CalcMode::Charge;
+  return m;
+}
+
+const std::string kWorkedLines[] = {"bCalcWTR=1",       "bCalcERNI=0",      "nPayAmt=14.11",
+                                    "nChargeAmt=20.00", "nWTRPct=12.07",    "nERNIPct=13.80",
+                                    "nMarginAmt=2.00",  "nMarginPct=10.00", "sCalcMode=Charge"};
+
+std::string WorkedKeys(const std::string& eol) {
+  std::string out;
+  for (const std::string& line : kWorkedLines) out += line + eol;
+  return out;
+}
+
+TEST(SaveSettings, NewFileHoldsExactlyTheNineLines) {
+  TempFolder folder;
+  SaveSettings(RateModel{}, folder.File());
+  EXPECT_EQ(ReadFile(folder.File()), kDefaultFile);
+  EXPECT_EQ(folder.EntryCount(), 1u);  // no temporary file left behind
+}
+
+struct SaveCase {
+  const char* name;
+  std::string before;
+  std::string after;
+};
+
+TEST(SaveSettings, KeepsEveryByteItDoesNotRewrite) {
+  const std::string crlf = WorkedKeys("\r\n");
+  const std::string lf = WorkedKeys("\n");
+  const SaveCase cases[] = {
+      {"other section first, CRLF", "[Mine]\r\nx = 1 ; note\r\n\r\n",
+       "[Mine]\r\nx = 1 ; note\r\n\r\n[RateCalc]\r\n" + crlf},
+      {"LF file gets LF lines", "; top\n[Mine]\nx=1\n", "; top\n[Mine]\nx=1\n[RateCalc]\n" + lf},
+      {"no final newline", "[Mine]\nx=1", "[Mine]\nx=1\n[RateCalc]\n" + lf},
+      {"keys rewritten in place, spelling and order kept",
+       "[Mine]\nk=v\n[ratecalc]\nSCALCMODE = Pay\n; mine\nnPayAmt=1\n\n[Later]\ny=2\n",
+       "[Mine]\nk=v\n[ratecalc]\nSCALCMODE=Charge\n; mine\nnPayAmt=14.11\nbCalcWTR=1\n"
+       "bCalcERNI=0\nnChargeAmt=20.00\nnWTRPct=12.07\nnERNIPct=13.80\nnMarginAmt=2.00\n"
+       "nMarginPct=10.00\n\n[Later]\ny=2\n"},
+      {"user's own key in the section kept", "[RateCalc]\r\nmyNote=keep\r\n",
+       "[RateCalc]\r\nmyNote=keep\r\n" + crlf},
+      {"section without final newline", "[RateCalc]", "[RateCalc]\r\n" + crlf},
+      {"duplicate sections: the first is written", "[RateCalc]\nnPayAmt=1\n[RateCalc]\nnPayAmt=2\n",
+       "[RateCalc]\nnPayAmt=14.11\nbCalcWTR=1\nbCalcERNI=0\nnChargeAmt=20.00\nnWTRPct=12.07\n"
+       "nERNIPct=13.80\nnMarginAmt=2.00\nnMarginPct=10.00\nsCalcMode=Charge\n"
+       "[RateCalc]\nnPayAmt=2\n"},
+      {"byte-order mark kept", "\xEF\xBB\xBF[RateCalc]\n", "\xEF\xBB\xBF[RateCalc]\n" + lf},
+      {"empty file", "", "[RateCalc]\r\n" + crlf},
+      {"lines without a key kept", "[RateCalc]\nnot a key line\n",
+       "[RateCalc]\n" + lf + "not a key line\n"},
+  };
+  TempFolder folder;
+  for (const SaveCase& c : cases) {
+    WriteFile(folder.File(), c.before);
+    SaveSettings(WorkedExample(), folder.File());
+    EXPECT_EQ(ReadFile(folder.File()), c.after) << c.name;
+  }
+  EXPECT_EQ(folder.EntryCount(), 1u);
+}
+
+TEST(SaveSettings, RoundTripGivesTheModelRoundedToTwoDecimals) {
+  TempFolder folder;
+  RateModel saved = WorkedExample();
+  saved.nWTRPct = 12.3456;
+  saved.nMarginPct = 9.996;
+  SaveSettings(saved, folder.File());
+  RateModel loaded;
+  LoadSettings(loaded, folder.File());
+  EXPECT_EQ(loaded.nPayAmt, 14.11);
+  EXPECT_EQ(loaded.nWTRPct, 12.35);
+  EXPECT_EQ(loaded.nMarginPct, 10.0);
+  EXPECT_EQ(loaded.bCalcERNI, 0);
+  EXPECT_EQ(loaded.sCalcMode, CalcMode::Charge);
+  const std::string first = ReadFile(folder.File());
+  SaveSettings(loaded, folder.File());
+  EXPECT_EQ(ReadFile(folder.File()), first);
+}
+
+TEST(SaveSettings, FiguresTooLongToReadBackKeepTheFileValue) {
+  TempFolder folder;
+  WriteFile(folder.File(), "[RateCalc]\nnPayAmt=5\n");
+  RateModel m;
+  m.nPayAmt = 1e80;
+  m.nChargeAmt = 1e75;
+  m.nMarginAmt = -std::numeric_limits<double>::infinity();
+  SaveSettings(m, folder.File());
+  RateModel loaded;
+  LoadSettings(loaded, folder.File());
+  EXPECT_EQ(loaded.nPayAmt, 5.0);
+  EXPECT_EQ(loaded.nChargeAmt, 1e75);
+  EXPECT_EQ(loaded.nMarginAmt, 0.0);
+  EXPECT_NE(ReadFile(folder.File()).find("nMarginAmt=-inf\n"), std::string::npos);
+}
+
+TEST(SaveSettings, ImpossibleSaveChangesNothing) {
+  TempFolder folder;
+  SaveSettings(RateModel{}, folder.File("missing-folder/KOVRateCalc.ini"));
+  EXPECT_FALSE(std::filesystem::exists(folder.File("missing-folder")));
+
+  std::filesystem::create_directory(folder.File("a-folder"));
+  SaveSettings(RateModel{}, folder.File("a-folder"));
+  EXPECT_TRUE(std::filesystem::is_directory(folder.File("a-folder")));
+
+  WriteFile(folder.File(), "[Mine]\nx=1\n");
+  std::filesystem::permissions(
+      folder.File(), std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+  SaveSettings(WorkedExample(), folder.File());
+  EXPECT_EQ(ReadFile(folder.File()), "[Mine]\nx=1\n");
+  EXPECT_EQ(folder.EntryCount(), 2u);
+}
+
+#ifndef _WIN32
+// A disk that fills up part-way: the file size limit makes writes fail.
+TEST(SaveSettings, FullDiskLeavesTheOldFileWhole) {
+  TempFolder folder;
+  const std::string old = "[Mine]\n" + std::string(3000, 'x') + "\n";
+  WriteFile(folder.File(), old);
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = 1024;
+  setrlimit(RLIMIT_FSIZE, &small);
+  SaveSettings(WorkedExample(), folder.File());
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_EQ(ReadFile(folder.File()), old);
+  EXPECT_EQ(folder.EntryCount(), 1u);
+}
+#endif
+
+TEST(SaveSettings, ConcurrentSavesNeverMix) {
+  TempFolder folder;
+  const std::string padding = "[Mine]\n" + std::string(200000, 'p') + "\n";
+  WriteFile(folder.File(), padding);
+  RateModel a = WorkedExample();
+  RateModel b;
+  b.nPayAmt = 7;
+  SaveSettings(a, folder.File());
+  const std::string file_a = ReadFile(folder.File());
+  WriteFile(folder.File(), padding);
+  SaveSettings(b, folder.File());
+  const std::string file_b = ReadFile(folder.File());
+
+  std::atomic<bool> stop{false};
+  std::atomic<int> mixed{0};
+  std::thread reader([&] {
+    while (!stop) {
+      const std::string now = ReadFile(folder.File());
+      if (!now.empty() && now != file_a && now != file_b) ++mixed;
+    }
+  });
+  std::thread writer_a([&] {
+    for (int i = 0; i < 100; ++i) SaveSettings(a, folder.File());
+  });
+  for (int i = 0; i < 100; ++i) SaveSettings(b, folder.File());
+  writer_a.join();
+  stop = true;
+  reader.join();
+  EXPECT_EQ(mixed.load(), 0);
+  const std::string last = ReadFile(folder.File());
+  EXPECT_TRUE(last == file_a || last == file_b);
+}
+
+}  // namespace
+}  // namespace ratecalc
