@@ -1,0 +1,83 @@
+# Helpers for the end-to-end tests: the real program under Wine, found and
+# driven with xdotool on the X display the test run provides.
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+[ -n "${DISPLAY:-}" ] || fail "no X display; run through ./test.sh"
+command -v xdotool >/dev/null || fail "xdotool is missing"
+export WINEDEBUG=-all
+
+work="$(mktemp -d /tmp/ratecalc-e2e.XXXXXX)"
+program_pid=""
+cleanup_e2e() {
+  if [ -n "$program_pid" ] && kill -0 "$program_pid" 2>/dev/null; then kill "$program_pid" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup_e2e EXIT
+
+# Starts the program with $work as its folder; extra files may be put there first.
+start_program() {
+  (cd "$work" && exec wine "$1") &
+  program_pid=$!
+}
+
+# Prints the id of the visible window whose name matches, waiting up to 30 s.
+wait_for_window() {
+  local id
+  for _ in $(seq 300); do
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1) || true
+    if [ -n "$id" ]; then
+      sleep 0.3  # let it finish painting
+      echo "$id"
+      return 0
+    fi
+    kill -0 "$program_pid" 2>/dev/null || fail "program ended while waiting for '$1'"
+    sleep 0.1
+  done
+  fail "no window named '$1' appeared"
+}
+
+# Waits until no visible window matches the name.
+wait_for_no_window() {
+  for _ in $(seq 100); do
+    xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0
+    sleep 0.1
+  done
+  fail "window '$1' is still there"
+}
+
+# Real key presses into the window, as a person at the keyboard would type.
+press_keys() {
+  local window="$1"
+  shift
+  xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
+  xdotool key --delay 60 "$@"
+  sleep 0.3
+}
+
+type_text() {
+  local window="$1"
+  xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
+  xdotool type --delay 60 "$2"
+  sleep 0.2
+}
+
+# A picture of the whole display, cropped to what is drawn on it.
+screenshot() {
+  mkdir -p "$(dirname "$1")"
+  import -window root -trim +repage "$1" 2>/dev/null || import -window root "$1"
+}
+
+expect_exit_code() {
+  local rc=0
+  for _ in $(seq 300); do
+    kill -0 "$program_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  wait "$program_pid" || rc=$?
+  program_pid=""
+  [ "$rc" -eq "$1" ] || fail "exit code $rc, expected $1"
+}

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Starts the real program under Wine in an empty folder, finds its window by
+# its caption, takes a screenshot, and closes it through the About window.
+# Usage: smoke.sh KOVRateCalc.exe SCREENSHOT_FOLDER
+set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+exe="$(realpath "$1")"
+shots="$2"
+
+start_program "$exe"
+main=$(wait_for_window '^KOV$')
+screenshot "$shots/smoke-main.png"
+press_keys "$main" alt+F4
+about=$(wait_for_window '^About KOV Rate Calculator$')
+screenshot "$shots/smoke-about.png"
+press_keys "$about" alt+F4
+expect_exit_code 0
+[ -f "$work/KOVRateCalc.ini" ] || fail "no settings file was written"
+echo "smoke test passed"

@@ -1,0 +1,22 @@
+// The two effects that leave the window: the debug line and opening the help
+// file. Each goes through a replaceable function so that tests can watch it.
+#pragma once
+
+#include <windows.h>
+
+namespace ratecalc {
+
+using DebugLineFunction = void(WINAPI*)(LPCSTR text);
+using ShellExecuteFunction = HINSTANCE(WINAPI*)(HWND parent, LPCSTR verb, LPCSTR file,
+                                                LPCSTR parameters, LPCSTR directory, INT show);
+
+extern DebugLineFunction DebugLineOutput;     // OutputDebugStringA
+extern ShellExecuteFunction ShellExecuteCall;  // ShellExecuteA
+
+// Writes "NC: <code>\n", the program's one diagnostic line.
+void WriteNotificationCodeLine(int notification_code);
+
+// Opens "KOVRateCalc.chm" from the current folder with its default viewer.
+void OpenHelpFile(HWND parent);
+
+}  // namespace ratecalc
