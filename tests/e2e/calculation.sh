@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# A person at the keyboard: the road of one calculation typed with real keys,
+# closing through the About window, the settings file written; then a start
+# from a hand-written settings file that must be honoured and kept.
+# Usage: calculation.sh KOVRateCalc.exe SCREENSHOT_FOLDER
+set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+exe="$(realpath "$1")"
+shots="$2"
+crlf() { printf '%s\r\n' "$@"; }
+
+# --- First run: no settings file; Pay mode, charge 20, margin 10 %.
+start_program "$exe"
+main=$(wait_for_window '^KOV$')
+press_keys "$main" Tab                # the pay field has the focus; on to the charge
+type_text "$main" 20
+press_keys "$main" Tab Tab Tab Tab Tab Tab   # WTR, WTR %, ER NI, ER NI %, margin, margin %
+type_text "$main" 10
+press_keys "$main" Return
+screenshot "$shots/main-pay.png"
+xdotool search --onlyvisible --name '^About' >/dev/null 2>&1 && fail "About window shown too early"
+press_keys "$main" alt+F4
+wait_for_no_window '^KOV$'
+about=$(wait_for_window '^About KOV Rate Calculator$')
+screenshot "$shots/about.png"
+[ -f "$work/KOVRateCalc.ini" ] && fail "settings saved before the About window was closed"
+press_keys "$about" alt+F4
+expect_exit_code 0
+
+expected=$(crlf '[RateCalc]' bCalcWTR=1 bCalcERNI=1 nPayAmt=14.11 nChargeAmt=20.00 nWTRPct=12.07 \
+  nERNIPct=13.80 nMarginAmt=2.00 nMarginPct=10.00 sCalcMode=Pay | od -c)
+actual=$(od -c <"$work/KOVRateCalc.ini")
+[ "$actual" = "$expected" ] || fail "settings file differs:"$'\n'"$actual"
+
+# --- Second run: Charge mode with ER NI off, from the user's own file.
+crlf '[Mine]' 'note=keep me' '' '[RateCalc]' bCalcWTR=1 bCalcERNI=0 nPayAmt=14.11 \
+  nChargeAmt=0.00 nWTRPct=12.07 nERNIPct=13.80 nMarginAmt=0.00 nMarginPct=10.00 \
+  sCalcMode=Charge >"$work/KOVRateCalc.ini"
+start_program "$exe"
+main=$(wait_for_window '^KOV$')
+press_keys "$main" Return             # charge from pay 14.11, WTR only, 10 % margin
+screenshot "$shots/main-charge.png"
+# Tab to the selected mode button (Charge), then Down selects Margin.
+press_keys "$main" Tab Tab Tab Tab Tab Tab Tab Tab Down
+screenshot "$shots/main-margin.png"
+press_keys "$main" alt+F4
+about=$(wait_for_window '^About KOV Rate Calculator$')
+press_keys "$about" alt+F4
+expect_exit_code 0
+
+expected=$(crlf '[Mine]' 'note=keep me' '' '[RateCalc]' bCalcWTR=1 bCalcERNI=0 nPayAmt=14.11 \
+  nChargeAmt=17.57 nWTRPct=12.07 nERNIPct=13.80 nMarginAmt=1.76 nMarginPct=10.00 \
+  sCalcMode=Margin | od -c)
+actual=$(od -c <"$work/KOVRateCalc.ini")
+[ "$actual" = "$expected" ] || fail "hand-written settings not honoured or not kept:"$'\n'"$actual"
+echo "calculation end-to-end test passed"
