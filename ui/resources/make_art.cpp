@@ -189,7 +189,9 @@ void AppendIconImage(std::vector<std::uint8_t>& out, const Canvas<int>& c) {
   for (int y = n - 1; y >= 0; --y) {
     std::vector<std::uint8_t> row(static_cast<std::size_t>(and_stride), 0);
     for (int x = 0; x < n; ++x) {
-      if (c.at(x, y) == kClear) row[static_cast<std::size_t>(x / 8)] |= 0x80 >> (x % 8);
+      if (c.at(x, y) == kClear) {
+        row[static_cast<std::size_t>(x / 8)] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+      }
     }
     out.insert(out.end(), row.begin(), row.end());
   }
