@@ -1,9 +1,9 @@
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <string>
 
+#include "big_uint.h"
 #include "value_text.h"
 
 namespace ratecalc {
@@ -20,46 +20,14 @@ struct Digits17 {
   int exponent;
 };
 
-// Exact digits straight from the bits for 2^-8 <= magnitude < 2^53, which
-// covers every figure a user types: the fraction has at most 60 bits, so
-// multiplying it by ten never leaves 64 bits. False outside that range.
-bool TryExactDigits(double magnitude, Digits17& out) {
-  std::uint64_t bits = 0;
-  std::memcpy(&bits, &magnitude, sizeof bits);
-  const int biased = static_cast<int>(bits >> 52);
-  const int e = biased - 1075;
-  if (biased == 0 || e > 0 || e < -60) return false;
-  const int j = -e;
-  const std::uint64_t m = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
-  const std::uint64_t mask = (std::uint64_t{1} << j) - 1;
-  std::uint64_t integer = m >> j;
-  std::uint64_t fraction = m & mask;
-
-  int count = 0;
-  if (integer != 0) {
-    char reversed[20];
-    int n = 0;
-    for (; integer != 0; integer /= 10) reversed[n++] = static_cast<char>('0' + integer % 10);
-    out.exponent = n - 1;
-    // Below 2^53 there are at most 16 integer digits; the bound is for the
-    // compiler's sake.
-    while (n > 0 && count < kSignificant) out.digits[count++] = reversed[--n];
-  } else {
-    out.exponent = 0;
-    do {
-      fraction *= 10;
-      --out.exponent;
-    } while ((fraction >> j) == 0);
-    out.digits[count++] = static_cast<char>('0' + (fraction >> j));
-    fraction &= mask;
-  }
-  for (; count < kSignificant; ++count) {
-    fraction *= 10;
-    out.digits[count] = static_cast<char>('0' + (fraction >> j));
-    fraction &= mask;
-  }
-  // Half-up: the exact remainder against one half.
-  if (j > 0 && fraction >= (std::uint64_t{1} << (j - 1))) {
+// Rounds exact digits (digits[0] standing at 10^exponent) half-up to 17.
+// Half-up on the exact value is the same as looking at the 18th digit
+// alone, since the 18th is at least 5 exactly when the rest is at least
+// one half.
+void TakeSeventeen(const char* digits, int count, int exponent, Digits17& out) {
+  for (int i = 0; i < kSignificant; ++i) out.digits[i] = i < count ? digits[i] : '0';
+  out.exponent = exponent;
+  if (count > kSignificant && digits[kSignificant] >= '5') {
     int i = kSignificant;
     while (i > 0 && out.digits[i - 1] == '9') out.digits[--i] = '0';
     if (i == 0) {
@@ -69,33 +37,75 @@ bool TryExactDigits(double magnitude, Digits17& out) {
       ++out.digits[i - 1];
     }
   }
-  return true;
+}
+
+// m x 2^e for 2^-8 <= value < 2^53, which covers every figure a user types.
+// The fraction has at most 60 bits, so multiplying it by ten stays within
+// 64 bits; 18 exact digits are produced.
+void MediumDigits(std::uint64_t m, int e, Digits17& out) {
+  const int j = -e;
+  const std::uint64_t mask = (std::uint64_t{1} << j) - 1;
+  std::uint64_t integer = m >> j;
+  std::uint64_t fraction = m & mask;
+  char digits[kSignificant + 1];
+  int count = 0;
+  int exponent = -1;
+  if (integer != 0) {
+    char reversed[20];
+    int n = 0;
+    for (; integer != 0; integer /= 10) reversed[n++] = static_cast<char>('0' + integer % 10);
+    exponent = n - 1;
+    // At most 16 integer digits below 2^53; the bound is for the compiler.
+    while (n > 0 && count <= kSignificant) digits[count++] = reversed[--n];
+  } else {
+    for (fraction *= 10; (fraction >> j) == 0; fraction *= 10) --exponent;
+    digits[count++] = static_cast<char>('0' + (fraction >> j));
+    fraction &= mask;
+  }
+  for (; count <= kSignificant; ++count) {
+    fraction *= 10;
+    digits[count] = static_cast<char>('0' + (fraction >> j));
+    fraction &= mask;
+  }
+  TakeSeventeen(digits, count, exponent, out);
+}
+
+// m x 2^e with e > 0: an integer, whose exact digits come from a big
+// integer nine at a time.
+void LargeDigits(std::uint64_t m, int e, Digits17& out) {
+  detail::BigUint value(m);
+  value.ShiftLeft(e);
+  char reversed[kMaxIntegerDigits + 9];
+  int count = 0;
+  while (!value.IsZero()) {
+    std::uint32_t chunk = value.DivRem(1000000000);
+    for (int i = 0; i < 9; ++i, chunk /= 10)
+      reversed[count++] = static_cast<char>('0' + chunk % 10);
+  }
+  while (count > 1 && reversed[count - 1] == '0') --count;
+  char digits[kMaxIntegerDigits + 9];
+  for (int i = 0; i < count; ++i) digits[i] = reversed[count - 1 - i];
+  TakeSeventeen(digits, count, count - 1, out);
 }
 
 Digits17 RoundTo17Digits(double magnitude) {
   Digits17 out{};
   // Below 2^-8 the digit at 10^-3 is at most 3 even after the first
-  // rounding, so such values show as zero; treat them as zero outright.
+  // rounding, so such values (subnormals among them) show as zero.
   if (magnitude < 0.00390625) {
     std::memset(out.digits, '0', kSignificant);
     out.exponent = 0;
     return out;
   }
-  if (TryExactDigits(magnitude, out)) return out;
-  // From 2^53 up every double is an even integer, so its exact value never
-  // ends in a lone 5 past the 17th digit: correctly rounded digits are the
-  // half-up digits.
-  char buf[32];
-  const auto result = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific,
-                                    kSignificant - 1);
-  // buf holds "d.dddddddddddddddde+XX".
-  out.digits[0] = buf[0];
-  std::memcpy(out.digits + 1, buf + 2, kSignificant - 1);
-  const char* p = buf + kSignificant + 2;
-  const bool negative_exponent = *p == '-';
-  int exponent = 0;
-  for (++p; p < result.ptr; ++p) exponent = exponent * 10 + (*p - '0');
-  out.exponent = negative_exponent ? -exponent : exponent;
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &magnitude, sizeof bits);
+  const std::uint64_t m = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+  const int e = static_cast<int>(bits >> 52) - 1075;
+  if (e > 0) {
+    LargeDigits(m, e, out);
+  } else {
+    MediumDigits(m, e, out);
+  }
   return out;
 }
 

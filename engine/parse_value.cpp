@@ -1,4 +1,3 @@
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -100,43 +99,90 @@ double FromBits(std::uint64_t bits) {
   return x;
 }
 
-// Whether the decimal equals, exactly, the point halfway between the
-// positive double r and the next double below it.
-bool IsLowerMidpoint(const DecimalText& d, double r) {
+// The sign of (decimal - m x 2^e), decided exactly: digits x 5^p x 2^p
+// against m x 2^e with the negative powers moved across. The callers' range
+// keeps both sides below 2^900.
+int CompareWithDyadic(const DecimalText& d, std::uint64_t m, int e) {
+  detail::BigUint lhs(0);
+  for (int i = 0; i < d.count; ++i) lhs.MulAdd(10, static_cast<std::uint32_t>(d.digits[i] - '0'));
+  detail::BigUint rhs(m);
+  const int p = static_cast<int>(d.exponent);
+  if (p >= 0) {
+    lhs.MulPow5(p);
+  } else {
+    rhs.MulPow5(-p);
+  }
+  if (p > e) {
+    lhs.ShiftLeft(p - e);
+  } else {
+    rhs.ShiftLeft(e - p);
+  }
+  return Compare(lhs, rhs);
+}
+
+struct Dyadic {
+  std::uint64_t m;
+  int e;
+};
+
+// The points halfway between a non-negative double and its neighbours.
+Dyadic MidpointAbove(double r) {
   const std::uint64_t bits = BitsOf(r);
   const int biased = static_cast<int>(bits >> 52);
   const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
-  if (biased == 0 && fraction == 0) return false;
+  const std::uint64_t m = biased == 0 ? fraction : fraction | (std::uint64_t{1} << 52);
+  const int e = biased == 0 ? -1074 : biased - 1075;
+  return {2 * m + 1, e - 1};
+}
+
+Dyadic MidpointBelow(double r) {
+  const std::uint64_t bits = BitsOf(r);
+  const int biased = static_cast<int>(bits >> 52);
+  const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
   const std::uint64_t m = biased == 0 ? fraction : fraction | (std::uint64_t{1} << 52);
   const int e = biased == 0 ? -1074 : biased - 1075;
   // Below a power of two the spacing halves.
-  const bool at_binade_start = fraction == 0 && biased > 1;
-  const std::uint64_t mid_m = at_binade_start ? 4 * m - 1 : 2 * m - 1;
-  const int mid_e = at_binade_start ? e - 2 : e - 1;
-  // mid_m is odd, so a midpoint with more than 24 significant digits cannot
-  // equal the decimal: that rules out mid_e < -34 (5^35 > 10^24) and
-  // mid_e > 160 (at most 10^23 divides it). Most values end here.
-  if (mid_e < -34 || mid_e > 160) return false;
-  const std::int64_t e10 = d.exponent;
-  if (e10 < -80 || e10 > 80) return false;
+  if (fraction == 0 && biased > 1) return {4 * m - 1, e - 2};
+  return {2 * m - 1, e - 1};
+}
 
-  detail::BigUint lhs(0);
-  for (int i = 0; i < d.count; ++i) lhs.MulAdd(10, static_cast<std::uint32_t>(d.digits[i] - '0'));
-  detail::BigUint rhs(mid_m);
-  // digits x 5^e10 x 2^e10 == mid_m x 2^mid_e, with negative powers moved
-  // across. The bounds above keep every product inside the integer.
-  const int p10 = static_cast<int>(e10);
-  if (p10 >= 0) {
-    lhs.MulPow5(p10);
-  } else {
-    rhs.MulPow5(-p10);
+// A double within a few units in the last place of the decimal: its leading
+// digits scaled by exact powers of ten, one rounding per step.
+double Approximate(const DecimalText& d) {
+  static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                      1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                      1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  double a = static_cast<double>(d.leading);
+  int p = static_cast<int>(d.exponent) + (d.count > 19 ? d.count - 19 : 0);
+  for (; p > 22; p -= 22) a *= 1e22;
+  for (; p < -22; p += 22) a /= 1e22;
+  a = p >= 0 ? a * kPow10[p] : a / kPow10[-p];
+  if (std::isinf(a)) a = std::numeric_limits<double>::max();
+  return a;
+}
+
+// The nearest double, ties toward zero, by stepping from the approximation
+// until the decimal lies between the midpoints around it. The approximation
+// is off by a few steps at most; the bound only guards against a hang.
+double NearestDouble(const DecimalText& d) {
+  double r = Approximate(d);
+  for (int step = 0; step < 64; ++step) {
+    const Dyadic above = MidpointAbove(r);
+    if (CompareWithDyadic(d, above.m, above.e) > 0) {
+      if (r == std::numeric_limits<double>::max()) return std::numeric_limits<double>::infinity();
+      r = FromBits(BitsOf(r) + 1);
+      continue;
+    }
+    if (r > 0.0) {
+      const Dyadic below = MidpointBelow(r);
+      if (CompareWithDyadic(d, below.m, below.e) <= 0) {
+        r = FromBits(BitsOf(r) - 1);
+        continue;
+      }
+    }
+    break;
   }
-  if (p10 > mid_e) {
-    lhs.ShiftLeft(p10 - mid_e);
-  } else {
-    rhs.ShiftLeft(mid_e - p10);
-  }
-  return lhs == rhs;
+  return r;
 }
 
 // Clinger's fast path: when the digits and the power of ten are both exact
@@ -169,27 +215,13 @@ double ConvertMagnitude(DecimalText& d) {
   DropTrailingZeros(d);
   if (TryFastPath(d, fast)) return fast;
   // Power of ten of the leading digit; far outside the double range the
-  // answer is known without converting.
+  // answer is known without converting, and inside it the big integers of
+  // the exact comparison stay within their capacity.
   const std::int64_t lead = d.exponent + d.count - 1;
   if (lead > 310) return std::numeric_limits<double>::infinity();
   if (lead < -330) return 0.0;
 
-  char buf[kMaxDigits + 8];
-  std::memcpy(buf, d.digits, static_cast<std::size_t>(d.count));
-  char* end = buf + d.count;
-  *end++ = 'e';
-  end = std::to_chars(end, buf + sizeof buf, static_cast<int>(d.exponent)).ptr;
-
-  // from_chars rounds to nearest with ties to even; the tie rule here is
-  // toward zero, which the midpoint test below restores.
-  double r = 0.0;
-  const auto result = std::from_chars(buf, end, r);
-  if (result.ec == std::errc::result_out_of_range) {
-    return lead > 0 ? std::numeric_limits<double>::infinity() : 0.0;
-  }
-  if (std::isinf(r)) return r;
-  if (IsLowerMidpoint(d, r)) r = FromBits(BitsOf(r) - 1);
-  return r;
+  return NearestDouble(d);
 }
 
 }  // namespace

@@ -1,17 +1,12 @@
 #include "settings_file.h"
 
-#include <chrono>
+#include <cerrno>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
-#include <random>
-#include <sstream>
 #include <string_view>
 
+#include "file_access.h"
 #include "ini_text.h"
-#include "replace_file.h"
 #include "value_text.h"
 
 namespace ratecalc {
@@ -19,14 +14,19 @@ namespace {
 
 constexpr std::string_view kSection = "RateCalc";
 
-bool ReadWholeFile(const std::string& path, std::string& content) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  if (in.bad()) return false;
-  content = std::move(buffer).str();
-  return true;
+enum class ReadResult { Read, Missing, Unreadable };
+
+ReadResult ReadWholeFile(const std::string& path, std::string& content) {
+  content.clear();
+  errno = 0;
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return errno == ENOENT ? ReadResult::Missing : ReadResult::Unreadable;
+  char buffer[65536];
+  std::size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) content.append(buffer, got);
+  const bool failed = std::ferror(file) != 0;
+  std::fclose(file);
+  return failed ? ReadResult::Unreadable : ReadResult::Read;
 }
 
 // The platform reads an integer from the start of the value: optional sign,
@@ -69,38 +69,11 @@ const char* ModeName(CalcMode mode) {
   }
 }
 
-// A name beside the target that no other saving process will pick.
-std::string TemporaryPathFor(const std::string& path) {
-  std::random_device device;
-  const auto ticks =
-      static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
-  std::mt19937_64 mix((static_cast<unsigned long long>(device()) << 32) ^ device() ^ ticks);
-  char suffix[32];
-  std::snprintf(suffix, sizeof suffix, ".%016llx.tmp", static_cast<unsigned long long>(mix()));
-  return path + suffix;
-}
-
-bool IsReadOnly(const std::string& path) {
-  std::error_code error;
-  const auto status = std::filesystem::status(path, error);
-  if (error || !std::filesystem::exists(status)) return false;
-  return (status.permissions() & std::filesystem::perms::owner_write) ==
-         std::filesystem::perms::none;
-}
-
-bool WriteNewFile(const std::string& path, const std::string& content) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  out.write(content.data(), static_cast<std::streamsize>(content.size()));
-  out.flush();
-  return out.good();
-}
-
 }  // namespace
 
 void LoadSettings(RateModel& model, const std::string& path) {
   std::string content;
-  if (!ReadWholeFile(path, content)) content.clear();
+  ReadWholeFile(path, content);  // whatever could not be read gives defaults
   model.bCalcWTR = ReadFlag(content, "bCalcWTR", 1);
   model.bCalcERNI = ReadFlag(content, "bCalcERNI", 1);
   model.nPayAmt = ReadNumber(content, "nPayAmt", "0.0");
@@ -113,10 +86,11 @@ void LoadSettings(RateModel& model, const std::string& path) {
 }
 
 void SaveSettings(const RateModel& model, const std::string& path) {
-  if (IsReadOnly(path)) return;
+  if (IsReadOnlyFile(path)) return;
   std::string content;
-  const bool existed = ReadWholeFile(path, content);
-  if (!existed && std::filesystem::exists(path)) return;  // there, but unreadable
+  const ReadResult read = ReadWholeFile(path, content);
+  if (read == ReadResult::Unreadable) return;  // never replace what could not be read
+  const bool existed = read == ReadResult::Read;
 
   const std::pair<const char*, std::string> entries[] = {
       {"bCalcWTR", std::to_string(model.bCalcWTR)},  {"bCalcERNI", std::to_string(model.bCalcERNI)},
@@ -134,8 +108,8 @@ void SaveSettings(const RateModel& model, const std::string& path) {
   }
   if (existed && updated == content) return;
 
-  const std::string temporary = TemporaryPathFor(path);
-  if (!WriteNewFile(temporary, updated) || !ReplaceFileAtomically(temporary, path)) {
+  const std::string temporary = TemporaryPathBeside(path);
+  if (!WriteFileDurably(temporary, updated) || !ReplaceFileAtomically(temporary, path)) {
     std::remove(temporary.c_str());
   }
 }

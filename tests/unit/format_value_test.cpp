@@ -65,6 +65,8 @@ TEST(FormatValue, ExactTieAtSeventeenDigitsRoundsHalfUp) {
 
 TEST(FormatValue, LargeMagnitudesAreWrittenInFull) {
   ExpectFormats({{1e23, "99999999999999992000000.00"},
+                 {1152921504606846976.0, "1152921504606847000.00"},  // 2^60, rounded up at 17
+                 {9007199254740992.0 * 2, "18014398509481984.00"},
                  {9007199254740993.0, "9007199254740992.00"},
                  {123456789012345678.0, "123456789012345680.00"}});
   EXPECT_EQ(FormatValue(1e100).size(), 104u);

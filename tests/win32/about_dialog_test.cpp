@@ -1,8 +1,9 @@
 // The About window, created from the real template with the real procedure.
+#include "about_dialog.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "about_dialog.h"
 #include "app_state.h"
 #include "dialog_test_support.h"
 #include "resource.h"
@@ -16,7 +17,8 @@ using testing::TakeQuitMessage;
 class AboutWindow : public ::testing::Test {
  protected:
   void SetUp() override {
-    dialog_ = CreateDialogParamA(Instance, MAKEINTRESOURCEA(IDD_ABOUT), nullptr, AboutDialogProc, 0);
+    dialog_ =
+        CreateDialogParamA(Instance, MAKEINTRESOURCEA(IDD_ABOUT), nullptr, AboutDialogProc, 0);
     ASSERT_NE(dialog_, nullptr);
     ShowWindow(dialog_, SW_SHOW);
   }

@@ -1,5 +1,7 @@
 // The main window, created from the real template with the real procedure
 // and driven the way the dialog manager drives it.
+#include "main_dialog.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -9,7 +11,6 @@
 
 #include "app_state.h"
 #include "dialog_test_support.h"
-#include "main_dialog.h"
 #include "resource.h"
 #include "settings_file.h"
 #include "shell_services.h"
@@ -35,7 +36,8 @@ std::vector<ShellCall> ShellCalls;
 HINSTANCE WINAPI CaptureShellExecute(HWND parent, LPCSTR verb, LPCSTR file, LPCSTR parameters,
                                      LPCSTR directory, INT show) {
   ShellCalls.push_back({parent, verb ? verb : "<null>", file ? file : "<null>",
-                        parameters ? parameters : "<null>", directory ? directory : "<null>", show});
+                        parameters ? parameters : "<null>", directory ? directory : "<null>",
+                        show});
   return reinterpret_cast<HINSTANCE>(33);
 }
 
@@ -314,8 +316,7 @@ TEST_F(MainWindow, TabWalksTheFieldsSwitchesAndSelectedModeNeverCalc) {
 TEST_F(MainWindow, EnterAnywhereCalculatesAndKeepsTheFocus) {
   Open();
   for (int id : {IDC_PAY_AMT, IDC_CHARGE_AMT, IDC_WTR, IDC_WTR_PCT, IDC_ERNI, IDC_ERNI_PCT,
-                 IDC_MARGIN_AMT, IDC_MARGIN_PCT, IDC_MODE_PAY, IDC_MODE_CHARGE,
-                 IDC_MODE_MARGIN}) {
+                 IDC_MARGIN_AMT, IDC_MARGIN_PCT, IDC_MODE_PAY, IDC_MODE_CHARGE, IDC_MODE_MARGIN}) {
     Model.sCalcMode = CalcMode::Pay;
     Model.nPayAmt = 0;
     Type(IDC_PAY_AMT, "0");
@@ -346,7 +347,10 @@ TEST_F(MainWindow, HostileFieldTextGivesTheDocumentedResult) {
       {"overflow", "1e400", "inf"},
       {"negative overflow", "-1e400", "-inf"},
       {"not a number", "nan", "0.00"},
-      {"pound sign", "\xa3" "12", "0.00"},
+      {"pound sign",
+       "\xa3"
+       "12",
+       "0.00"},
       {"control characters", "\x01\x02\x7f", "0.00"},
       {"tab then number", "\t7", "7.00"},
       {"number then words", "12.5 per hour", "12.50"},
@@ -366,8 +370,15 @@ TEST_F(MainWindow, HostileFieldTextGivesTheDocumentedResult) {
 }
 
 TEST_F(MainWindow, EveryFieldSurvivesHostileText) {
-  const std::string texts[] = {"", std::string(200, '9'), "1e400", "-1e400", "nan", "\xa3" "12",
-                               "-0", "\x01\x02"};
+  const std::string texts[] = {"",
+                               std::string(200, '9'),
+                               "1e400",
+                               "-1e400",
+                               "nan",
+                               "\xa3"
+                               "12",
+                               "-0",
+                               "\x01\x02"};
   for (int mode = 1; mode <= 3; ++mode) {
     for (int target : kFieldIds) {
       for (const std::string& text : texts) {

@@ -1,5 +1,7 @@
 // Opens the built program as data and checks its resources against the
 // layout tables, bit for bit.
+#include "resource.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -8,7 +10,6 @@
 #include <vector>
 
 #include "dialog_template.h"
-#include "resource.h"
 
 namespace ratecalc {
 namespace {
@@ -71,8 +72,8 @@ TEST_F(ProgramResources, MainWindowTemplateMatchesTheLayout) {
   ASSERT_FALSE(data.empty());
   const DialogTemplate t = ParseDialogTemplate(data.data());
   ASSERT_FALSE(t.extended);
-  EXPECT_EQ(t.style,
-            DWORD{WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_MODALFRAME | DS_CENTER | DS_SETFONT});
+  EXPECT_EQ(t.style, DWORD{WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_MODALFRAME | DS_CENTER |
+                           DS_SETFONT});
   EXPECT_EQ(t.ex_style, 0u);
   EXPECT_EQ(t.cx, 120);
   EXPECT_EQ(t.cy, 103);
@@ -123,11 +124,11 @@ TEST_F(ProgramResources, AboutWindowTemplateMatchesTheLayout) {
   ASSERT_EQ(t.items.size(), 2u);
   const std::string notice = t.items[1].text;
   EXPECT_FALSE(notice.empty());
-  ExpectItems(t, {
-                     {"Static", kNone, "#106", 7, 7, 213, 148,
-                      kChild | SS_BITMAP | SS_REALSIZEIMAGE, 0},
-                     {"Static", kNone, notice, 7, 163, 213, 10, kCentred | WS_GROUP, 0},
-                 });
+  ExpectItems(
+      t, {
+             {"Static", kNone, "#106", 7, 7, 213, 148, kChild | SS_BITMAP | SS_REALSIZEIMAGE, 0},
+             {"Static", kNone, notice, 7, 163, 213, 10, kCentred | WS_GROUP, 0},
+         });
 }
 
 #pragma pack(push, 2)
@@ -163,7 +164,8 @@ TEST_F(ProgramResources, IconGroupHoldsTwoSixteenColourImagesWithMasks) {
     EXPECT_EQ(info.biHeight, 2 * sizes[i]);  // colour image and mask
     EXPECT_EQ(info.biBitCount, 4);
     const std::size_t colour_bytes = static_cast<std::size_t>(sizes[i] * sizes[i] / 2);
-    const std::size_t mask_bytes = static_cast<std::size_t>(4 * sizes[i]);  // rows padded to 32 bits
+    const std::size_t mask_bytes =
+        static_cast<std::size_t>(4 * sizes[i]);  // rows padded to 32 bits
     EXPECT_EQ(image.size(), sizeof info + 16 * 4 + colour_bytes + mask_bytes);
   }
 }
