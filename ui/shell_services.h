@@ -11,7 +11,7 @@ using ShellExecuteFunction = HINSTANCE(WINAPI*)(HWND parent, LPCSTR verb, LPCSTR
                                                 LPCSTR parameters, LPCSTR directory, INT show);
 
 extern DebugLineFunction DebugLineOutput;     // OutputDebugStringA
-extern ShellExecuteFunction ShellExecuteCall;  // ShellExecuteA
+extern ShellExecuteFunction ShellExecuteCall;  // ShellExecuteA, loaded on first use
 
 // Writes "NC: <code>\n", the program's one diagnostic line.
 void WriteNotificationCodeLine(int notification_code);
