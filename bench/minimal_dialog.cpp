@@ -14,5 +14,6 @@ static INT_PTR CALLBACK Proc(HWND window, UINT message, WPARAM, LPARAM) {
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  return static_cast<int>(DialogBoxParamA(instance, MAKEINTRESOURCEA(TEMPLATE_ID), nullptr, Proc, 0));
+  return static_cast<int>(
+      DialogBoxParamA(instance, MAKEINTRESOURCEA(TEMPLATE_ID), nullptr, Proc, 0));
 }

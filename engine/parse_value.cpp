@@ -125,25 +125,32 @@ struct Dyadic {
   int e;
 };
 
-// The points halfway between a non-negative double and its neighbours.
-Dyadic MidpointAbove(double r) {
+// A non-negative finite double as m x 2^e, and whether it is the first of
+// its binade (a power of two), below which the spacing halves.
+struct Decomposed {
+  std::uint64_t m;
+  int e;
+  bool binade_start;
+};
+
+Decomposed Decompose(double r) {
   const std::uint64_t bits = BitsOf(r);
   const int biased = static_cast<int>(bits >> 52);
   const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
-  const std::uint64_t m = biased == 0 ? fraction : fraction | (std::uint64_t{1} << 52);
-  const int e = biased == 0 ? -1074 : biased - 1075;
-  return {2 * m + 1, e - 1};
+  if (biased == 0) return {fraction, -1074, false};
+  return {fraction | (std::uint64_t{1} << 52), biased - 1075, fraction == 0 && biased > 1};
+}
+
+// The points halfway between a non-negative double and its neighbours.
+Dyadic MidpointAbove(double r) {
+  const Decomposed d = Decompose(r);
+  return {2 * d.m + 1, d.e - 1};
 }
 
 Dyadic MidpointBelow(double r) {
-  const std::uint64_t bits = BitsOf(r);
-  const int biased = static_cast<int>(bits >> 52);
-  const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
-  const std::uint64_t m = biased == 0 ? fraction : fraction | (std::uint64_t{1} << 52);
-  const int e = biased == 0 ? -1074 : biased - 1075;
-  // Below a power of two the spacing halves.
-  if (fraction == 0 && biased > 1) return {4 * m - 1, e - 2};
-  return {2 * m - 1, e - 1};
+  const Decomposed d = Decompose(r);
+  if (d.binade_start) return {4 * d.m - 1, d.e - 2};
+  return {2 * d.m - 1, d.e - 1};
 }
 
 // A double within a few units in the last place of the decimal: its leading

@@ -16,7 +16,7 @@ constexpr int kFieldCount = 6;
 constexpr int kFieldIds[kFieldCount] = {IDC_PAY_AMT,  IDC_CHARGE_AMT, IDC_WTR_PCT,
                                         IDC_ERNI_PCT, IDC_MARGIN_AMT, IDC_MARGIN_PCT};
 // The model figure behind each field, in the same order.
-double RateModel::* const kFieldFigures[kFieldCount] = {
+double RateModel::*const kFieldFigures[kFieldCount] = {
     &RateModel::nPayAmt,  &RateModel::nChargeAmt, &RateModel::nWTRPct,
     &RateModel::nERNIPct, &RateModel::nMarginAmt, &RateModel::nMarginPct};
 enum Field { kPay, kCharge, kWtrPct, kErniPct, kMarginAmt, kMarginPct };
@@ -198,7 +198,8 @@ void RefreshDisplay() {
   for (int field = 0; field < kFieldCount; ++field) SetReadOnly(field, false);
   if (Model.bCalcWTR == 0) SetReadOnly(kWtrPct, true);
   if (Model.bCalcERNI == 0) SetReadOnly(kErniPct, true);
-  for (int field : {kPay, kCharge, kMarginAmt, kMarginPct}) SetReadOnly(field, !IsInputField(field));
+  for (int field : {kPay, kCharge, kMarginAmt, kMarginPct})
+    SetReadOnly(field, !IsInputField(field));
 }
 
 HBRUSH PickFieldColours(HDC dc, bool input_look) {

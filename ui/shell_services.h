@@ -10,7 +10,7 @@ using DebugLineFunction = void(WINAPI*)(LPCSTR text);
 using ShellExecuteFunction = HINSTANCE(WINAPI*)(HWND parent, LPCSTR verb, LPCSTR file,
                                                 LPCSTR parameters, LPCSTR directory, INT show);
 
-extern DebugLineFunction DebugLineOutput;     // OutputDebugStringA
+extern DebugLineFunction DebugLineOutput;      // OutputDebugStringA
 extern ShellExecuteFunction ShellExecuteCall;  // ShellExecuteA, loaded on first use
 
 // Writes "NC: <code>\n", the program's one diagnostic line.

@@ -67,21 +67,29 @@ void ExpectItems(const DialogTemplate& t, const std::vector<TemplateItem>& expec
   }
 }
 
+// The classic template form with no menu, the default class, no extended
+// style and 8-point "MS Sans Serif".
+void ExpectDialog(const DialogTemplate& t, DWORD style, int cx, int cy, const char* caption) {
+  EXPECT_FALSE(t.extended);
+  EXPECT_EQ(t.style, style) << std::hex << t.style;
+  EXPECT_EQ(t.ex_style, 0u);
+  EXPECT_EQ(t.x, 0);
+  EXPECT_EQ(t.y, 0);
+  EXPECT_EQ(t.cx, cx);
+  EXPECT_EQ(t.cy, cy);
+  EXPECT_EQ(t.menu, "");
+  EXPECT_EQ(t.window_class, "");
+  EXPECT_EQ(t.caption, caption);
+  EXPECT_EQ(t.point_size, 8);
+  EXPECT_EQ(t.font, "MS Sans Serif");
+}
+
 TEST_F(ProgramResources, MainWindowTemplateMatchesTheLayout) {
   const std::vector<BYTE> data = Load(RT_DIALOG, IDD_MAIN);
   ASSERT_FALSE(data.empty());
   const DialogTemplate t = ParseDialogTemplate(data.data());
-  ASSERT_FALSE(t.extended);
-  EXPECT_EQ(t.style, DWORD{WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_MODALFRAME | DS_CENTER |
-                           DS_SETFONT});
-  EXPECT_EQ(t.ex_style, 0u);
-  EXPECT_EQ(t.cx, 120);
-  EXPECT_EQ(t.cy, 103);
-  EXPECT_EQ(t.menu, "");
-  EXPECT_EQ(t.window_class, "");
-  EXPECT_EQ(t.caption, "KOV");
-  EXPECT_EQ(t.point_size, 8);
-  EXPECT_EQ(t.font, "MS Sans Serif");
+  ExpectDialog(t, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_MODALFRAME | DS_CENTER | DS_SETFONT,
+               120, 103, "KOV");
   ExpectItems(t, {
                      {"Button", IDC_CALC, "Calc", 4, 4, 30, 12, kChild | BS_DEFPUSHBUTTON, 0},
                      {"Static", IDC_VALUES_HDR, "Values", 40, 5, 35, 10, kCentred, 0},
@@ -110,17 +118,8 @@ TEST_F(ProgramResources, AboutWindowTemplateMatchesTheLayout) {
   const std::vector<BYTE> data = Load(RT_DIALOG, IDD_ABOUT);
   ASSERT_FALSE(data.empty());
   const DialogTemplate t = ParseDialogTemplate(data.data());
-  ASSERT_FALSE(t.extended);
-  EXPECT_EQ(t.style,
-            DWORD{WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER | DS_SETFONT});
-  EXPECT_EQ(t.ex_style, 0u);
-  EXPECT_EQ(t.cx, 228);
-  EXPECT_EQ(t.cy, 182);
-  EXPECT_EQ(t.menu, "");
-  EXPECT_EQ(t.window_class, "");
-  EXPECT_EQ(t.caption, "About KOV Rate Calculator");
-  EXPECT_EQ(t.point_size, 8);
-  EXPECT_EQ(t.font, "MS Sans Serif");
+  ExpectDialog(t, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER | DS_SETFONT, 228,
+               182, "About KOV Rate Calculator");
   ASSERT_EQ(t.items.size(), 2u);
   const std::string notice = t.items[1].text;
   EXPECT_FALSE(notice.empty());

@@ -293,7 +293,8 @@ std::vector<std::uint8_t> MakeBitmap() {
 
 bool Save(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   return out.good();
 }
 
@@ -305,7 +306,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string folder = argv[1];
-  const bool ok = Save(folder + "/app.ico", MakeIcon()) && Save(folder + "/about.bmp", MakeBitmap());
+  const bool ok =
+      Save(folder + "/app.ico", MakeIcon()) && Save(folder + "/about.bmp", MakeBitmap());
   if (!ok) std::fprintf(stderr, "make_art: cannot write into %s\n", argv[1]);
   return ok ? 0 : 1;
 }
