@@ -9,7 +9,7 @@ cd "$root"
 . scripts/packages.sh
 
 require_packages cmake make g++ googletest libgtest-dev libbenchmark-dev clang \
-  "${WIN32_PACKAGES[@]}" xvfb xdotool imagemagick x11-utils fp-utils libchm-bin
+  "${WIN32_PACKAGES[@]}" fonts-wine xvfb xdotool imagemagick x11-utils fp-utils libchm-bin
 
 jobs="$(nproc)"
 cleanup() {

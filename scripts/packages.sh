@@ -35,7 +35,7 @@ require_packages() {
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   # shellcheck disable=SC2086
-  apt-get install -y -qq --no-install-recommends $missing >/dev/null
+  apt-get install -y -qq $missing >/dev/null
 }
 
 # The cross toolchain and the Windows runtime that run.sh and the Wine tests need.
