@@ -8,7 +8,7 @@ cd "$root"
 # shellcheck source=scripts/packages.sh
 . scripts/packages.sh
 
-require_packages cmake make g++ googletest libgtest-dev libbenchmark-dev clang \
+require_packages cmake make g++ googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev \
   "${WIN32_PACKAGES[@]}" fonts-wine xvfb xdotool imagemagick x11-utils fp-utils libchm-bin
 
 jobs="$(nproc)"
