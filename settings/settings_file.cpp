@@ -3,7 +3,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <utility>
 
 #include "file_access.h"
 #include "ini_text.h"

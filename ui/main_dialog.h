@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <cstddef>
+
 namespace ratecalc {
 
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
