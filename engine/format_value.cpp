@@ -4,6 +4,7 @@
 #include <string>
 
 #include "big_uint.h"
+#include "double_bits.h"
 #include "value_text.h"
 
 namespace ratecalc {
@@ -97,14 +98,11 @@ Digits17 RoundTo17Digits(double magnitude) {
     out.exponent = 0;
     return out;
   }
-  std::uint64_t bits = 0;
-  std::memcpy(&bits, &magnitude, sizeof bits);
-  const std::uint64_t m = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
-  const int e = static_cast<int>(bits >> 52) - 1075;
-  if (e > 0) {
-    LargeDigits(m, e, out);
+  const detail::Decomposed d = detail::Decompose(magnitude);  // never subnormal here
+  if (d.e > 0) {
+    LargeDigits(d.m, d.e, out);
   } else {
-    MediumDigits(m, e, out);
+    MediumDigits(d.m, d.e, out);
   }
   return out;
 }

@@ -1,9 +1,9 @@
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 
 #include "big_uint.h"
+#include "double_bits.h"
 #include "value_text.h"
 
 namespace ratecalc {
@@ -12,6 +12,14 @@ namespace {
 constexpr int kMaxDigits = 24;
 // Exponent texts are clamped here; anything beyond is out of range anyway.
 constexpr std::int64_t kExponentClamp = 100000000;
+// The powers of ten that are exact doubles.
+constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                             1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+using detail::BitsOf;
+using detail::Decompose;
+using detail::Decomposed;
+using detail::FromBits;
 
 // The number as the grammar read it: digits x 10^exponent, with leading
 // zeros dropped and at most kMaxDigits significant digits kept.
@@ -87,18 +95,6 @@ void DropTrailingZeros(DecimalText& d) {
   }
 }
 
-std::uint64_t BitsOf(double x) {
-  std::uint64_t bits = 0;
-  std::memcpy(&bits, &x, sizeof bits);
-  return bits;
-}
-
-double FromBits(std::uint64_t bits) {
-  double x = 0;
-  std::memcpy(&x, &bits, sizeof x);
-  return x;
-}
-
 // The sign of (decimal - m x 2^e), decided exactly: digits x 5^p x 2^p
 // against m x 2^e with the negative powers moved across. The callers' range
 // keeps both sides below 2^900.
@@ -125,22 +121,6 @@ struct Dyadic {
   int e;
 };
 
-// A non-negative finite double as m x 2^e, and whether it is the first of
-// its binade (a power of two), below which the spacing halves.
-struct Decomposed {
-  std::uint64_t m;
-  int e;
-  bool binade_start;
-};
-
-Decomposed Decompose(double r) {
-  const std::uint64_t bits = BitsOf(r);
-  const int biased = static_cast<int>(bits >> 52);
-  const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
-  if (biased == 0) return {fraction, -1074, false};
-  return {fraction | (std::uint64_t{1} << 52), biased - 1075, fraction == 0 && biased > 1};
-}
-
 // The points halfway between a non-negative double and its neighbours.
 Dyadic MidpointAbove(double r) {
   const Decomposed d = Decompose(r);
@@ -156,9 +136,6 @@ Dyadic MidpointBelow(double r) {
 // A double within a few units in the last place of the decimal: its leading
 // digits scaled by exact powers of ten, one rounding per step.
 double Approximate(const DecimalText& d) {
-  static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                      1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                      1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
   double a = static_cast<double>(d.leading);
   int p = static_cast<int>(d.exponent) + (d.count > 19 ? d.count - 19 : 0);
   for (; p > 22; p -= 22) a *= 1e22;
@@ -197,9 +174,6 @@ double NearestDouble(const DecimalText& d) {
 // A quotient by a power of ten cannot fall on a midpoint, and a product is
 // taken only when it is exact, so no tie can arise here.
 bool TryFastPath(const DecimalText& d, double& out) {
-  static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                      1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                      1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
   constexpr std::uint64_t kExactLimit = std::uint64_t{1} << 53;
   if (d.count > 15 || d.exponent < -22 || d.exponent > 22) return false;
   const std::uint64_t digits = d.leading;
@@ -218,6 +192,8 @@ bool TryFastPath(const DecimalText& d, double& out) {
 double ConvertMagnitude(DecimalText& d) {
   if (d.count == 0) return 0.0;
   double fast = 0.0;
+  // Most typed figures pass as they stand; trailing zeros are dropped only
+  // for the rest, where they may be all that keeps the fast path out.
   if (TryFastPath(d, fast)) return fast;
   DropTrailingZeros(d);
   if (TryFastPath(d, fast)) return fast;

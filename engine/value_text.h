@@ -3,10 +3,16 @@
 // the calculation used.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace ratecalc {
+
+// A value's text is held in 80-character buffers, terminator included, by
+// the window fields and the settings file: at most this many characters of
+// it are ever read back.
+inline constexpr std::size_t kMaxValueTextLength = 79;
 
 // Fixed notation with exactly two decimals, "-" for negative values and no
 // other decoration. The value is first rounded half-up to 17 significant

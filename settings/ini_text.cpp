@@ -141,7 +141,7 @@ std::optional<std::string> FindIniValue(std::string_view content, std::string_vi
   if (!match.has_key) return std::nullopt;
   const ParsedLine parsed =
       Parse(content.substr(match.key_line.begin, match.key_line.end - match.key_line.begin));
-  return std::string(Unquote(parsed.value).substr(0, kMaxValueLength));
+  return std::string(Unquote(parsed.value).substr(0, kMaxValueTextLength));
 }
 
 std::string SetIniValue(std::string_view content, std::string_view section, std::string_view key,

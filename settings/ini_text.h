@@ -7,14 +7,13 @@
 #include <string>
 #include <string_view>
 
-namespace ratecalc {
+#include "value_text.h"
 
-// A value holds at most this many characters, as in an 80-character buffer.
-inline constexpr std::size_t kMaxValueLength = 79;
+namespace ratecalc {
 
 // The value of `key` in the first section named `section` (both compared
 // without regard to ASCII case), white space around it removed, one pair of
-// enclosing matching quotes removed, cut to kMaxValueLength characters.
+// enclosing matching quotes removed, cut to kMaxValueTextLength characters.
 // Only the first matching key of that section counts. Nothing when the
 // section or the key is missing.
 std::optional<std::string> FindIniValue(std::string_view content, std::string_view section,

@@ -105,7 +105,7 @@ void SaveSettings(const RateModel& model, const std::string& path) {
   for (const auto& [key, value] : entries) {
     // A text the next load could only read in part is not written at all:
     // the key keeps what the file held rather than a figure cut short.
-    if (value.size() > kMaxValueLength) continue;
+    if (value.size() > kMaxValueTextLength) continue;
     updated = SetIniValue(updated, kSection, key, value);
   }
   if (existed && updated == content) return;

@@ -25,7 +25,6 @@ constexpr COLORREF kDerivedText = RGB(0, 0, 255);
 constexpr COLORREF kHeaderText = RGB(255, 255, 255);
 
 // Control handles, valid from WM_INITDIALOG until the window is destroyed.
-HWND CalcButton;
 HWND WtrCheck;
 HWND ErniCheck;
 HWND PayModeButton;
@@ -34,7 +33,6 @@ HWND MarginModeButton;
 HWND Fields[kFieldCount];
 
 void LookUpControls(HWND window) {
-  CalcButton = GetDlgItem(window, IDC_CALC);
   WtrCheck = GetDlgItem(window, IDC_WTR);
   ErniCheck = GetDlgItem(window, IDC_ERNI);
   PayModeButton = GetDlgItem(window, IDC_MODE_PAY);
@@ -69,7 +67,7 @@ MarginFocus FocusedMarginField() {
 
 bool AllFiguresFit(const RateModel& model) {
   for (auto figure : kFieldFigures) {
-    if (FormatValue(model.*figure).size() > kMaxFigureLength) return false;
+    if (FormatValue(model.*figure).size() > kMaxValueTextLength) return false;
   }
   return true;
 }
@@ -180,7 +178,7 @@ INT_PTR OnEndSession(WPARAM ending) {
 
 void ReadInputs() {
   for (int field = 0; field < kFieldCount; ++field) {
-    char text[kMaxFigureLength + 1];
+    char text[kMaxValueTextLength + 1];
     GetWindowTextA(Fields[field], text, sizeof text);
     Model.*kFieldFigures[field] = ParseValue(text);
   }

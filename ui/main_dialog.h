@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include <cstddef>
-
 namespace ratecalc {
 
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
@@ -21,8 +19,5 @@ void RefreshDisplay();
 // black on white for a field the user types in, blue on the button face for
 // a derived one.
 HBRUSH PickFieldColours(HDC dc, bool input_look);
-
-// The longest figure text a field or the settings file can hold back.
-inline constexpr std::size_t kMaxFigureLength = 79;
 
 }  // namespace ratecalc

@@ -14,6 +14,7 @@
 #include "resource.h"
 #include "settings_file.h"
 #include "shell_services.h"
+#include "value_text.h"
 
 namespace ratecalc {
 namespace {
@@ -364,7 +365,7 @@ TEST_F(MainWindow, HostileFieldTextGivesTheDocumentedResult) {
     Type(IDC_WTR_PCT, c.text);
     Click(IDC_CALC);
     EXPECT_EQ(Text(IDC_WTR_PCT), c.shown) << c.name;
-    for (int id : kFieldIds) EXPECT_LE(Text(id).size(), kMaxFigureLength) << c.name;
+    for (int id : kFieldIds) EXPECT_LE(Text(id).size(), kMaxValueTextLength) << c.name;
     DestroyWindow(dialog_);
   }
 }
@@ -389,7 +390,7 @@ TEST_F(MainWindow, EveryFieldSurvivesHostileText) {
         Type(IDC_MARGIN_PCT, "10");
         Type(target, text);
         EnterIn(target);
-        for (int id : kFieldIds) EXPECT_LE(Text(id).size(), kMaxFigureLength);
+        for (int id : kFieldIds) EXPECT_LE(Text(id).size(), kMaxValueTextLength);
         DestroyWindow(dialog_);
       }
     }
