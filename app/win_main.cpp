@@ -2,18 +2,18 @@
 // About window are closed, save the figures.
 #include <windows.h>
 
-#include "app_state.h"
 #include "main_dialog.h"
+#include "process_state.h"
 #include "resource.h"
 #include "settings_file.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   using namespace ratecalc;
-  Instance = instance;
-  LoadSettings(Model);
-  FaceBrush = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
+  g_instance = instance;
+  LoadSettings(g_model);
+  g_face_brush = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
   DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc, 0);
-  DeleteObject(FaceBrush);
-  SaveSettings(Model);
+  DeleteObject(g_face_brush);
+  SaveSettings(g_model);
   return 0;
 }

@@ -6,9 +6,11 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "file_access.h"
 #include "ini_text.h"
+#include "model_keys.h"
 #include "value_text.h"
 
 namespace ratecalc {
@@ -46,17 +48,17 @@ int ReadFlag(const std::string& content, std::string_view key, int fallback) {
   return digits == "1" ? 1 : 0;
 }
 
-double ReadNumber(const std::string& content, std::string_view key, std::string_view fallback) {
+double ReadFigure(const std::string& content, std::string_view key, double fallback) {
   const std::optional<std::string> value = FindIniValue(content, kSection, key);
-  return ParseValue(value ? std::string_view(*value) : fallback);
+  return value ? ParseValue(*value) : fallback;
 }
 
 CalcMode ReadMode(const std::string& content) {
-  const std::optional<std::string> value = FindIniValue(content, kSection, "sCalcMode");
-  const std::string_view text = value ? std::string_view(*value) : "Pay";
-  if (text.empty()) return CalcMode::Pay;
-  if (text.front() == 'C') return CalcMode::Charge;
-  if (text.front() == 'M') return CalcMode::Margin;
+  const std::optional<std::string> value = FindIniValue(content, kSection, kModeKey);
+  if (!value) return RateModel{}.sCalcMode;
+  if (value->empty()) return CalcMode::Pay;
+  if (value->front() == 'C') return CalcMode::Charge;
+  if (value->front() == 'M') return CalcMode::Margin;
   return CalcMode::Pay;
 }
 
@@ -74,16 +76,15 @@ const char* ModeName(CalcMode mode) {
 }  // namespace
 
 void LoadSettings(RateModel& model, const std::string& path) {
+  const RateModel defaults;
   std::string content;
   ReadWholeFile(path, content);  // whatever could not be read gives defaults
-  model.bCalcWTR = ReadFlag(content, "bCalcWTR", 1);
-  model.bCalcERNI = ReadFlag(content, "bCalcERNI", 1);
-  model.nPayAmt = ReadNumber(content, "nPayAmt", "0.0");
-  model.nChargeAmt = ReadNumber(content, "nChargeAmt", "0.0");
-  model.nWTRPct = ReadNumber(content, "nWTRPct", "12.07");
-  model.nERNIPct = ReadNumber(content, "nERNIPct", "13.8");
-  model.nMarginAmt = ReadNumber(content, "nMarginAmt", "0.0");
-  model.nMarginPct = ReadNumber(content, "nMarginPct", "0.0");
+  for (const FlagKey& flag : kFlags) {
+    model.*flag.member = ReadFlag(content, flag.key, defaults.*flag.member);
+  }
+  for (const FigureKey& figure : kFigures) {
+    model.*figure.member = ReadFigure(content, figure.key, defaults.*figure.member);
+  }
   model.sCalcMode = ReadMode(content);
 }
 
@@ -94,13 +95,13 @@ void SaveSettings(const RateModel& model, const std::string& path) {
   if (read == ReadResult::Unreadable) return;  // never replace what could not be read
   const bool existed = read == ReadResult::Read;
 
-  const std::pair<const char*, std::string> entries[] = {
-      {"bCalcWTR", std::to_string(model.bCalcWTR)},  {"bCalcERNI", std::to_string(model.bCalcERNI)},
-      {"nPayAmt", FormatValue(model.nPayAmt)},       {"nChargeAmt", FormatValue(model.nChargeAmt)},
-      {"nWTRPct", FormatValue(model.nWTRPct)},       {"nERNIPct", FormatValue(model.nERNIPct)},
-      {"nMarginAmt", FormatValue(model.nMarginAmt)}, {"nMarginPct", FormatValue(model.nMarginPct)},
-      {"sCalcMode", ModeName(model.sCalcMode)},
-  };
+  std::vector<std::pair<const char*, std::string>> entries;
+  for (const FlagKey& flag : kFlags)
+    entries.emplace_back(flag.key, std::to_string(model.*flag.member));
+  for (const FigureKey& figure : kFigures) {
+    entries.emplace_back(figure.key, FormatValue(model.*figure.member));
+  }
+  entries.emplace_back(kModeKey, ModeName(model.sCalcMode));
   std::string updated = content;
   for (const auto& [key, value] : entries) {
     // A text the next load could only read in part is not written at all:

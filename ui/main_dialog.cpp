@@ -1,7 +1,8 @@
 #include "main_dialog.h"
 
 #include "about_dialog.h"
-#include "app_state.h"
+#include "model_keys.h"
+#include "process_state.h"
 #include "rate_model.h"
 #include "resource.h"
 #include "settings_file.h"
@@ -12,33 +13,30 @@
 namespace ratecalc {
 namespace {
 
-constexpr int kFieldCount = 6;
-constexpr int kFieldIds[kFieldCount] = {IDC_PAY_AMT,  IDC_CHARGE_AMT, IDC_WTR_PCT,
-                                        IDC_ERNI_PCT, IDC_MARGIN_AMT, IDC_MARGIN_PCT};
-// The model figure behind each field, in the same order.
-double RateModel::*const kFieldFigures[kFieldCount] = {
-    &RateModel::nPayAmt,  &RateModel::nChargeAmt, &RateModel::nWTRPct,
-    &RateModel::nERNIPct, &RateModel::nMarginAmt, &RateModel::nMarginPct};
+// The field of each figure, in the order of kFigures.
+constexpr int kFieldIds[] = {IDC_PAY_AMT,  IDC_CHARGE_AMT, IDC_WTR_PCT,
+                             IDC_ERNI_PCT, IDC_MARGIN_AMT, IDC_MARGIN_PCT};
+static_assert(sizeof kFieldIds / sizeof kFieldIds[0] == kFigureCount);
 enum Field { kPay, kCharge, kWtrPct, kErniPct, kMarginAmt, kMarginPct };
 
 constexpr COLORREF kDerivedText = RGB(0, 0, 255);
 constexpr COLORREF kHeaderText = RGB(255, 255, 255);
 
 // Control handles, valid from WM_INITDIALOG until the window is destroyed.
-HWND WtrCheck;
-HWND ErniCheck;
-HWND PayModeButton;
-HWND ChargeModeButton;
-HWND MarginModeButton;
-HWND Fields[kFieldCount];
+HWND g_wtr_check;
+HWND g_erni_check;
+HWND g_pay_mode_button;
+HWND g_charge_mode_button;
+HWND g_margin_mode_button;
+HWND g_fields[kFigureCount];
 
 void LookUpControls(HWND window) {
-  WtrCheck = GetDlgItem(window, IDC_WTR);
-  ErniCheck = GetDlgItem(window, IDC_ERNI);
-  PayModeButton = GetDlgItem(window, IDC_MODE_PAY);
-  ChargeModeButton = GetDlgItem(window, IDC_MODE_CHARGE);
-  MarginModeButton = GetDlgItem(window, IDC_MODE_MARGIN);
-  for (int i = 0; i < kFieldCount; ++i) Fields[i] = GetDlgItem(window, kFieldIds[i]);
+  g_wtr_check = GetDlgItem(window, IDC_WTR);
+  g_erni_check = GetDlgItem(window, IDC_ERNI);
+  g_pay_mode_button = GetDlgItem(window, IDC_MODE_PAY);
+  g_charge_mode_button = GetDlgItem(window, IDC_MODE_CHARGE);
+  g_margin_mode_button = GetDlgItem(window, IDC_MODE_MARGIN);
+  for (int i = 0; i < kFigureCount; ++i) g_fields[i] = GetDlgItem(window, kFieldIds[i]);
 }
 
 // Whether the field is one the user types in, by the mode and the switches;
@@ -46,44 +44,30 @@ void LookUpControls(HWND window) {
 bool IsInputField(int field) {
   switch (field) {
     case kPay:
-      return Model.sCalcMode != CalcMode::Pay;
+      return g_model.sCalcMode != CalcMode::Pay;
     case kCharge:
-      return Model.sCalcMode != CalcMode::Charge;
+      return g_model.sCalcMode != CalcMode::Charge;
     case kWtrPct:
-      return Model.bCalcWTR == 1;
+      return g_model.bCalcWTR == 1;
     case kErniPct:
-      return Model.bCalcERNI == 1;
+      return g_model.bCalcERNI == 1;
     default:
-      return Model.sCalcMode != CalcMode::Margin;
+      return g_model.sCalcMode != CalcMode::Margin;
   }
 }
 
 MarginFocus FocusedMarginField() {
   const HWND focus = GetFocus();
-  if (focus == Fields[kMarginAmt]) return MarginFocus::Amount;
-  if (focus == Fields[kMarginPct]) return MarginFocus::Percent;
+  if (focus == g_fields[kMarginAmt]) return MarginFocus::Amount;
+  if (focus == g_fields[kMarginPct]) return MarginFocus::Percent;
   return MarginFocus::None;
 }
 
 bool AllFiguresFit(const RateModel& model) {
-  for (auto figure : kFieldFigures) {
-    if (FormatValue(model.*figure).size() > kMaxValueTextLength) return false;
+  for (const FigureKey& figure : kFigures) {
+    if (FormatValue(model.*figure.member).size() > kMaxValueTextLength) return false;
   }
   return true;
-}
-
-// Read, calculate, show. A result with a figure too long for a field to
-// hold back (from about 1e76 up) is refused: the model goes back to what it
-// was, the window beeps, and the fields show the previous figures.
-void CalculateFromWindow() {
-  const RateModel before = Model;
-  ReadInputs();
-  Calculate(Model, FocusedMarginField());
-  if (!AllFiguresFit(Model)) {
-    Model = before;
-    MessageBeep(MB_ICONEXCLAMATION);
-  }
-  RefreshDisplay();
 }
 
 int CheckState(HWND button) { return SendMessageA(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
@@ -93,11 +77,48 @@ void SetCheck(HWND button, bool on) {
 }
 
 void SetReadOnly(int field, bool read_only) {
-  SendMessageA(Fields[field], EM_SETREADONLY, read_only ? TRUE : FALSE, 0);
+  SendMessageA(g_fields[field], EM_SETREADONLY, read_only ? TRUE : FALSE, 0);
+}
+
+// Copies the six field texts (79 characters of each at most) into the model.
+void ReadInputs() {
+  for (int field = 0; field < kFigureCount; ++field) {
+    char text[kMaxValueTextLength + 1];
+    GetWindowTextA(g_fields[field], text, sizeof text);
+    g_model.*kFigures[field].member = ParseValue(text);
+  }
+}
+
+// Makes every control show the model: switches, mode, figures, and which
+// fields are read-only.
+void RefreshDisplay() {
+  SetCheck(g_wtr_check, g_model.bCalcWTR != 0);
+  SetCheck(g_erni_check, g_model.bCalcERNI != 0);
+  SetCheck(g_pay_mode_button, g_model.sCalcMode == CalcMode::Pay);
+  SetCheck(g_charge_mode_button, g_model.sCalcMode == CalcMode::Charge);
+  SetCheck(g_margin_mode_button, g_model.sCalcMode == CalcMode::Margin);
+  for (int field = 0; field < kFigureCount; ++field) {
+    SetWindowTextA(g_fields[field], FormatValue(g_model.*kFigures[field].member).c_str());
+  }
+  for (int field = 0; field < kFigureCount; ++field) SetReadOnly(field, !IsInputField(field));
+}
+
+// Read, calculate, show. A result with a figure too long for a field to
+// hold back (from about 1e76 up) is refused: the model goes back to what it
+// was, the window beeps, and the fields show the previous figures.
+void CalculateFromWindow() {
+  const RateModel before = g_model;
+  ReadInputs();
+  Calculate(g_model, FocusedMarginField());
+  if (!AllFiguresFit(g_model)) {
+    g_model = before;
+    MessageBeep(MB_ICONEXCLAMATION);
+  }
+  RefreshDisplay();
 }
 
 void SelectMode(CalcMode mode) {
-  Model.sCalcMode = mode;
+  g_model.sCalcMode = mode;
   RefreshDisplay();
 }
 
@@ -115,11 +136,11 @@ INT_PTR OnCommand(WPARAM wparam) {
       CalculateFromWindow();
       return 1;
     case IDC_WTR:
-      Model.bCalcWTR = CheckState(WtrCheck);
+      g_model.bCalcWTR = CheckState(g_wtr_check);
       CalculateFromWindow();
       return 1;
     case IDC_ERNI:
-      Model.bCalcERNI = CheckState(ErniCheck);
+      g_model.bCalcERNI = CheckState(g_erni_check);
       CalculateFromWindow();
       return 1;
     case IDC_MODE_PAY:
@@ -137,6 +158,19 @@ INT_PTR OnCommand(WPARAM wparam) {
   }
 }
 
+// Black on white for a field the user types in, blue on the button face
+// for a derived one; the answer is the field's background brush.
+HBRUSH PickFieldColours(HDC dc, bool input_look) {
+  if (input_look) {
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+    return static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  }
+  SetTextColor(dc, kDerivedText);
+  SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+  return g_face_brush;
+}
+
 INT_PTR OnControlColour(UINT message, HDC dc, HWND control) {
   if (message == WM_CTLCOLORSTATIC) {
     const LONG id = GetWindowLongA(control, GWL_ID);
@@ -146,8 +180,8 @@ INT_PTR OnControlColour(UINT message, HDC dc, HWND control) {
       return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNSHADOW));
     }
   }
-  for (int field = 0; field < kFieldCount; ++field) {
-    if (control == Fields[field]) {
+  for (int field = 0; field < kFigureCount; ++field) {
+    if (control == g_fields[field]) {
       return reinterpret_cast<INT_PTR>(PickFieldColours(dc, IsInputField(field)));
     }
   }
@@ -161,7 +195,7 @@ INT_PTR OnHelp(HWND window) {
 
 INT_PTR OnClose(HWND window) {
   DestroyWindow(window);
-  DialogBoxParamA(Instance, MAKEINTRESOURCEA(IDD_ABOUT), nullptr, AboutDialogProc, 0);
+  DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_ABOUT), nullptr, AboutDialogProc, 0);
   PostQuitMessage(0);
   return 1;
 }
@@ -170,46 +204,11 @@ INT_PTR OnClose(HWND window) {
 // so the figures are saved here or they would be lost.
 INT_PTR OnEndSession(WPARAM ending) {
   if (!ending) return 0;
-  SaveSettings(Model);
+  SaveSettings(g_model);
   return 1;
 }
 
 }  // namespace
-
-void ReadInputs() {
-  for (int field = 0; field < kFieldCount; ++field) {
-    char text[kMaxValueTextLength + 1];
-    GetWindowTextA(Fields[field], text, sizeof text);
-    Model.*kFieldFigures[field] = ParseValue(text);
-  }
-}
-
-void RefreshDisplay() {
-  SetCheck(WtrCheck, Model.bCalcWTR != 0);
-  SetCheck(ErniCheck, Model.bCalcERNI != 0);
-  SetCheck(PayModeButton, Model.sCalcMode == CalcMode::Pay);
-  SetCheck(ChargeModeButton, Model.sCalcMode == CalcMode::Charge);
-  SetCheck(MarginModeButton, Model.sCalcMode == CalcMode::Margin);
-  for (int field = 0; field < kFieldCount; ++field) {
-    SetWindowTextA(Fields[field], FormatValue(Model.*kFieldFigures[field]).c_str());
-  }
-  for (int field = 0; field < kFieldCount; ++field) SetReadOnly(field, false);
-  if (Model.bCalcWTR == 0) SetReadOnly(kWtrPct, true);
-  if (Model.bCalcERNI == 0) SetReadOnly(kErniPct, true);
-  for (int field : {kPay, kCharge, kMarginAmt, kMarginPct})
-    SetReadOnly(field, !IsInputField(field));
-}
-
-HBRUSH PickFieldColours(HDC dc, bool input_look) {
-  if (input_look) {
-    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-    SetBkColor(dc, GetSysColor(COLOR_WINDOW));
-    return static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-  }
-  SetTextColor(dc, kDerivedText);
-  SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-  return FaceBrush;
-}
 
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {

@@ -1,6 +1,6 @@
 #include "window_setup.h"
 
-#include "app_state.h"
+#include "process_state.h"
 #include "resource.h"
 
 namespace ratecalc {
@@ -11,9 +11,9 @@ void MakeTopmost(HWND window) {
 
 void SetWindowIcons(HWND window) {
   SendMessageA(window, WM_SETICON, ICON_SMALL,
-               reinterpret_cast<LPARAM>(LoadIconA(Instance, MAKEINTRESOURCEA(IDI_APP))));
+               reinterpret_cast<LPARAM>(LoadIconA(g_instance, MAKEINTRESOURCEA(IDI_APP))));
   SendMessageA(window, WM_SETICON, ICON_BIG,
-               reinterpret_cast<LPARAM>(LoadIconA(Instance, MAKEINTRESOURCEA(IDI_APP))));
+               reinterpret_cast<LPARAM>(LoadIconA(g_instance, MAKEINTRESOURCEA(IDI_APP))));
 }
 
 }  // namespace ratecalc

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "app_state.h"
+#include "process_state.h"
 #include "dialog_test_support.h"
 #include "resource.h"
 
@@ -18,7 +18,7 @@ class AboutWindow : public ::testing::Test {
  protected:
   void SetUp() override {
     dialog_ =
-        CreateDialogParamA(Instance, MAKEINTRESOURCEA(IDD_ABOUT), nullptr, AboutDialogProc, 0);
+        CreateDialogParamA(g_instance, MAKEINTRESOURCEA(IDD_ABOUT), nullptr, AboutDialogProc, 0);
     ASSERT_NE(dialog_, nullptr);
     ShowWindow(dialog_, SW_SHOW);
   }
@@ -31,7 +31,7 @@ class AboutWindow : public ::testing::Test {
 
 TEST_F(AboutWindow, StaysOnTopWithTheProgramIcon) {
   EXPECT_TRUE(GetWindowLongA(dialog_, GWL_EXSTYLE) & WS_EX_TOPMOST);
-  const HICON icon = LoadIconA(Instance, MAKEINTRESOURCEA(IDI_APP));
+  const HICON icon = LoadIconA(g_instance, MAKEINTRESOURCEA(IDI_APP));
   ASSERT_NE(icon, nullptr);
   EXPECT_EQ(reinterpret_cast<HICON>(SendMessageA(dialog_, WM_GETICON, ICON_SMALL, 0)), icon);
   EXPECT_EQ(reinterpret_cast<HICON>(SendMessageA(dialog_, WM_GETICON, ICON_BIG, 0)), icon);

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app_state.h"
+#include "process_state.h"
 #include "dialog_test_support.h"
 #include "resource.h"
 #include "settings_file.h"
@@ -48,7 +48,7 @@ constexpr int kFieldIds[] = {IDC_PAY_AMT,  IDC_CHARGE_AMT, IDC_WTR_PCT,
 class MainWindow : public ::testing::Test {
  protected:
   void SetUp() override {
-    Model = RateModel{};
+    g_model = RateModel{};
     DebugLines.clear();
     ShellCalls.clear();
     DebugLineOutput = CaptureDebugLine;
@@ -61,7 +61,7 @@ class MainWindow : public ::testing::Test {
   }
 
   void Open() {
-    dialog_ = CreateDialogParamA(Instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc, 0);
+    dialog_ = CreateDialogParamA(g_instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc, 0);
     ASSERT_NE(dialog_, nullptr);
     ShowWindow(dialog_, SW_SHOW);
     SetForegroundWindow(dialog_);
@@ -100,16 +100,16 @@ TEST_F(MainWindow, TheRoadOfOneCalculation) {
   EXPECT_EQ(Figures(), (Shown{"14.11", "20.00", "12.07", "13.80", "2.00", "10.00"}));
   EXPECT_TRUE(HasStyle(Item(IDC_PAY_AMT), ES_READONLY));
   EXPECT_EQ(GetFocus(), Item(IDC_MARGIN_PCT));
-  EXPECT_NEAR(Model.nPayAmt, 14.1136, 1e-4);
+  EXPECT_NEAR(g_model.nPayAmt, 14.1136, 1e-4);
 }
 
 TEST_F(MainWindow, OpensOnTopShowingTheModel) {
-  Model.sCalcMode = CalcMode::Charge;
-  Model.bCalcERNI = 0;
-  Model.nPayAmt = 14.11;
+  g_model.sCalcMode = CalcMode::Charge;
+  g_model.bCalcERNI = 0;
+  g_model.nPayAmt = 14.11;
   Open();
   EXPECT_TRUE(GetWindowLongA(dialog_, GWL_EXSTYLE) & WS_EX_TOPMOST);
-  const HICON icon = LoadIconA(Instance, MAKEINTRESOURCEA(IDI_APP));
+  const HICON icon = LoadIconA(g_instance, MAKEINTRESOURCEA(IDI_APP));
   EXPECT_EQ(reinterpret_cast<HICON>(SendMessageA(dialog_, WM_GETICON, ICON_SMALL, 0)), icon);
   EXPECT_EQ(reinterpret_cast<HICON>(SendMessageA(dialog_, WM_GETICON, ICON_BIG, 0)), icon);
   EXPECT_EQ(Figures(), (Shown{"14.11", "0.00", "12.07", "13.80", "0.00", "0.00"}));
@@ -150,18 +150,18 @@ TEST_F(MainWindow, PayModeButtonAloneWritesTheDebugLine) {
   EXPECT_TRUE(DebugLines.empty());
   Click(IDC_MODE_PAY);
   EXPECT_EQ(DebugLines, (std::vector<std::string>{"NC: 0\n"}));
-  EXPECT_EQ(Model.sCalcMode, CalcMode::Pay);
+  EXPECT_EQ(g_model.sCalcMode, CalcMode::Pay);
 }
 
 TEST_F(MainWindow, ModeButtonsRefreshWithoutCalculating) {
-  Model.nChargeAmt = 20;
-  Model.nMarginPct = 10;
+  g_model.nChargeAmt = 20;
+  g_model.nMarginPct = 10;
   Open();
   Type(IDC_CHARGE_AMT, "50");
   Click(IDC_MODE_MARGIN);
   EXPECT_EQ(Text(IDC_CHARGE_AMT), "20.00");
   EXPECT_EQ(Text(IDC_PAY_AMT), "0.00");
-  EXPECT_EQ(Model.sCalcMode, CalcMode::Margin);
+  EXPECT_EQ(g_model.sCalcMode, CalcMode::Margin);
   EXPECT_TRUE(Checked(IDC_MODE_MARGIN));
   EXPECT_FALSE(Checked(IDC_MODE_PAY));
 }
@@ -171,7 +171,7 @@ TEST_F(MainWindow, CheckBoxesRecalculateWithTheTextJustTyped) {
   Type(IDC_CHARGE_AMT, "20");
   Type(IDC_MARGIN_PCT, "10");
   Click(IDC_WTR);
-  EXPECT_EQ(Model.bCalcWTR, 0);
+  EXPECT_EQ(g_model.bCalcWTR, 0);
   EXPECT_EQ(Text(IDC_PAY_AMT), "15.82");  // 18 / 1.138, without WTR
   EXPECT_EQ(Text(IDC_WTR_PCT), "12.07");
   EXPECT_TRUE(HasStyle(Item(IDC_WTR_PCT), ES_READONLY));
@@ -192,11 +192,11 @@ TEST_F(MainWindow, ReadOnlyAndColoursFollowTheModeAndSwitches) {
   const int mode_buttons[] = {IDC_MODE_PAY, IDC_MODE_CHARGE, IDC_MODE_MARGIN};
   for (int m = 0; m < 3; ++m) {
     for (int flags = 0; flags < 4; ++flags) {
-      Model.bCalcWTR = flags & 1;
-      Model.bCalcERNI = flags >> 1;
+      g_model.bCalcWTR = flags & 1;
+      g_model.bCalcERNI = flags >> 1;
       Click(mode_buttons[m]);
       const bool derived[] = {modes[m] == CalcMode::Pay,    modes[m] == CalcMode::Charge,
-                              Model.bCalcWTR == 0,          Model.bCalcERNI == 0,
+                              g_model.bCalcWTR == 0,          g_model.bCalcERNI == 0,
                               modes[m] == CalcMode::Margin, modes[m] == CalcMode::Margin};
       for (int f = 0; f < 6; ++f) {
         SCOPED_TRACE("mode " + std::to_string(m) + " flags " + std::to_string(flags) + " field " +
@@ -210,7 +210,7 @@ TEST_F(MainWindow, ReadOnlyAndColoursFollowTheModeAndSwitches) {
         const auto brush = reinterpret_cast<HBRUSH>(SendMessageA(
             dialog_, message, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(field)));
         if (derived[f]) {
-          EXPECT_EQ(brush, FaceBrush);
+          EXPECT_EQ(brush, g_face_brush);
           EXPECT_EQ(GetTextColor(dc), RGB(0, 0, 255));
           EXPECT_EQ(GetBkColor(dc), GetSysColor(COLOR_BTNFACE));
         } else {
@@ -297,7 +297,7 @@ TEST_F(MainWindow, TabWalksTheFieldsSwitchesAndSelectedModeNeverCalc) {
                                             {CalcMode::Charge, IDC_MODE_CHARGE},
                                             {CalcMode::Margin, IDC_MODE_MARGIN}};
   for (const auto& [mode, button] : modes) {
-    Model.sCalcMode = mode;
+    g_model.sCalcMode = mode;
     Open();
     std::vector<int> expected(std::begin(fields), std::end(fields));
     expected.push_back(button);
@@ -318,8 +318,8 @@ TEST_F(MainWindow, EnterAnywhereCalculatesAndKeepsTheFocus) {
   Open();
   for (int id : {IDC_PAY_AMT, IDC_CHARGE_AMT, IDC_WTR, IDC_WTR_PCT, IDC_ERNI, IDC_ERNI_PCT,
                  IDC_MARGIN_AMT, IDC_MARGIN_PCT, IDC_MODE_PAY, IDC_MODE_CHARGE, IDC_MODE_MARGIN}) {
-    Model.sCalcMode = CalcMode::Pay;
-    Model.nPayAmt = 0;
+    g_model.sCalcMode = CalcMode::Pay;
+    g_model.nPayAmt = 0;
     Type(IDC_PAY_AMT, "0");
     Type(IDC_CHARGE_AMT, "20");
     Type(IDC_MARGIN_AMT, "2");
@@ -357,10 +357,10 @@ TEST_F(MainWindow, HostileFieldTextGivesTheDocumentedResult) {
       {"number then words", "12.5 per hour", "12.50"},
   };
   for (const HostileCase& c : cases) {
-    Model = RateModel{};
-    Model.sCalcMode = CalcMode::Margin;
-    Model.nPayAmt = 10;
-    Model.nChargeAmt = 20;
+    g_model = RateModel{};
+    g_model.sCalcMode = CalcMode::Margin;
+    g_model.nPayAmt = 10;
+    g_model.nChargeAmt = 20;
     Open();
     Type(IDC_WTR_PCT, c.text);
     Click(IDC_CALC);
@@ -383,8 +383,8 @@ TEST_F(MainWindow, EveryFieldSurvivesHostileText) {
   for (int mode = 1; mode <= 3; ++mode) {
     for (int target : kFieldIds) {
       for (const std::string& text : texts) {
-        Model = RateModel{};
-        Model.sCalcMode = static_cast<CalcMode>(mode);
+        g_model = RateModel{};
+        g_model.sCalcMode = static_cast<CalcMode>(mode);
         Open();
         Type(IDC_CHARGE_AMT, "20");
         Type(IDC_MARGIN_PCT, "10");

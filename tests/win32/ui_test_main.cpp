@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "app_state.h"
+#include "process_state.h"
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  ratecalc::Instance = GetModuleHandleA(nullptr);
-  ratecalc::FaceBrush = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
+  ratecalc::g_instance = GetModuleHandleA(nullptr);
+  ratecalc::g_face_brush = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
   const int result = RUN_ALL_TESTS();
-  DeleteObject(ratecalc::FaceBrush);
+  DeleteObject(ratecalc::g_face_brush);
   return result;
 }
