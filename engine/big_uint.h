@@ -1,8 +1,10 @@
 // A fixed-capacity unsigned integer for the engine's exact conversions: the
 // comparisons with midpoints in ParseValue and the digits of large values
-// in FormatValue. Callers keep every value below 2^1088; nothing checks.
+// in FormatValue. Callers keep every value below 2^1088 (kLimbs limbs of 32
+// bits); debug builds assert it.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 
 namespace ratecalc::detail {
@@ -26,13 +28,18 @@ class BigUint {
       limbs_[i] = static_cast<std::uint32_t>(product);
       carry = product >> 32;
     }
-    if (carry != 0) limbs_[size_++] = static_cast<std::uint32_t>(carry);
+    if (carry != 0) {
+      assert(size_ < kLimbs);
+      limbs_[size_++] = static_cast<std::uint32_t>(carry);
+    }
     Trim();
   }
 
   void MulPow5(int exponent) {
-    constexpr std::uint32_t kPow5_13 = 1220703125;  // the largest that fits
-    for (; exponent >= 13; exponent -= 13) MulAdd(kPow5_13, 0);
+    // 5^13 is the largest power of five below 2^32.
+    constexpr int kPow5Step = 13;
+    constexpr std::uint32_t kPow5_13 = 1220703125;
+    for (; exponent >= kPow5Step; exponent -= kPow5Step) MulAdd(kPow5_13, 0);
     std::uint32_t rest = 1;
     for (; exponent > 0; --exponent) rest *= 5;
     MulAdd(rest, 0);
@@ -43,6 +50,7 @@ class BigUint {
     const int whole = bits / 32;
     const int part = bits % 32;
     const int new_size = size_ + whole + 1;
+    assert(new_size <= kLimbs);
     for (int i = new_size - 1; i >= 0; --i) {
       const std::uint32_t high = i - whole >= 0 && i - whole < size_ ? limbs_[i - whole] : 0;
       const std::uint32_t low =

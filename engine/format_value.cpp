@@ -13,6 +13,12 @@ namespace {
 constexpr int kSignificant = 17;
 // DBL_MAX has 309 integer digits; one more for a carry.
 constexpr int kMaxIntegerDigits = 310;
+// Large values give up their digits nine at a time: 10^9 < 2^32.
+constexpr std::uint32_t kDigitChunk = 1000000000;
+constexpr int kDigitsPerChunk = 9;
+// 2^-8: below it the digit at 10^-3 is at most 3 even after the first
+// rounding, so such values (subnormals among them) show as zero.
+constexpr double kSmallestShown = 0.00390625;
 
 // The magnitude rounded half-up to 17 significant digits:
 // digits[0].digits[1..16] x 10^exponent.
@@ -40,7 +46,7 @@ void TakeSeventeen(const char* digits, int count, int exponent, Digits17& out) {
   }
 }
 
-// m x 2^e for 2^-8 <= value < 2^53, which covers every figure a user types.
+// m x 2^e for kSmallestShown <= value < 2^53, which covers every figure a user types.
 // The fraction has at most 60 bits, so multiplying it by ten stays within
 // 64 bits; 18 exact digits are produced.
 void MediumDigits(std::uint64_t m, int e, Digits17& out) {
@@ -76,24 +82,22 @@ void MediumDigits(std::uint64_t m, int e, Digits17& out) {
 void LargeDigits(std::uint64_t m, int e, Digits17& out) {
   detail::BigUint value(m);
   value.ShiftLeft(e);
-  char reversed[kMaxIntegerDigits + 9];
+  char reversed[kMaxIntegerDigits + kDigitsPerChunk];
   int count = 0;
   while (!value.IsZero()) {
-    std::uint32_t chunk = value.DivRem(1000000000);
-    for (int i = 0; i < 9; ++i, chunk /= 10)
+    std::uint32_t chunk = value.DivRem(kDigitChunk);
+    for (int i = 0; i < kDigitsPerChunk; ++i, chunk /= 10)
       reversed[count++] = static_cast<char>('0' + chunk % 10);
   }
   while (count > 1 && reversed[count - 1] == '0') --count;
-  char digits[kMaxIntegerDigits + 9];
+  char digits[kMaxIntegerDigits + kDigitsPerChunk];
   for (int i = 0; i < count; ++i) digits[i] = reversed[count - 1 - i];
   TakeSeventeen(digits, count, count - 1, out);
 }
 
 Digits17 RoundTo17Digits(double magnitude) {
   Digits17 out{};
-  // Below 2^-8 the digit at 10^-3 is at most 3 even after the first
-  // rounding, so such values (subnormals among them) show as zero.
-  if (magnitude < 0.00390625) {
+  if (magnitude < kSmallestShown) {
     std::memset(out.digits, '0', kSignificant);
     out.exponent = 0;
     return out;

@@ -9,12 +9,26 @@
 namespace ratecalc {
 namespace {
 
+// Significant digits that take part; later ones only move the scale.
 constexpr int kMaxDigits = 24;
+// Any 19 decimal digits fit in 64 bits (10^19 - 1 < 2^64).
+constexpr int kLeadingDigits = 19;
+// Any 15 decimal digits are an exact double (10^15 < 2^53).
+constexpr int kExactDoubleDigits = 15;
+// 10^22 is the largest power of ten that is an exact double (5^22 < 2^53).
+constexpr int kMaxExactPow10 = 22;
+// Decimal exponents of the leading digit beyond which the answer is known:
+// above 10^310 every value overflows (DBL_MAX is about 1.8e308), below
+// 10^-330 every value rounds to zero (the least subnormal is about 4.9e-324).
+// The margins also keep the exact comparison inside BigUint's capacity.
+constexpr std::int64_t kOverflowLeadExponent = 310;
+constexpr std::int64_t kUnderflowLeadExponent = -330;
 // Exponent texts are clamped here; anything beyond is out of range anyway.
 constexpr std::int64_t kExponentClamp = 100000000;
 // The powers of ten that are exact doubles.
-constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                             1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr double kPow10[kMaxExactPow10 + 1] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                               1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                               1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 using detail::BitsOf;
 using detail::Decompose;
@@ -26,7 +40,7 @@ using detail::FromBits;
 struct DecimalText {
   char digits[kMaxDigits];
   int count = 0;
-  std::uint64_t leading = 0;  // the first (up to 19) digits as an integer
+  std::uint64_t leading = 0;  // the first kLeadingDigits digits as an integer
   std::int64_t exponent = 0;
   bool negative = false;
 };
@@ -59,7 +73,8 @@ void AddDigit(DecimalText& out, char c, bool fractional) {
   if (out.count == 0 && c == '0') {
     if (fractional) --out.exponent;
   } else if (out.count < kMaxDigits) {
-    if (out.count < 19) out.leading = out.leading * 10 + static_cast<std::uint64_t>(c - '0');
+    if (out.count < kLeadingDigits)
+      out.leading = out.leading * 10 + static_cast<std::uint64_t>(c - '0');
     out.digits[out.count++] = c;
     if (fractional) --out.exponent;
   } else if (!fractional) {
@@ -89,7 +104,7 @@ bool ReadDecimal(std::string_view text, DecimalText& out) {
 // Trailing zeros only lengthen the digits; the exact paths want them gone.
 void DropTrailingZeros(DecimalText& d) {
   while (d.count > 0 && d.digits[d.count - 1] == '0') {
-    if (d.count <= 19) d.leading /= 10;
+    if (d.count <= kLeadingDigits) d.leading /= 10;
     --d.count;
     ++d.exponent;
   }
@@ -137,9 +152,9 @@ Dyadic MidpointBelow(double r) {
 // digits scaled by exact powers of ten, one rounding per step.
 double Approximate(const DecimalText& d) {
   double a = static_cast<double>(d.leading);
-  int p = static_cast<int>(d.exponent) + (d.count > 19 ? d.count - 19 : 0);
-  for (; p > 22; p -= 22) a *= 1e22;
-  for (; p < -22; p += 22) a /= 1e22;
+  int p = static_cast<int>(d.exponent) + (d.count > kLeadingDigits ? d.count - kLeadingDigits : 0);
+  for (; p > kMaxExactPow10; p -= kMaxExactPow10) a *= kPow10[kMaxExactPow10];
+  for (; p < -kMaxExactPow10; p += kMaxExactPow10) a /= kPow10[kMaxExactPow10];
   a = p >= 0 ? a * kPow10[p] : a / kPow10[-p];
   if (std::isinf(a)) a = std::numeric_limits<double>::max();
   return a;
@@ -174,8 +189,10 @@ double NearestDouble(const DecimalText& d) {
 // A quotient by a power of ten cannot fall on a midpoint, and a product is
 // taken only when it is exact, so no tie can arise here.
 bool TryFastPath(const DecimalText& d, double& out) {
-  constexpr std::uint64_t kExactLimit = std::uint64_t{1} << 53;
-  if (d.count > 15 || d.exponent < -22 || d.exponent > 22) return false;
+  constexpr std::uint64_t kExactLimit = std::uint64_t{1} << (detail::kFractionBits + 1);
+  if (d.count > kExactDoubleDigits || d.exponent < -kMaxExactPow10 || d.exponent > kMaxExactPow10) {
+    return false;
+  }
   const std::uint64_t digits = d.leading;
   const int power = static_cast<int>(d.exponent);
   if (power <= 0) {
@@ -201,8 +218,8 @@ double ConvertMagnitude(DecimalText& d) {
   // answer is known without converting, and inside it the big integers of
   // the exact comparison stay within their capacity.
   const std::int64_t lead = d.exponent + d.count - 1;
-  if (lead > 310) return std::numeric_limits<double>::infinity();
-  if (lead < -330) return 0.0;
+  if (lead > kOverflowLeadExponent) return std::numeric_limits<double>::infinity();
+  if (lead < kUnderflowLeadExponent) return 0.0;
 
   return NearestDouble(d);
 }
