@@ -38,5 +38,7 @@ require_packages() {
   apt-get install -y -qq $missing >/dev/null
 }
 
-# The cross toolchain and the Windows runtime that run.sh and the Wine tests need.
-WIN32_PACKAGES=(cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386)
+# The cross toolchains and the Windows runtime that run.sh and the Wine tests
+# need; the x86-64 ones serve hosts that cannot start 32-bit programs.
+WIN32_PACKAGES=(cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64
+  binutils-mingw-w64-x86-64 wine wine32:i386 wine64)

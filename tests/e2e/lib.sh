@@ -20,7 +20,7 @@ trap cleanup_e2e EXIT
 
 # Starts the program with $work as its folder; extra files may be put there first.
 start_program() {
-  (cd "$work" && exec wine "$1") &
+  (cd "$work" && exec "${RATECALC_WINE:-wine}" "$1") &
   program_pid=$!
 }
 

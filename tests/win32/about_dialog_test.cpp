@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "process_state.h"
 #include "dialog_test_support.h"
+#include "process_state.h"
 #include "resource.h"
 
 namespace ratecalc {

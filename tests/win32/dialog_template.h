@@ -1,5 +1,5 @@
-// Reads a classic DLGTEMPLATE resource into plain values, for comparing
-// against the layout tables.
+// Reads a classic DLGTEMPLATE resource into plain values, so that tests can
+// compare a template with the expected controls field by field.
 #pragma once
 
 #include <windows.h>

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "process_state.h"
 #include "dialog_test_support.h"
+#include "process_state.h"
 #include "resource.h"
 #include "settings_file.h"
 #include "shell_services.h"
@@ -25,20 +25,20 @@ using testing::PumpMessages;
 using testing::TakeQuitMessage;
 using testing::TextOf;
 
-std::vector<std::string> DebugLines;
-void WINAPI CaptureDebugLine(LPCSTR text) { DebugLines.emplace_back(text); }
+std::vector<std::string> g_debug_lines;
+void WINAPI CaptureDebugLine(LPCSTR text) { g_debug_lines.emplace_back(text); }
 
 struct ShellCall {
   HWND parent;
   std::string verb, file, parameters, directory;
   INT show;
 };
-std::vector<ShellCall> ShellCalls;
+std::vector<ShellCall> g_shell_calls;
 HINSTANCE WINAPI CaptureShellExecute(HWND parent, LPCSTR verb, LPCSTR file, LPCSTR parameters,
                                      LPCSTR directory, INT show) {
-  ShellCalls.push_back({parent, verb ? verb : "<null>", file ? file : "<null>",
-                        parameters ? parameters : "<null>", directory ? directory : "<null>",
-                        show});
+  g_shell_calls.push_back({parent, verb ? verb : "<null>", file ? file : "<null>",
+                           parameters ? parameters : "<null>", directory ? directory : "<null>",
+                           show});
   return reinterpret_cast<HINSTANCE>(33);
 }
 
@@ -49,8 +49,8 @@ class MainWindow : public ::testing::Test {
  protected:
   void SetUp() override {
     g_model = RateModel{};
-    DebugLines.clear();
-    ShellCalls.clear();
+    g_debug_lines.clear();
+    g_shell_calls.clear();
     DebugLineOutput = CaptureDebugLine;
     ShellExecuteCall = CaptureShellExecute;
   }
@@ -61,7 +61,8 @@ class MainWindow : public ::testing::Test {
   }
 
   void Open() {
-    dialog_ = CreateDialogParamA(g_instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc, 0);
+    dialog_ =
+        CreateDialogParamA(g_instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc, 0);
     ASSERT_NE(dialog_, nullptr);
     ShowWindow(dialog_, SW_SHOW);
     SetForegroundWindow(dialog_);
@@ -147,9 +148,9 @@ TEST_F(MainWindow, ClickOnCalcLetsThePercentageWin) {
 TEST_F(MainWindow, PayModeButtonAloneWritesTheDebugLine) {
   Open();
   for (int id : {IDC_CALC, IDC_WTR, IDC_ERNI, IDC_MODE_CHARGE, IDC_MODE_MARGIN}) Click(id);
-  EXPECT_TRUE(DebugLines.empty());
+  EXPECT_TRUE(g_debug_lines.empty());
   Click(IDC_MODE_PAY);
-  EXPECT_EQ(DebugLines, (std::vector<std::string>{"NC: 0\n"}));
+  EXPECT_EQ(g_debug_lines, (std::vector<std::string>{"NC: 0\n"}));
   EXPECT_EQ(g_model.sCalcMode, CalcMode::Pay);
 }
 
@@ -196,7 +197,7 @@ TEST_F(MainWindow, ReadOnlyAndColoursFollowTheModeAndSwitches) {
       g_model.bCalcERNI = flags >> 1;
       Click(mode_buttons[m]);
       const bool derived[] = {modes[m] == CalcMode::Pay,    modes[m] == CalcMode::Charge,
-                              g_model.bCalcWTR == 0,          g_model.bCalcERNI == 0,
+                              g_model.bCalcWTR == 0,        g_model.bCalcERNI == 0,
                               modes[m] == CalcMode::Margin, modes[m] == CalcMode::Margin};
       for (int f = 0; f < 6; ++f) {
         SCOPED_TRACE("mode " + std::to_string(m) + " flags " + std::to_string(flags) + " field " +
@@ -268,7 +269,7 @@ TEST_F(MainWindow, F1OpensTheHelpFile) {
   keys[0].ki.wVk = keys[1].ki.wVk = VK_F1;
   keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
   SendInput(2, keys, sizeof(INPUT));
-  for (int i = 0; i < 50 && ShellCalls.empty(); ++i) {
+  for (int i = 0; i < 50 && g_shell_calls.empty(); ++i) {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
       if (!IsDialogMessageA(dialog_, &msg)) {
@@ -278,13 +279,13 @@ TEST_F(MainWindow, F1OpensTheHelpFile) {
     }
     Sleep(20);
   }
-  ASSERT_EQ(ShellCalls.size(), 1u);
-  EXPECT_EQ(ShellCalls[0].parent, dialog_);
-  EXPECT_EQ(ShellCalls[0].verb, "Open");
-  EXPECT_EQ(ShellCalls[0].file, "KOVRateCalc.chm");
-  EXPECT_EQ(ShellCalls[0].parameters, "");
-  EXPECT_EQ(ShellCalls[0].directory, "");
-  EXPECT_EQ(ShellCalls[0].show, SW_SHOWNORMAL);
+  ASSERT_EQ(g_shell_calls.size(), 1u);
+  EXPECT_EQ(g_shell_calls[0].parent, dialog_);
+  EXPECT_EQ(g_shell_calls[0].verb, "Open");
+  EXPECT_EQ(g_shell_calls[0].file, "KOVRateCalc.chm");
+  EXPECT_EQ(g_shell_calls[0].parameters, "");
+  EXPECT_EQ(g_shell_calls[0].directory, "");
+  EXPECT_EQ(g_shell_calls[0].show, SW_SHOWNORMAL);
 }
 
 // All three mode buttons are tab stops in the template (the resource test
@@ -338,8 +339,10 @@ struct HostileCase {
 
 // Whatever lands in a field, Calc gives a defined result. Figures too long
 // to read back from a field are refused, leaving the previous figures.
-TEST_F(MainWindow, HostileFieldTextGivesTheDocumentedResult) {
+TEST_F(MainWindow, HostileFieldTextGivesADefinedFigureOrIsRefused) {
+  // clang-format off
   const HostileCase cases[] = {
+      // name, text typed into the WTR % field, what it shows after Calc
       {"empty", "", "0.00"},
       {"79 digits: a figure too long to show", std::string(79, '1'), "12.07"},
       {"200 digits", std::string(200, '2'), "12.07"},
@@ -348,14 +351,12 @@ TEST_F(MainWindow, HostileFieldTextGivesTheDocumentedResult) {
       {"overflow", "1e400", "inf"},
       {"negative overflow", "-1e400", "-inf"},
       {"not a number", "nan", "0.00"},
-      {"pound sign",
-       "\xa3"
-       "12",
-       "0.00"},
+      {"pound sign", "\xa3" "12", "0.00"},
       {"control characters", "\x01\x02\x7f", "0.00"},
       {"tab then number", "\t7", "7.00"},
       {"number then words", "12.5 per hour", "12.50"},
   };
+  // clang-format on
   for (const HostileCase& c : cases) {
     g_model = RateModel{};
     g_model.sCalcMode = CalcMode::Margin;
@@ -371,15 +372,9 @@ TEST_F(MainWindow, HostileFieldTextGivesTheDocumentedResult) {
 }
 
 TEST_F(MainWindow, EveryFieldSurvivesHostileText) {
-  const std::string texts[] = {"",
-                               std::string(200, '9'),
-                               "1e400",
-                               "-1e400",
-                               "nan",
-                               "\xa3"
-                               "12",
-                               "-0",
-                               "\x01\x02"};
+  // clang-format off
+  const std::string texts[] = {"", std::string(200, '9'), "1e400", "-1e400", "nan", "\xa3" "12", "-0", "\x01\x02"};
+  // clang-format on
   for (int mode = 1; mode <= 3; ++mode) {
     for (int target : kFieldIds) {
       for (const std::string& text : texts) {
@@ -399,30 +394,30 @@ TEST_F(MainWindow, EveryFieldSurvivesHostileText) {
 
 // The close sequence: the main window is gone before the About window
 // appears, and the quit comes only once that is closed.
-HWND MainAtAboutCreation;
-bool MainWasAliveAtAbout = true;
-HHOOK Hook;
+HWND g_main_at_about;
+bool g_main_alive_at_about = true;
+HHOOK g_hook;
 LRESULT CALLBACK WatchForAbout(int code, WPARAM wparam, LPARAM lparam) {
   if (code == HCBT_ACTIVATE) {
     char title[64] = "";
     GetWindowTextA(reinterpret_cast<HWND>(wparam), title, sizeof title);
     if (std::string(title) == "About KOV Rate Calculator") {
-      MainWasAliveAtAbout = IsWindow(MainAtAboutCreation) != 0;
+      g_main_alive_at_about = IsWindow(g_main_at_about) != 0;
       PostMessageA(reinterpret_cast<HWND>(wparam), WM_CLOSE, 0, 0);
     }
   }
-  return CallNextHookEx(Hook, code, wparam, lparam);
+  return CallNextHookEx(g_hook, code, wparam, lparam);
 }
 
 TEST_F(MainWindow, ClosingPassesThroughTheAboutWindow) {
   Open();
-  MainAtAboutCreation = dialog_;
-  Hook = SetWindowsHookExA(WH_CBT, WatchForAbout, nullptr, GetCurrentThreadId());
-  ASSERT_NE(Hook, nullptr);
+  g_main_at_about = dialog_;
+  g_hook = SetWindowsHookExA(WH_CBT, WatchForAbout, nullptr, GetCurrentThreadId());
+  ASSERT_NE(g_hook, nullptr);
   SendMessageA(dialog_, WM_CLOSE, 0, 0);
-  UnhookWindowsHookEx(Hook);
+  UnhookWindowsHookEx(g_hook);
   EXPECT_FALSE(IsWindow(dialog_));
-  EXPECT_FALSE(MainWasAliveAtAbout);
+  EXPECT_FALSE(g_main_alive_at_about);
   EXPECT_TRUE(TakeQuitMessage());
 }
 

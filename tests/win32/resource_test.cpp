@@ -1,5 +1,5 @@
-// Opens the built program as data and checks its resources against the
-// layout tables, bit for bit.
+// Opens the built program as data and checks its resources bit for bit:
+// templates, control order and styles, icon, bitmap and version block.
 #include "resource.h"
 
 #include <gtest/gtest.h>
@@ -84,37 +84,40 @@ void ExpectDialog(const DialogTemplate& t, DWORD style, int cx, int cy, const ch
   EXPECT_EQ(t.font, "MS Sans Serif");
 }
 
-TEST_F(ProgramResources, MainWindowTemplateMatchesTheLayout) {
+TEST_F(ProgramResources, MainWindowTemplateHoldsTheTwentyControlsInTabOrder) {
   const std::vector<BYTE> data = Load(RT_DIALOG, IDD_MAIN);
   ASSERT_FALSE(data.empty());
   const DialogTemplate t = ParseDialogTemplate(data.data());
   ExpectDialog(t, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_MODALFRAME | DS_CENTER | DS_SETFONT,
                120, 103, "KOV");
+  // clang-format off
   ExpectItems(t, {
-                     {"Button", IDC_CALC, "Calc", 4, 4, 30, 12, kChild | BS_DEFPUSHBUTTON, 0},
-                     {"Static", IDC_VALUES_HDR, "Values", 40, 5, 35, 10, kCentred, 0},
-                     {"Static", kNone, "Pay  \xa3", 5, 20, 30, 12, kLabel, 0},
-                     {"Edit", IDC_PAY_AMT, "", 40, 20, 35, 12, kEdit, 0},
-                     {"Static", kNone, "Charge  \xa3", 5, 34, 30, 12, kLabel, 0},
-                     {"Edit", IDC_CHARGE_AMT, "", 40, 33, 35, 12, kEdit, 0},
-                     {"Button", IDC_WTR, "WTR", 5, 47, 30, 12, kCheck, 0},
-                     {"Edit", IDC_WTR_PCT, "", 40, 46, 35, 12, kEdit, 0},
-                     {"Static", kNone, "%", 75, 46, 10, 12, kCentred, 0},
-                     {"Button", IDC_ERNI, "ER NI", 3, 59, 32, 12, kCheck, 0},
-                     {"Edit", IDC_ERNI_PCT, "", 40, 59, 35, 12, kEdit, 0},
-                     {"Static", kNone, "%", 75, 59, 10, 12, kCentred, 0},
-                     {"Static", kNone, "Margin  \xa3", 5, 72, 30, 12, kLabel, 0},
-                     {"Edit", IDC_MARGIN_AMT, "", 40, 72, 35, 12, kEdit, 0},
-                     {"Edit", IDC_MARGIN_PCT, "", 40, 84, 35, 12, kEdit, 0},
-                     {"Static", kNone, "%", 75, 84, 10, 12, kCentred, 0},
-                     {"Static", IDC_CALC_HDR, "Calc", 80, 5, 35, 10, kCentred, 0},
-                     {"Button", IDC_MODE_PAY, "Pay", 80, 20, 35, 12, kRadio, 0},
-                     {"Button", IDC_MODE_CHARGE, "Charge", 80, 33, 35, 12, kRadio, 0},
-                     {"Button", IDC_MODE_MARGIN, "Margin", 80, 72, 35, 12, kRadio, 0},
-                 });
+      // class, id, text, x, y, width, height, style, extended style
+      {"Button", IDC_CALC, "Calc", 4, 4, 30, 12, kChild | BS_DEFPUSHBUTTON, 0},
+      {"Static", IDC_VALUES_HDR, "Values", 40, 5, 35, 10, kCentred, 0},
+      {"Static", kNone, "Pay  \xa3", 5, 20, 30, 12, kLabel, 0},
+      {"Edit", IDC_PAY_AMT, "", 40, 20, 35, 12, kEdit, 0},
+      {"Static", kNone, "Charge  \xa3", 5, 34, 30, 12, kLabel, 0},
+      {"Edit", IDC_CHARGE_AMT, "", 40, 33, 35, 12, kEdit, 0},
+      {"Button", IDC_WTR, "WTR", 5, 47, 30, 12, kCheck, 0},
+      {"Edit", IDC_WTR_PCT, "", 40, 46, 35, 12, kEdit, 0},
+      {"Static", kNone, "%", 75, 46, 10, 12, kCentred, 0},
+      {"Button", IDC_ERNI, "ER NI", 3, 59, 32, 12, kCheck, 0},
+      {"Edit", IDC_ERNI_PCT, "", 40, 59, 35, 12, kEdit, 0},
+      {"Static", kNone, "%", 75, 59, 10, 12, kCentred, 0},
+      {"Static", kNone, "Margin  \xa3", 5, 72, 30, 12, kLabel, 0},
+      {"Edit", IDC_MARGIN_AMT, "", 40, 72, 35, 12, kEdit, 0},
+      {"Edit", IDC_MARGIN_PCT, "", 40, 84, 35, 12, kEdit, 0},
+      {"Static", kNone, "%", 75, 84, 10, 12, kCentred, 0},
+      {"Static", IDC_CALC_HDR, "Calc", 80, 5, 35, 10, kCentred, 0},
+      {"Button", IDC_MODE_PAY, "Pay", 80, 20, 35, 12, kRadio, 0},
+      {"Button", IDC_MODE_CHARGE, "Charge", 80, 33, 35, 12, kRadio, 0},
+      {"Button", IDC_MODE_MARGIN, "Margin", 80, 72, 35, 12, kRadio, 0},
+  });
+  // clang-format on
 }
 
-TEST_F(ProgramResources, AboutWindowTemplateMatchesTheLayout) {
+TEST_F(ProgramResources, AboutWindowTemplateHoldsThePictureAndTheNotice) {
   const std::vector<BYTE> data = Load(RT_DIALOG, IDD_ABOUT);
   ASSERT_FALSE(data.empty());
   const DialogTemplate t = ParseDialogTemplate(data.data());
@@ -123,11 +126,12 @@ TEST_F(ProgramResources, AboutWindowTemplateMatchesTheLayout) {
   ASSERT_EQ(t.items.size(), 2u);
   const std::string notice = t.items[1].text;
   EXPECT_FALSE(notice.empty());
-  ExpectItems(
-      t, {
-             {"Static", kNone, "#106", 7, 7, 213, 148, kChild | SS_BITMAP | SS_REALSIZEIMAGE, 0},
-             {"Static", kNone, notice, 7, 163, 213, 10, kCentred | WS_GROUP, 0},
-         });
+  // clang-format off
+  ExpectItems(t, {
+      {"Static", kNone, "#106", 7, 7, 213, 148, kChild | SS_BITMAP | SS_REALSIZEIMAGE, 0},
+      {"Static", kNone, notice, 7, 163, 213, 10, kCentred | WS_GROUP, 0},
+  });
+  // clang-format on
 }
 
 #pragma pack(push, 2)
