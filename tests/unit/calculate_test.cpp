@@ -152,11 +152,14 @@ TEST(CalculateNonFinite, UnguardedDivisionsStoreInfinitiesAndNothingTraps) {
   EXPECT_EQ(not_a_number.nMarginPct, 0.0);
 }
 
-TEST(CalculateDefaults, MatchTheSettingsDefaults) {
-  const RateModel m;
-  EXPECT_EQ(Show(m), (Shown{"0.00", "0.00", "12.07", "13.80", "0.00", "0.00"}));
-  EXPECT_EQ(m.bCalcWTR, 1);
-  EXPECT_EQ(m.bCalcERNI, 1);
+// A fresh model carries the on-costs and mode a first run starts with: the
+// worked example needs nothing but the charge and the margin.
+TEST(CalculateDefaults, FreshModelGivesTheWorkedExample) {
+  RateModel m;
+  m.nChargeAmt = 20;
+  m.nMarginPct = 10;
+  Calculate(m, MarginFocus::None);
+  EXPECT_EQ(Show(m), (Shown{"14.11", "20.00", "12.07", "13.80", "2.00", "10.00"}));
   EXPECT_EQ(m.sCalcMode, CalcMode::Pay);
   EXPECT_EQ(static_cast<int>(CalcMode::Margin), 3);
 }

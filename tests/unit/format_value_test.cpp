@@ -69,6 +69,10 @@ TEST(FormatValue, LargeMagnitudesAreWrittenInFull) {
                  {9007199254740992.0 * 2, "18014398509481984.00"},
                  {9007199254740993.0, "9007199254740992.00"},
                  {123456789012345678.0, "123456789012345680.00"}});
+  // The 17-digit rounding carries through seventeen nines into a new
+  // leading digit, once far from the end of the digit buffer and once near it.
+  EXPECT_EQ(FormatValue(1e98), "1" + std::string(98, '0') + ".00");
+  EXPECT_EQ(FormatValue(1e220), "1" + std::string(220, '0') + ".00");
   EXPECT_EQ(FormatValue(1e100).size(), 104u);
   EXPECT_EQ(FormatValue(1e100).substr(0, 17), "10000000000000000");
   EXPECT_EQ(FormatValue(-1e100).size(), 105u);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <random>
 #include <string>
 
@@ -136,6 +137,45 @@ TEST(ParseValue, NeverReadsPastTheGivenText) {
   EXPECT_EQ(ParseValue(std::string_view(buffer, 0)), 0.0);
   const std::string huge(1 << 20, '7');
   EXPECT_EQ(ParseValue(huge), kInf);
+}
+
+// Each text sits in a heap block of exactly its size, so that reading one
+// byte past its end is an overrun the sanitizers report.
+TEST(ParseValue, StopsAtTheEndOfTextThatEndsMidNumber) {
+  // clang-format off
+  const ParseCase cases[] = {
+      // text (no terminator follows it), value
+      {"7", 7}, {"-", 0}, {"+", 0}, {"12.", 12}, {".", 0}, {"3e", 3}, {"3E+", 3}, {"3d-", 3},
+      {"3e1", 30}, {" ", 0}, {"123456789012345678901234567", 123456789012345678901234567.0},
+  };
+  // clang-format on
+  for (const ParseCase& c : cases) {
+    const std::size_t size = std::strlen(c.text);
+    const std::unique_ptr<char[]> exact(new char[size]);
+    std::memcpy(exact.get(), c.text, size);
+    EXPECT_EQ(ParseValue(std::string_view(exact.get(), size)), c.expected) << c.text;
+  }
+}
+
+// Near 2^64 the exact comparison meets numbers of different limb counts.
+TEST(ParseValue, DecimalsAroundTwoToTheSixtyFour) {
+  ExpectParses({{"18446744073709551615", 18446744073709551616.0},
+                {"18446744073709551617", 18446744073709551616.0},
+                {"18446744073709553664", 18446744073709551616.0},  // tie above 2^64
+                {"18446744073709553665", 18446744073709555712.0},
+                {"18446744073709550592", 18446744073709549568.0},  // tie below 2^64
+                {"18446744073709550593", 18446744073709551616.0}});
+}
+
+// The 17-digit text of a power of two takes the exact path, where the
+// midpoint below it is nearer than the one above.
+TEST(ParseValue, ReadsBackEveryPowerOfTwo) {
+  for (int k = -1074; k <= 1023; ++k) {
+    const double x = std::ldexp(1.0, k);
+    char buf[64];
+    const auto end = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::scientific, 16).ptr;
+    ASSERT_EQ(ParseValue(std::string_view(buf, static_cast<std::size_t>(end - buf))), x) << buf;
+  }
 }
 
 double FromChars(const std::string& text) {
