@@ -9,7 +9,7 @@ cd "$root"
 . scripts/packages.sh
 
 require_packages cmake make g++ googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev \
-  "${WIN32_PACKAGES[@]}" fonts-wine xvfb xdotool imagemagick x11-utils fp-utils libchm-bin
+  "${WIN32_PACKAGES[@]}" fonts-wine xvfb xdotool imagemagick x11-utils fp-utils libchm-bin zip
 
 jobs="$(nproc)"
 cleanup() {
@@ -66,5 +66,7 @@ wineboot -i >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
 wineserver -w
 
-run_preset win32 package
+run_preset win32
+echo "== reproducible release (two more builds)"
+tests/release/reproducible.sh
 echo "All test suites passed."

@@ -22,9 +22,10 @@ fi
 build() {
   mkdir -p "$1/src"
   copy_sources "$1/src"
-  cmake -S "$1/src" -B "$1/build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
-    -DCMAKE_TOOLCHAIN_FILE="$1/src/cmake/i686-w64-mingw32.cmake" >/dev/null
-  cmake --build "$1/build" -j 2 --target all package >/dev/null
+  { cmake -S "$1/src" -B "$1/build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+    -DCMAKE_TOOLCHAIN_FILE="$1/src/cmake/i686-w64-mingw32.cmake" &&
+    cmake --build "$1/build" -j 2 --target all package; } >"$work/build.log" 2>&1 ||
+    { tail -30 "$work/build.log"; fail "the build in $1 failed"; }
 }
 build "$work/one"
 sleep 2
