@@ -19,9 +19,12 @@ else
   copy_sources() { cp -a "$root/." "$1"; }
 fi
 
+# Both copies first, so that an edit during the builds cannot tell them apart.
+for folder in "$work/one" "$work/second/build/folder"; do
+  mkdir -p "$folder/src"
+  copy_sources "$folder/src"
+done
 build() {
-  mkdir -p "$1/src"
-  copy_sources "$1/src"
   { cmake -S "$1/src" -B "$1/build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
     -DCMAKE_TOOLCHAIN_FILE="$1/src/cmake/i686-w64-mingw32.cmake" &&
     cmake --build "$1/build" -j 2 --target all package; } >"$work/build.log" 2>&1 ||
