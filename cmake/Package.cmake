@@ -22,6 +22,7 @@ add_custom_command(
           ${CMAKE_CURRENT_LIST_DIR}/make_release.sh ${RATECALC_RELEASE_ZIP}
           ${RATECALC_SOURCE_DATE_EPOCH} ${RELEASE_FILES}
   DEPENDS ${RELEASE_FILES} help_file ${CMAKE_CURRENT_LIST_DIR}/make_release.sh
+          ${RATECALC_SOURCE_DATE_FILE}
   COMMENT "Making the release zip and its checksum"
   VERBATIM)
 add_custom_target(package DEPENDS ${RATECALC_RELEASE_ZIP})

@@ -26,6 +26,11 @@ if(NOT RATECALC_SOURCE_DATE_EPOCH MATCHES "^[0-9]+$")
   set(RATECALC_SOURCE_DATE_EPOCH 315532800)
 endif()
 
+# Whatever carries the stamp depends on this file, rewritten only when the
+# stamp changes, so that a build after a new commit matches a clean one.
+set(RATECALC_SOURCE_DATE_FILE ${PROJECT_BINARY_DIR}/source_date_epoch.txt)
+file(CONFIGURE OUTPUT ${RATECALC_SOURCE_DATE_FILE} CONTENT "${RATECALC_SOURCE_DATE_EPOCH}\n")
+
 # The linker writes the PE header's time stamp from SOURCE_DATE_EPOCH.
 set(CMAKE_C_LINKER_LAUNCHER ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${RATECALC_SOURCE_DATE_EPOCH})
 set(CMAKE_CXX_LINKER_LAUNCHER ${CMAKE_C_LINKER_LAUNCHER})
