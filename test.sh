@@ -9,7 +9,7 @@ cd "$root"
 . scripts/packages.sh
 
 require_packages cmake make g++ googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev \
-  "${WIN32_PACKAGES[@]}" fonts-wine xvfb xdotool imagemagick x11-utils fp-utils libchm-bin
+  "${WIN32_PACKAGES[@]}" fonts-wine xvfb xdotool imagemagick x11-utils fp-utils libchm-bin zip
 
 jobs="$(nproc)"
 cleanup() {
@@ -76,10 +76,7 @@ export WINEPREFIX WINEDEBUG=-all WINEARCH RATECALC_WINE
 "$RATECALC_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
 wineserver -w
 
-run_preset "$windows_preset" package
-if [ "$windows_preset" != win32 ]; then
-  echo "== win32 (release build only)"
-  cmake --preset win32 >/dev/null
-  cmake --build --preset win32 -j "$jobs" --target all package >/dev/null
-fi
+run_preset "$windows_preset"
+echo "== reproducible release (two more builds)"
+tests/release/reproducible.sh
 echo "All test suites passed."

@@ -11,7 +11,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 out="$(mktemp -d)"
 trap 'rm -rf "$out"' EXIT
 extract_chmLib "$chm" "$out" >/dev/null || fail "extract_chmLib cannot read $chm"
-for system_file in '#SYSTEM' '#TOPICS' '#WINDOWS' '$WWKeywordLinks'; do
+for system_file in '#SYSTEM' '#TOPICS' '#WINDOWS' 'index.hhk'; do
   [ -e "$out/$system_file" ] || fail "$system_file missing: no contents, index or window"
 done
 

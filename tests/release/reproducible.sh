@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Two clean release builds of the same sources, in folders of different
+# depth and a while apart, give the same program, help file and zip byte
+# for byte. Slow: it builds the release twice (without the tests or Wine).
+# Usage: tests/release/reproducible.sh [SOURCE_FOLDER]
+set -euo pipefail
+root="$(realpath "${1:-$(dirname "${BASH_SOURCE[0]}")/../..}")"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# The working tree as it is, committed or not; the time stamps come from the
+# last commit, as a build in the checkout itself takes them.
+if git -C "$root" rev-parse --git-dir >/dev/null 2>&1; then
+  export SOURCE_DATE_EPOCH="${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct)}"
+  copy_sources() { (cd "$root" && git ls-files -z --cached --others --exclude-standard |
+    xargs -0 cp --parents -t "$1"); }
+else
+  copy_sources() { cp -a "$root/." "$1"; }
+fi
+
+# Both copies first, so that an edit during the builds cannot tell them apart.
+for folder in "$work/one" "$work/second/build/folder"; do
+  mkdir -p "$folder/src"
+  copy_sources "$folder/src"
+done
+build() {
+  { cmake -S "$1/src" -B "$1/build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+    -DCMAKE_TOOLCHAIN_FILE="$1/src/cmake/i686-w64-mingw32.cmake" &&
+    cmake --build "$1/build" -j 2 --target all package; } >"$work/build.log" 2>&1 ||
+    { tail -30 "$work/build.log"; fail "the build in $1 failed"; }
+}
+build "$work/one"
+sleep 2
+build "$work/second/build/folder"
+
+for file in app/KOVRateCalc.exe app/KOVRateCalc.chm KOVRateCalc-*.zip; do
+  first=$(cd "$work/one/build" && ls $file)
+  cmp "$work/one/build/$first" "$work/second/build/folder/build/$first" ||
+    fail "$first differs between the two builds"
+done
+(cd "$work/one/build" && sha256sum --check --quiet SHA256SUMS) || fail "SHA256SUMS does not verify"
+echo "two builds gave the same program, help file and zip"
