@@ -62,18 +62,18 @@ fi
 # programs. Some virtual machines cannot; there the same sources built for
 # x86-64 carry the Windows suites, and the i686 release is still built.
 if /usr/lib/wine/wine --version >/dev/null 2>&1; then
-  windows_preset=win32 WINEARCH=win32 RATECALC_WINE=wine
+  windows_preset=win32 WINEARCH=win32 wine_loader=wine
 else
   echo "This host cannot start 32-bit programs: the Windows suites run on the x86-64 build."
-  windows_preset=win64 WINEARCH=win64 RATECALC_WINE=/usr/lib/wine/wine64
+  windows_preset=win64 WINEARCH=win64 wine_loader=/usr/lib/wine/wine64
 fi
 WINEPREFIX="$(mktemp -d /tmp/ratecalc-wine.XXXXXX)"
-export WINEPREFIX WINEDEBUG=-all WINEARCH RATECALC_WINE
+export WINEPREFIX WINEDEBUG=-all WINEARCH
 # Wine sets up a new prefix slowly and badly in parallel: once, up front.
-"$RATECALC_WINE" wineboot -i >/dev/null 2>&1
+"$wine_loader" wineboot -i >/dev/null 2>&1
 # Wine draws the window frames itself, so screenshots show the captions even
 # on a display without a window manager.
-"$RATECALC_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+"$wine_loader" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
 wineserver -w
 
 run_preset "$windows_preset"

@@ -15,7 +15,11 @@ file(WRITE ${PROJECT_BINARY_DIR}/README.txt "${readme}")
 # so the zip is made by Info-ZIP's zip, with fixed names, order and times.
 find_program(ZIP_EXECUTABLE zip)
 find_program(BASH_EXECUTABLE bash)
-set(RATECALC_RELEASE_ZIP ${PROJECT_BINARY_DIR}/KOVRateCalc-${PROJECT_VERSION}-win32.zip)
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(RATECALC_RELEASE_ZIP ${PROJECT_BINARY_DIR}/KOVRateCalc-${PROJECT_VERSION}-win64.zip)
+else()
+  set(RATECALC_RELEASE_ZIP ${PROJECT_BINARY_DIR}/KOVRateCalc-${PROJECT_VERSION}-win32.zip)
+endif()
 add_custom_command(
   OUTPUT ${RATECALC_RELEASE_ZIP} ${PROJECT_BINARY_DIR}/SHA256SUMS
   COMMAND ${CMAKE_COMMAND} -E env ZIP_PROGRAM=${ZIP_EXECUTABLE} ${BASH_EXECUTABLE}
