@@ -1,0 +1,426 @@
+#!/usr/bin/env python3
+"""Mutation testing for the portable C++ code: how many small faults do the unit tests catch?
+
+Each mutant changes one line of one source file: a relational, arithmetic or
+logical operator swapped, a `!` removed, an integer constant moved by one, a
+simple statement deleted, or a boolean result inverted. Every mutant is
+applied on its own, the native preset's test executables are rebuilt
+incrementally and run; a failing (or hanging) test run kills the mutant, a
+mutant that does not compile is counted apart. The file is always restored.
+
+    scripts/mutate.py engine/rate_model.cpp              # test every mutant of a file
+    scripts/mutate.py engine/*.cpp --sample 40 --seed 1  # at most 40 per file, chosen at random
+    scripts/mutate.py settings/ini_text.cpp --list       # only list the mutants
+
+Options: --tests engine_tests,settings_tests overrides the suites (by default
+engine/ files run engine_tests, settings/ files settings_tests); --timeout
+SECONDS bounds each test run; --survivors PATH also writes the survivors there.
+
+Mutants known to be equivalent (no test could tell them apart) go in
+tests/mutation-equivalent.txt (or --exclude-file PATH), one per line:
+    engine/big_uint.h:17:rel@23:<=   why it cannot change behaviour
+with the id as --list prints it; they are left out of the score.
+
+The operator rules lean on the repository's clang-format style: binary
+operators have a space on each side, template brackets touch their name.
+Code in `#ifdef _WIN32` branches is not built natively and is skipped.
+"""
+import argparse
+import os
+import random
+import re
+import signal
+import subprocess
+import sys
+import tempfile
+from dataclasses import dataclass
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parent.parent
+BUILD_DIR = ROOT / "build" / "native"
+TEST_DIR = BUILD_DIR / "tests" / "unit"
+BACKUP_DIR = BUILD_DIR / "mutate-backup"
+DEFAULT_EXCLUDES = ROOT / "tests" / "mutation-equivalent.txt"
+SUITE_BY_DIR = {"engine": "engine_tests", "settings": "settings_tests"}
+
+TOKEN = re.compile(
+    r"(?P<id>[A-Za-z_]\w*)|(?P<num>\.?\d(?:[eEpP][+-]|[\w.'])*)|(?P<lit>@+)"
+    r"|(?P<op><<=|>>=|<=>|->|<<|>>|<=|>=|==|!=|&&|\|\||\+\+|--|[-+*/%]=|::|\S)")
+RELATIONAL = {"<": ["<=", ">="], "<=": ["<", ">"], ">": [">=", "<="], ">=": [">", "<"],
+              "==": ["!="], "!=": ["=="]}
+ARITHMETIC = {"+": ["-"], "-": ["+"], "*": ["/"], "/": ["*"], "%": ["*"], "+=": ["-="],
+              "-=": ["+="], "*=": ["/="], "/=": ["*="], "++": ["--"], "--": ["++"]}
+LOGICAL = {"&&": ["||"], "||": ["&&"]}
+NOT_STATEMENTS = re.compile(r"(return|break|continue|case|default|goto|else|using|typedef|"
+                            r"static_assert|friend|template|namespace|struct|class|enum)\b|[})]")
+DECLARATION = re.compile(r"(?!(?:return|delete|throw|goto|else|do)\b)[A-Za-z_][\w:]*(?:<.*?>)?"
+                         r"[\s*&]+[A-Za-z_\[]")
+FUNCTION_HEADER = re.compile(r"^\s*(?:(?:static|inline|constexpr|friend|virtual|explicit)\s+)*"
+                             r"(?!return\b|else\b|case\b)([\w:]+)\s+[\w:~]+\s*\(")
+WINDOWS_ONLY = re.compile(r"#\s*(?:ifdef\s+_WIN32|if\s+defined\s*\(?\s*_WIN32)\b")
+
+
+@dataclass
+class Mutant:
+    path: str  # relative to the repository root
+    line: int  # 1-based
+    id: str  # kind@column:replacement, unique within the line
+    original: str
+    mutated: str
+
+    def key(self):
+        return f"{self.path}:{self.line}:{self.id}"
+
+
+def mask_non_code(text):
+    """Comments and preprocessor lines become spaces, literals '@', so columns stay put."""
+    out, i, n = list(text), 0, len(text)
+
+    def blank(start, end, fill=" "):
+        for k in range(start, end):
+            if out[k] != "\n":
+                out[k] = fill
+
+    line_start = True
+    while i < n:
+        c = text[i]
+        if c == "\n":
+            line_start, i = True, i + 1
+            continue
+        if line_start and c == "#":  # a directive, with its continuation lines
+            end = i
+            while True:
+                end = text.find("\n", end)
+                if end == -1 or text[end - 1] != "\\":
+                    break
+                end += 1
+            end = n if end == -1 else end
+            blank(i, end)
+            i = end
+            continue
+        if not c.isspace():
+            line_start = False
+        if text.startswith("//", i):
+            end = text.find("\n", i)
+            end = n if end == -1 else end
+        elif text.startswith("/*", i):
+            end = text.find("*/", i + 2)
+            end = n if end == -1 else end + 2
+        elif c in "\"'":
+            word = re.search(r"\w*$", text[:i]).group()
+            if c == "'" and word[:1].isdigit():  # a digit separator
+                i += 1
+                continue
+            if c == '"' and word.endswith("R"):  # a raw string: R"delim( ... )delim"
+                delim = text[i + 1:text.index("(", i)]
+                end = text.index(")" + delim + '"', i) + len(delim) + 2
+            else:
+                end = i + 1
+                while end < n and text[end] not in (c, "\n"):
+                    end += 2 if text[end] == "\\" else 1
+                end += 1
+            blank(i, end, "@")
+            i = end
+            continue
+        else:
+            i += 1
+            continue
+        blank(i, end)
+        i = end
+    return "".join(out)
+
+
+def windows_only_lines(text):
+    """Line numbers inside `#ifdef _WIN32` branches, which the native build never compiles."""
+    skipped, stack = set(), []  # stack: (is_windows_condition, currently_skipping)
+    for number, line in enumerate(text.splitlines(), 1):
+        directive = line.strip()
+        if directive.startswith("#if"):
+            windows = bool(WINDOWS_ONLY.match(directive))
+            stack.append((windows, windows))
+        elif directive.startswith("#el") and stack:
+            windows, skipping = stack[-1]
+            stack[-1] = (windows, windows and not skipping)
+        elif directive.startswith("#endif") and stack:
+            stack.pop()
+        elif any(skipping for _, skipping in stack):
+            skipped.add(number)
+    return skipped
+
+
+def template_brackets(tokens):
+    """Positions of '<' and '>' that enclose template arguments rather than compare."""
+    found = set()
+    for k, (kind, text, start) in enumerate(tokens):
+        if text != "<" or k == 0:
+            continue
+        prev_kind, prev_text, prev_start = tokens[k - 1]
+        touching = prev_kind == "id" and prev_start + len(prev_text) == start
+        if not (touching or prev_text in ("template", "operator")):
+            continue
+        found.add(start)
+        depth = 1
+        for _, inner, inner_start in tokens[k + 1:]:
+            if inner in (";", "{", "&&", "||"):
+                break
+            depth += {"<": 1, ">": -1, ">>": -2}.get(inner, 0)
+            if inner in (">", ">>"):
+                found.add(inner_start)
+            if depth <= 0:
+                break
+    return found
+
+
+def after_operand(tokens, k):
+    """Whether the token follows a value, making it a binary operator."""
+    return k > 0 and (tokens[k - 1][0] in ("id", "num", "lit") or tokens[k - 1][1] in ")]}")
+
+
+def is_statement_start(masked_lines, index):
+    for prev in reversed(masked_lines[:index]):
+        if prev.strip():
+            return prev.rstrip()[-1] in ";{}:"
+    return True
+
+
+def is_bool_function(masked_lines, index, return_column):
+    """Whether the function around a return statement is declared to return bool."""
+    same_line = FUNCTION_HEADER.match(masked_lines[index][:return_column])
+    if same_line:
+        return same_line.group(1) == "bool"
+    indent = len(masked_lines[index]) - len(masked_lines[index].lstrip())
+    for prev in reversed(masked_lines[:index]):
+        header = FUNCTION_HEADER.match(prev)
+        if header and len(prev) - len(prev.lstrip()) < indent:
+            return header.group(1) == "bool"
+    return False
+
+
+def line_mutants(path, number, line, masked_lines, index):
+    """Every mutant of one line; the masked line decides what is code."""
+    masked = masked_lines[index]
+    tokens = [(m.lastgroup, m.group(), m.start()) for m in TOKEN.finditer(masked)]
+    templates = template_brackets(tokens)
+    found = []
+
+    def add(kind, column, old, new, label=None):
+        mutated = line[:column] + new + line[column + len(old):]
+        found.append(Mutant(path, number, f"{kind}@{column + 1}:{label or new}", line, mutated))
+
+    for k, (kind, text, start) in enumerate(tokens):
+        spaced = masked[start - 1:start] == " " and masked[start + len(text):][:1] == " "
+        if text in RELATIONAL and start not in templates and spaced:
+            for new in RELATIONAL[text]:
+                add("rel", start, text, new)
+        elif text in ("++", "--"):
+            add("arith", start, text, ARITHMETIC[text][0])
+        elif text in ARITHMETIC and spaced and after_operand(tokens, k):
+            for new in ARITHMETIC[text]:
+                add("arith", start, text, new)
+        elif text in LOGICAL:
+            add("logic", start, text, LOGICAL[text][0])
+        elif text == "!":
+            add("logic", start, "!", "", "removed!")
+        elif kind == "num" and re.fullmatch(r"(0|[1-9]\d*)[uUlL]*", text):
+            value, suffix = re.fullmatch(r"(\d+)(\w*)", text).groups()
+            add("const", start, text, f"{int(value) + 1}{suffix}")
+            if int(value) > 0:
+                add("const", start, text, f"{int(value) - 1}{suffix}")
+        elif text in ("true", "false"):
+            add("bool", start, text, "false" if text == "true" else "true")
+        elif text == "return" and is_bool_function(masked_lines, index, start):
+            semicolon = masked.find(";", start)
+            body = line[start + 6:semicolon].strip()
+            if semicolon != -1 and body not in ("true", "false"):
+                found.append(Mutant(path, number, f"bool@{start + 1}:negated", line,
+                                    f"{line[:start]}return !({body}){line[semicolon:]}"))
+
+    code = masked.strip()
+    balanced = all(code.count(a) == code.count(b) for a, b in ("()", "[]", "{}"))
+    if (code.endswith(";") and balanced and not NOT_STATEMENTS.match(code)
+            and not DECLARATION.match(code) and is_statement_start(masked_lines, index)):
+        indent = line[:len(line) - len(line.lstrip())]
+        found.append(Mutant(path, number, "stmt@1:deleted", line, indent + ";"))
+    return found
+
+
+def list_mutants(path):
+    text = (ROOT / path).read_text()
+    masked_lines = mask_non_code(text).split("\n")
+    lines = text.split("\n")
+    skipped = windows_only_lines(text)
+    mutants = []
+    for index, line in enumerate(lines):
+        if index + 1 not in skipped and masked_lines[index].strip():
+            mutants += line_mutants(path, index + 1, line, masked_lines, index)
+    return mutants
+
+
+def read_excludes(path):
+    """file:line:id entries, each followed by the reason; '#' starts a comment line."""
+    excludes = {}
+    if path and Path(path).exists():
+        for entry in Path(path).read_text().splitlines():
+            if entry.strip() and not entry.lstrip().startswith("#"):
+                key, _, reason = entry.strip().partition(" ")
+                excludes[key] = reason.strip()
+    return excludes
+
+
+def run(command, timeout, **kwargs):
+    """Exit status of a command, or None on timeout (its whole process group is ended)."""
+    process = subprocess.Popen(command, cwd=kwargs.pop("cwd", ROOT), start_new_session=True,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **kwargs)
+    try:
+        return process.wait(timeout=timeout)
+    except subprocess.TimeoutExpired:
+        os.killpg(process.pid, signal.SIGKILL)
+        process.wait()
+        return None
+    finally:
+        if process.poll() is None:
+            os.killpg(process.pid, signal.SIGKILL)
+            process.wait()
+
+
+def build(suites):
+    targets = [word for suite in suites for word in ("--target", suite)]
+    return run(["cmake", "--build", "--preset", "native", *targets, "-j2"], 600) == 0
+
+
+def tests_pass(suites, timeout, temp_dir):
+    """True if every suite passes, False if one fails, None if one hangs."""
+    environment = dict(os.environ, TMPDIR=temp_dir)  # apart from other runs' test folders
+    for suite in suites:
+        status = run([str(TEST_DIR / suite), "--gtest_brief=1"], timeout, cwd=TEST_DIR,
+                     env=environment)
+        if status != 0:
+            return None if status is None else False
+    return True
+
+
+def restore_interrupted_runs():
+    for backup in BACKUP_DIR.rglob("*") if BACKUP_DIR.exists() else []:
+        if backup.is_file():
+            source = ROOT / backup.relative_to(BACKUP_DIR)
+            print(f"restoring {source.relative_to(ROOT)} from an interrupted run")
+            source.write_text(backup.read_text())
+            backup.unlink()
+
+
+def test_mutant(mutant, suites, timeout, temp_dir):
+    """'killed', 'timeout', 'survived' or 'not compiled'; the file is restored in every case."""
+    source = ROOT / mutant.path
+    original = source.read_text()
+    backup = BACKUP_DIR / mutant.path
+    backup.parent.mkdir(parents=True, exist_ok=True)
+    backup.write_text(original)
+    lines = original.split("\n")
+    lines[mutant.line - 1] = mutant.mutated
+    try:
+        source.write_text("\n".join(lines))
+        if not build(suites):
+            return "not compiled"
+        result = tests_pass(suites, timeout, temp_dir)
+        return {True: "survived", False: "killed", None: "timeout"}[result]
+    finally:
+        source.write_text(original)  # a fresh timestamp: the next build recompiles it
+        backup.unlink()
+
+
+def describe(mutant):
+    return f"{mutant.key()}\n    - {mutant.original.strip()}\n    + {mutant.mutated.strip()}"
+
+
+def report(results, excluded):
+    files = sorted({m.path for m, _ in results} | {m.path for m in excluded})
+    print("\nfile                          tested  not-compiled  excluded  killed  survived  score")
+    totals = [0, 0, 0, 0, 0]
+    for path in files + ["total"]:
+        if path == "total":
+            counts = totals
+        else:
+            outcomes = [outcome for m, outcome in results if m.path == path]
+            counts = [len(outcomes), outcomes.count("not compiled"),
+                      sum(m.path == path for m in excluded),
+                      outcomes.count("killed") + outcomes.count("timeout"),
+                      outcomes.count("survived")]
+            totals = [a + b for a, b in zip(totals, counts)]
+        live = counts[3] + counts[4]
+        score = f"{100 * counts[3] / live:5.1f} %" if live else "    -"
+        print(f"{path:30}{counts[0]:6}{counts[1]:14}{counts[2]:10}{counts[3]:8}{counts[4]:10}  {score}")
+    print("(score: killed of the mutants that compiled and are not marked equivalent)")
+
+
+def stop_on_terminate(_signal, _frame):
+    raise KeyboardInterrupt  # so that the mutated file is restored as on Ctrl-C
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("files", nargs="+", help="C++ sources, relative to the repository")
+    parser.add_argument("--list", action="store_true", help="only list the mutants")
+    parser.add_argument("--sample", type=int, help="test at most N mutants of each file")
+    parser.add_argument("--seed", type=int, default=0, help="seed for --sample")
+    parser.add_argument("--timeout", type=float, default=20, help="seconds per test run")
+    parser.add_argument("--tests", help="comma-separated test executables to run")
+    parser.add_argument("--exclude-file", default=DEFAULT_EXCLUDES, help="equivalent mutants")
+    parser.add_argument("--survivors", help="also write the survivors to this file")
+    args = parser.parse_args()
+
+    excludes = read_excludes(args.exclude_file)
+    chosen, excluded = [], []
+    rng = random.Random(args.seed)
+    for name in args.files:
+        path = Path(name).resolve().relative_to(ROOT).as_posix()
+        mutants = list_mutants(path)
+        excluded += [m for m in mutants if m.key() in excludes]
+        mutants = [m for m in mutants if m.key() not in excludes]
+        if args.sample is not None and len(mutants) > args.sample:
+            mutants = sorted(rng.sample(mutants, args.sample), key=lambda m: m.line)
+        chosen += mutants
+    if args.list:
+        for mutant in chosen:
+            print(describe(mutant))
+        print(f"{len(chosen)} mutants ({len(excluded)} marked equivalent left out)")
+        return 0
+
+    signal.signal(signal.SIGTERM, stop_on_terminate)
+    if not BUILD_DIR.exists():
+        subprocess.run(["cmake", "--preset", "native"], cwd=ROOT, check=True)
+    restore_interrupted_runs()
+    all_suites = sorted({s for m in chosen for s in suites_for(m.path, args.tests)})
+    if not build(all_suites) or not tests_pass(all_suites, args.timeout * 5, tempfile.gettempdir()):
+        sys.exit("the unmutated code does not build or pass its tests; nothing to measure")
+
+    results = []
+    try:
+        with tempfile.TemporaryDirectory(prefix="mutate-") as temp_dir:
+            for number, mutant in enumerate(chosen, 1):
+                outcome = test_mutant(mutant, suites_for(mutant.path, args.tests),
+                                      args.timeout, temp_dir)
+                results.append((mutant, outcome))
+                print(f"[{number}/{len(chosen)}] {mutant.key()}: {outcome}", flush=True)
+    except KeyboardInterrupt:
+        print("\ninterrupted; the results so far:")
+    finally:
+        print("rebuilding the unmutated code ...", flush=True)
+        build(all_suites)
+
+    report(results, excluded)
+    survivors = [describe(m) for m, outcome in results if outcome == "survived"]
+    print(f"\nsurvivors ({len(survivors)}):")
+    print("\n".join(survivors))
+    if args.survivors:
+        Path(args.survivors).write_text("\n".join(survivors) + "\n")
+    return 0
+
+
+def suites_for(path, override):
+    if override:
+        return override.split(",")
+    return [SUITE_BY_DIR[path.split("/")[0]]]
+
+
+if __name__ == "__main__":
+    sys.exit(main())
