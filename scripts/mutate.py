@@ -393,7 +393,7 @@ def main():
     if not build(all_suites) or not tests_pass(all_suites, args.timeout * 5, tempfile.gettempdir()):
         sys.exit("the unmutated code does not build or pass its tests; nothing to measure")
 
-    results = []
+    results, interrupted = [], False
     try:
         with tempfile.TemporaryDirectory(prefix="mutate-") as temp_dir:
             for number, mutant in enumerate(chosen, 1):
@@ -403,6 +403,7 @@ def main():
                 print(f"[{number}/{len(chosen)}] {mutant.key()}: {outcome}", flush=True)
     except KeyboardInterrupt:
         print("\ninterrupted; the results so far:")
+        interrupted = True
     finally:
         print("rebuilding the unmutated code ...", flush=True)
         build(all_suites)
@@ -413,7 +414,7 @@ def main():
     print("\n".join(survivors))
     if args.survivors:
         Path(args.survivors).write_text("\n".join(survivors) + "\n")
-    return 0
+    return 130 if interrupted else 0
 
 
 def suites_for(path, override):
