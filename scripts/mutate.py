@@ -368,6 +368,7 @@ def main():
     parser.add_argument("--survivors", help="also write the survivors to this file")
     args = parser.parse_args()
 
+    restore_interrupted_runs()  # before reading any source
     excludes = read_excludes(args.exclude_file)
     chosen, excluded = [], []
     rng = random.Random(args.seed)
@@ -386,9 +387,9 @@ def main():
         return 0
 
     signal.signal(signal.SIGTERM, stop_on_terminate)
+    signal.signal(signal.SIGINT, signal.default_int_handler)
     if not BUILD_DIR.exists():
         subprocess.run(["cmake", "--preset", "native"], cwd=ROOT, check=True)
-    restore_interrupted_runs()
     all_suites = sorted({s for m in chosen for s in suites_for(m.path, args.tests)})
     if not build(all_suites) or not tests_pass(all_suites, args.timeout * 5, tempfile.gettempdir()):
         sys.exit("the unmutated code does not build or pass its tests; nothing to measure")
