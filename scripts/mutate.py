@@ -26,6 +26,7 @@ operators have a space on each side, template brackets touch their name.
 Code in `#ifdef _WIN32` branches is not built natively and is skipped.
 """
 import argparse
+import fcntl
 import os
 import random
 import re
@@ -57,6 +58,11 @@ DECLARATION = re.compile(r"(?!(?:return|delete|throw|goto|else|do)\b)[A-Za-z_][\
                          r"[\s*&]+[A-Za-z_\[]")
 FUNCTION_HEADER = re.compile(r"^\s*(?:(?:static|inline|constexpr|friend|virtual|explicit)\s+)*"
                              r"(?!return\b|else\b|case\b)([\w:]+)\s+[\w:~]+\s*\(")
+# Scanned left to right, so whichever starts first wins: "//" in a string stays a string.
+NON_CODE = re.compile(r"""(?P<directive>^[ \t]*\#(?:\\\n|.)*)|(?P<comment>//.*|/\*[\s\S]*?\*/)
+    |(?P<literal>(?<!\w)(?:u8|[uUL])?R"(?P<delim>[^(\s"]*)\([\s\S]*?\)(?P=delim)"
+    |(?<!\w)(?:u8|[uUL])?"(?:\\.|[^"\\\n])*"|(?<!\w)(?:u8|[uUL])?'(?:\\.|[^'\\\n])+')""",
+                      re.MULTILINE | re.VERBOSE)
 WINDOWS_ONLY = re.compile(r"#\s*(?:ifdef\s+_WIN32|if\s+defined\s*\(?\s*_WIN32)\b")
 
 
@@ -74,60 +80,10 @@ class Mutant:
 
 def mask_non_code(text):
     """Comments and preprocessor lines become spaces, literals '@', so columns stay put."""
-    out, i, n = list(text), 0, len(text)
+    def blank(match):
+        return re.sub(r"[^\n]", "@" if match.lastgroup == "literal" else " ", match.group())
 
-    def blank(start, end, fill=" "):
-        for k in range(start, end):
-            if out[k] != "\n":
-                out[k] = fill
-
-    line_start = True
-    while i < n:
-        c = text[i]
-        if c == "\n":
-            line_start, i = True, i + 1
-            continue
-        if line_start and c == "#":  # a directive, with its continuation lines
-            end = i
-            while True:
-                end = text.find("\n", end)
-                if end == -1 or text[end - 1] != "\\":
-                    break
-                end += 1
-            end = n if end == -1 else end
-            blank(i, end)
-            i = end
-            continue
-        if not c.isspace():
-            line_start = False
-        if text.startswith("//", i):
-            end = text.find("\n", i)
-            end = n if end == -1 else end
-        elif text.startswith("/*", i):
-            end = text.find("*/", i + 2)
-            end = n if end == -1 else end + 2
-        elif c in "\"'":
-            word = re.search(r"\w*$", text[:i]).group()
-            if c == "'" and word[:1].isdigit():  # a digit separator
-                i += 1
-                continue
-            if c == '"' and word.endswith("R"):  # a raw string: R"delim( ... )delim"
-                delim = text[i + 1:text.index("(", i)]
-                end = text.index(")" + delim + '"', i) + len(delim) + 2
-            else:
-                end = i + 1
-                while end < n and text[end] not in (c, "\n"):
-                    end += 2 if text[end] == "\\" else 1
-                end += 1
-            blank(i, end, "@")
-            i = end
-            continue
-        else:
-            i += 1
-            continue
-        blank(i, end)
-        i = end
-    return "".join(out)
+    return NON_CODE.sub(blank, text)
 
 
 def windows_only_lines(text):
@@ -244,8 +200,14 @@ def line_mutants(path, number, line, masked_lines, index):
     return found
 
 
+def original_text(path):
+    """The source as committed to the run: a run in progress may have a mutant in place."""
+    backup = BACKUP_DIR / path
+    return (backup if backup.exists() else ROOT / path).read_text()
+
+
 def list_mutants(path):
-    text = (ROOT / path).read_text()
+    text = original_text(path)
     masked_lines = mask_non_code(text).split("\n")
     lines = text.split("\n")
     skipped = windows_only_lines(text)
@@ -268,19 +230,29 @@ def read_excludes(path):
 
 
 def run(command, timeout, **kwargs):
-    """Exit status of a command, or None on timeout (its whole process group is ended)."""
+    """Exit status of a command, or None on timeout; its whole process group is ended."""
     process = subprocess.Popen(command, cwd=kwargs.pop("cwd", ROOT), start_new_session=True,
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **kwargs)
     try:
         return process.wait(timeout=timeout)
     except subprocess.TimeoutExpired:
-        os.killpg(process.pid, signal.SIGKILL)
-        process.wait()
         return None
     finally:
         if process.poll() is None:
-            os.killpg(process.pid, signal.SIGKILL)
-            process.wait()
+            stop_process_group(process)
+
+
+def stop_process_group(process):
+    """SIGTERM first, so that make deletes a half-written target instead of leaving it."""
+    for sig, grace in ((signal.SIGTERM, 5), (signal.SIGKILL, None)):
+        try:
+            os.killpg(process.pid, sig)
+            process.wait(timeout=grace)
+            return
+        except ProcessLookupError:  # already gone
+            return
+        except subprocess.TimeoutExpired:
+            pass
 
 
 def build(suites):
@@ -299,13 +271,24 @@ def tests_pass(suites, timeout, temp_dir):
     return True
 
 
+def lock_build_dir():
+    """One run at a time per build directory; the lock goes with the process, however it ends."""
+    BACKUP_DIR.mkdir(parents=True, exist_ok=True)
+    lock = open(BACKUP_DIR / ".lock", "w")
+    try:
+        fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+    except BlockingIOError:
+        sys.exit(f"another mutation run is using {BUILD_DIR}")
+    return lock
+
+
 def restore_interrupted_runs():
     for backup in BACKUP_DIR.rglob("*") if BACKUP_DIR.exists() else []:
-        if backup.is_file():
+        if backup.is_file() and backup.name != ".lock":
             source = ROOT / backup.relative_to(BACKUP_DIR)
             print(f"restoring {source.relative_to(ROOT)} from an interrupted run")
             source.write_text(backup.read_text())
-            backup.unlink()
+            backup.unlink(missing_ok=True)
 
 
 def test_mutant(mutant, suites, timeout, temp_dir):
@@ -325,7 +308,7 @@ def test_mutant(mutant, suites, timeout, temp_dir):
         return {True: "survived", False: "killed", None: "timeout"}[result]
     finally:
         source.write_text(original)  # a fresh timestamp: the next build recompiles it
-        backup.unlink()
+        backup.unlink(missing_ok=True)
 
 
 def describe(mutant):
@@ -368,7 +351,6 @@ def main():
     parser.add_argument("--survivors", help="also write the survivors to this file")
     args = parser.parse_args()
 
-    restore_interrupted_runs()  # before reading any source
     excludes = read_excludes(args.exclude_file)
     chosen, excluded = [], []
     rng = random.Random(args.seed)
@@ -390,6 +372,8 @@ def main():
     signal.signal(signal.SIGINT, signal.default_int_handler)
     if not BUILD_DIR.exists():
         subprocess.run(["cmake", "--preset", "native"], cwd=ROOT, check=True)
+    lock = lock_build_dir()  # held until the run ends
+    restore_interrupted_runs()
     all_suites = sorted({s for m in chosen for s in suites_for(m.path, args.tests)})
     if not build(all_suites) or not tests_pass(all_suites, args.timeout * 5, tempfile.gettempdir()):
         sys.exit("the unmutated code does not build or pass its tests; nothing to measure")
