@@ -196,14 +196,25 @@ def line_mutants(path, number, line, masked_lines, index):
     if (code.endswith(";") and balanced and not NOT_STATEMENTS.match(code)
             and not DECLARATION.match(code) and is_statement_start(masked_lines, index)):
         indent = line[:len(line) - len(line.lstrip())]
-        found.append(Mutant(path, number, "stmt@1:deleted", line, indent + ";"))
+        found.append(Mutant(path, number, "stmt@1:deleted", line, indent + ";" + line[len(line.rstrip("\r")):]))
     return found
+
+
+def read_source(path):
+    """The exact text, line ends and any stray bytes included, so that it is restored exactly."""
+    with open(path, encoding="utf-8", errors="surrogateescape", newline="") as file:
+        return file.read()
+
+
+def write_source(path, text):
+    with open(path, "w", encoding="utf-8", errors="surrogateescape", newline="") as file:
+        file.write(text)
 
 
 def original_text(path):
     """The source as committed to the run: a run in progress may have a mutant in place."""
     backup = BACKUP_DIR / path
-    return (backup if backup.exists() else ROOT / path).read_text()
+    return read_source(backup if backup.exists() else ROOT / path)
 
 
 def list_mutants(path):
@@ -287,27 +298,27 @@ def restore_interrupted_runs():
         if backup.is_file() and backup.name != ".lock":
             source = ROOT / backup.relative_to(BACKUP_DIR)
             print(f"restoring {source.relative_to(ROOT)} from an interrupted run")
-            source.write_text(backup.read_text())
+            write_source(source, read_source(backup))
             backup.unlink(missing_ok=True)
 
 
 def test_mutant(mutant, suites, timeout, temp_dir):
     """'killed', 'timeout', 'survived' or 'not compiled'; the file is restored in every case."""
     source = ROOT / mutant.path
-    original = source.read_text()
+    original = read_source(source)
     backup = BACKUP_DIR / mutant.path
     backup.parent.mkdir(parents=True, exist_ok=True)
-    backup.write_text(original)
+    write_source(backup, original)
     lines = original.split("\n")
     lines[mutant.line - 1] = mutant.mutated
     try:
-        source.write_text("\n".join(lines))
+        write_source(source, "\n".join(lines))
         if not build(suites):
             return "not compiled"
         result = tests_pass(suites, timeout, temp_dir)
         return {True: "survived", False: "killed", None: "timeout"}[result]
     finally:
-        source.write_text(original)  # a fresh timestamp: the next build recompiles it
+        write_source(source, original)  # a fresh timestamp: the next build recompiles it
         backup.unlink(missing_ok=True)
 
 
@@ -333,6 +344,12 @@ def report(results, excluded):
         score = f"{100 * counts[3] / live:5.1f} %" if live else "    -"
         print(f"{path:30}{counts[0]:6}{counts[1]:14}{counts[2]:10}{counts[3]:8}{counts[4]:10}  {score}")
     print("(score: killed of the mutants that compiled and are not marked equivalent)")
+
+
+def suites_for(path, override):
+    if override:
+        return override.split(",")
+    return [SUITE_BY_DIR[path.split("/")[0]]]
 
 
 def stop_on_terminate(_signal, _frame):
@@ -400,12 +417,6 @@ def main():
     if args.survivors:
         Path(args.survivors).write_text("\n".join(survivors) + "\n")
     return 130 if interrupted else 0
-
-
-def suites_for(path, override):
-    if override:
-        return override.split(",")
-    return [SUITE_BY_DIR[path.split("/")[0]]]
 
 
 if __name__ == "__main__":
