@@ -24,6 +24,12 @@ with the id as --list prints it; they are left out of the score.
 The operator rules lean on the repository's clang-format style: binary
 operators have a space on each side, template brackets touch their name.
 Code in `#ifdef _WIN32` branches is not built natively and is skipped.
+
+The build directory build/native is configured if missing; one run at a
+time uses it. While a mutant is in place the original waits in
+build/native/mutate-backup/, from where the next run restores it should
+this one be killed outright; Ctrl-C restores at once. The sources are
+rewritten on restore, so the last build leaves everything up to date.
 """
 import argparse
 import fcntl
@@ -358,14 +364,16 @@ def stop_on_terminate(_signal, _frame):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("files", nargs="+", help="C++ sources, relative to the repository")
+    parser.add_argument("files", nargs="+", help="C++ sources in engine/ or settings/")
     parser.add_argument("--list", action="store_true", help="only list the mutants")
-    parser.add_argument("--sample", type=int, help="test at most N mutants of each file")
-    parser.add_argument("--seed", type=int, default=0, help="seed for --sample")
-    parser.add_argument("--timeout", type=float, default=20, help="seconds per test run")
-    parser.add_argument("--tests", help="comma-separated test executables to run")
-    parser.add_argument("--exclude-file", default=DEFAULT_EXCLUDES, help="equivalent mutants")
-    parser.add_argument("--survivors", help="also write the survivors to this file")
+    parser.add_argument("--sample", type=int, metavar="N", help="test at most N mutants per file")
+    parser.add_argument("--seed", type=int, default=0, metavar="S", help="seed for --sample")
+    parser.add_argument("--timeout", type=float, default=20, metavar="SECONDS",
+                        help="bound on each test run (default 20)")
+    parser.add_argument("--tests", metavar="A,B", help="test executables to run instead")
+    parser.add_argument("--exclude-file", default=DEFAULT_EXCLUDES, metavar="PATH",
+                        help="equivalent mutants (default tests/mutation-equivalent.txt)")
+    parser.add_argument("--survivors", metavar="PATH", help="also write the survivors there")
     args = parser.parse_args()
 
     excludes = read_excludes(args.exclude_file)
