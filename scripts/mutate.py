@@ -377,16 +377,20 @@ def main():
     args = parser.parse_args()
 
     excludes = read_excludes(args.exclude_file)
-    chosen, excluded = [], []
+    chosen, excluded, paths = [], [], []
     rng = random.Random(args.seed)
     for name in args.files:
         path = Path(name).resolve().relative_to(ROOT).as_posix()
+        paths.append(path)
         mutants = list_mutants(path)
         excluded += [m for m in mutants if m.key() in excludes]
         mutants = [m for m in mutants if m.key() not in excludes]
         if args.sample is not None and len(mutants) > args.sample:
             mutants = sorted(rng.sample(mutants, args.sample), key=lambda m: m.line)
         chosen += mutants
+    stale = set(excludes) - {m.key() for m in excluded}
+    for key in sorted(k for k in stale if k.split(":")[0] in paths):
+        print(f"warning: {key} in {args.exclude_file} matches no mutant: the code has moved")
     if args.list:
         for mutant in chosen:
             print(describe(mutant))
