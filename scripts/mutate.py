@@ -4,7 +4,7 @@
 Each mutant changes one line of one source file: a relational, arithmetic or
 logical operator swapped, a `!` removed, an integer constant moved by one, a
 simple statement deleted, or a boolean result inverted. Every mutant is
-applied on its own, the native preset's test executables are rebuilt
+applied on its own, the test executables of the native preset are rebuilt
 incrementally and run; a failing (or hanging) test run kills the mutant, a
 mutant that does not compile is counted apart. The file is always restored.
 
@@ -14,7 +14,9 @@ mutant that does not compile is counted apart. The file is always restored.
 
 Options: --tests engine_tests,settings_tests overrides the suites (by default
 engine/ files run engine_tests, settings/ files settings_tests); --timeout
-SECONDS bounds each test run; --survivors PATH also writes the survivors there.
+SECONDS bounds each test run; --survivors PATH also writes the survivors there,
+and --only PATH tests just the mutants listed in such a file, for instance
+again under the sanitizers with --preset native-asan.
 
 Mutants known to be equivalent (no test could tell them apart) go in
 tests/mutation-equivalent.txt (or --exclude-file PATH), one per line:
@@ -25,11 +27,11 @@ The operator rules lean on the repository's clang-format style: binary
 operators have a space on each side, template brackets touch their name.
 Code in `#ifdef _WIN32` branches is not built natively and is skipped.
 
-The build directory build/native is configured if missing; one run at a
-time uses it. While a mutant is in place the original waits in
-build/native/mutate-backup/, from where the next run restores it should
-this one be killed outright; Ctrl-C restores at once. The sources are
-rewritten on restore, so the last build leaves everything up to date.
+The preset's build directory is configured if missing; one run at a time
+changes the sources. While a mutant is in place the original waits in
+build/mutate-backup/, from where the next run restores it should this one
+be killed outright; Ctrl-C restores at once. The sources are rewritten on
+restore, so the last build leaves everything up to date.
 """
 import argparse
 import fcntl
@@ -44,9 +46,7 @@ from dataclasses import dataclass
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
-BUILD_DIR = ROOT / "build" / "native"
-TEST_DIR = BUILD_DIR / "tests" / "unit"
-BACKUP_DIR = BUILD_DIR / "mutate-backup"
+BACKUP_DIR = ROOT / "build" / "mutate-backup"  # one for every preset, as the sources are
 DEFAULT_EXCLUDES = ROOT / "tests" / "mutation-equivalent.txt"
 SUITE_BY_DIR = {"engine": "engine_tests", "settings": "settings_tests"}
 
@@ -272,16 +272,17 @@ def stop_process_group(process):
             pass
 
 
-def build(suites):
+def build(preset, suites):
     targets = [word for suite in suites for word in ("--target", suite)]
-    return run(["cmake", "--build", "--preset", "native", *targets, "-j2"], 600) == 0
+    return run(["cmake", "--build", "--preset", preset, *targets, "-j2"], 900) == 0
 
 
-def tests_pass(suites, timeout, temp_dir):
+def tests_pass(preset, suites, timeout, temp_dir):
     """True if every suite passes, False if one fails, None if one hangs."""
+    test_dir = ROOT / "build" / preset / "tests" / "unit"
     environment = dict(os.environ, TMPDIR=temp_dir)  # apart from other runs' test folders
     for suite in suites:
-        status = run([str(TEST_DIR / suite), "--gtest_brief=1"], timeout, cwd=TEST_DIR,
+        status = run([str(test_dir / suite), "--gtest_brief=1"], timeout, cwd=test_dir,
                      env=environment)
         if status != 0:
             return None if status is None else False
@@ -289,13 +290,13 @@ def tests_pass(suites, timeout, temp_dir):
 
 
 def lock_build_dir():
-    """One run at a time per build directory; the lock goes with the process, however it ends."""
+    """One run at a time per worktree; the lock goes with the process, however it ends."""
     BACKUP_DIR.mkdir(parents=True, exist_ok=True)
     lock = open(BACKUP_DIR / ".lock", "w")
     try:
         fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
     except BlockingIOError:
-        sys.exit(f"another mutation run is using {BUILD_DIR}")
+        sys.exit(f"another mutation run is changing the sources in {ROOT}")
     return lock
 
 
@@ -308,7 +309,7 @@ def restore_interrupted_runs():
             backup.unlink(missing_ok=True)
 
 
-def test_mutant(mutant, suites, timeout, temp_dir):
+def test_mutant(mutant, args, temp_dir):
     """'killed', 'timeout', 'survived' or 'not compiled'; the file is restored in every case."""
     source = ROOT / mutant.path
     original = read_source(source)
@@ -319,9 +320,10 @@ def test_mutant(mutant, suites, timeout, temp_dir):
     lines[mutant.line - 1] = mutant.mutated
     try:
         write_source(source, "\n".join(lines))
-        if not build(suites):
+        suites = suites_for(mutant.path, args.tests)
+        if not build(args.preset, suites):
             return "not compiled"
-        result = tests_pass(suites, timeout, temp_dir)
+        result = tests_pass(args.preset, suites, args.timeout, temp_dir)
         return {True: "survived", False: "killed", None: "timeout"}[result]
     finally:
         write_source(source, original)  # a fresh timestamp: the next build recompiles it
@@ -374,6 +376,9 @@ def main():
     parser.add_argument("--exclude-file", default=DEFAULT_EXCLUDES, metavar="PATH",
                         help="equivalent mutants (default tests/mutation-equivalent.txt)")
     parser.add_argument("--survivors", metavar="PATH", help="also write the survivors there")
+    parser.add_argument("--only", metavar="PATH",
+                        help="test only the mutants whose ids start lines of PATH (as --survivors)")
+    parser.add_argument("--preset", default="native", help="native (default) or native-asan")
     args = parser.parse_args()
 
     excludes = read_excludes(args.exclude_file)
@@ -385,6 +390,10 @@ def main():
         mutants = list_mutants(path)
         excluded += [m for m in mutants if m.key() in excludes]
         mutants = [m for m in mutants if m.key() not in excludes]
+        if args.only:
+            wanted = {entry.split()[0] for entry in Path(args.only).read_text().splitlines()
+                      if entry[:1].strip()}
+            mutants = [m for m in mutants if m.key() in wanted]
         if args.sample is not None and len(mutants) > args.sample:
             mutants = sorted(rng.sample(mutants, args.sample), key=lambda m: m.line)
         chosen += mutants
@@ -399,20 +408,20 @@ def main():
 
     signal.signal(signal.SIGTERM, stop_on_terminate)
     signal.signal(signal.SIGINT, signal.default_int_handler)
-    if not BUILD_DIR.exists():
-        subprocess.run(["cmake", "--preset", "native"], cwd=ROOT, check=True)
+    if not (ROOT / "build" / args.preset).exists():
+        subprocess.run(["cmake", "--preset", args.preset], cwd=ROOT, check=True)
     lock = lock_build_dir()  # held until the run ends
     restore_interrupted_runs()
     all_suites = sorted({s for m in chosen for s in suites_for(m.path, args.tests)})
-    if not build(all_suites) or not tests_pass(all_suites, args.timeout * 5, tempfile.gettempdir()):
+    if not build(args.preset, all_suites) or not tests_pass(
+            args.preset, all_suites, args.timeout * 5, tempfile.gettempdir()):
         sys.exit("the unmutated code does not build or pass its tests; nothing to measure")
 
     results, interrupted = [], False
     try:
         with tempfile.TemporaryDirectory(prefix="mutate-") as temp_dir:
             for number, mutant in enumerate(chosen, 1):
-                outcome = test_mutant(mutant, suites_for(mutant.path, args.tests),
-                                      args.timeout, temp_dir)
+                outcome = test_mutant(mutant, args, temp_dir)
                 results.append((mutant, outcome))
                 print(f"[{number}/{len(chosen)}] {mutant.key()}: {outcome}", flush=True)
     except KeyboardInterrupt:
@@ -420,7 +429,7 @@ def main():
         interrupted = True
     finally:
         print("rebuilding the unmutated code ...", flush=True)
-        build(all_suites)
+        build(args.preset, all_suites)
 
     report(results, excluded)
     survivors = [describe(m) for m, outcome in results if outcome == "survived"]
