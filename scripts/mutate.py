@@ -19,9 +19,13 @@ and --only PATH tests just the mutants listed in such a file, for instance
 again under the sanitizers with --preset native-asan.
 
 Mutants known to be equivalent (no test could tell them apart) go in
-tests/mutation-equivalent.txt (or --exclude-file PATH), one per line:
-    engine/big_uint.h:17:rel@23:<=   why it cannot change behaviour
-with the id as --list prints it; they are left out of the score.
+tests/mutation-equivalent.txt (or --exclude-file PATH), as --survivors and
+--list print them, with the reason after the id:
+    engine/big_uint.h:17:rel@23:<= why it cannot change behaviour
+        - size_ = limbs_[1] != 0 ? 2 : (limbs_[0] != 0 ? 1 : 0);
+They are left out of the score. The `-` line, the original code, lets an
+entry follow its line when the code above it changes; an entry whose line
+itself has changed is reported, to be judged again.
 
 The operator rules lean on the repository's clang-format style: binary
 operators have a space on each side, template brackets touch their name.
@@ -235,15 +239,45 @@ def list_mutants(path):
     return mutants
 
 
-def read_excludes(path):
-    """file:line:id entries, each followed by the reason; '#' starts a comment line."""
-    excludes = {}
-    if path and Path(path).exists():
-        for entry in Path(path).read_text().splitlines():
-            if entry.strip() and not entry.lstrip().startswith("#"):
-                key, _, reason = entry.strip().partition(" ")
-                excludes[key] = reason.strip()
-    return excludes
+@dataclass
+class Entry:
+    path: str
+    line: int
+    id: str
+    reason: str
+    code: str = None  # the line as it was, to find the mutant again once lines have moved
+
+
+def read_entries(path):
+    """Mutants named in a file: `file:line:id reason` lines as --list and --survivors print
+    them, each optionally followed by their indented `- original` and `+ mutated` lines."""
+    entries = []
+    for text in Path(path).read_text().splitlines() if path and Path(path).exists() else []:
+        if text.startswith("#") or not text.strip():
+            continue
+        if text[0].isspace():
+            if text.strip().startswith("- ") and entries:
+                entries[-1].code = text.strip()[2:]
+            continue
+        key, _, reason = text.partition(" ")
+        file, line, mutant_id = key.split(":", 2)
+        entries.append(Entry(file, int(line), mutant_id, reason.strip()))
+    return entries
+
+
+def find_entries(mutants, entries):
+    """Keys of the mutants the entries name, and the entries that name none. An entry
+    with its line's text is found again by id and text when the line has moved."""
+    found, missing = set(), []
+    for entry in entries:
+        same = [m for m in mutants if m.path == entry.path and m.id == entry.id
+                and (entry.code is None or m.original.strip() == entry.code)]
+        candidates = [m for m in same if m.line == entry.line] or (same if entry.code else [])
+        if candidates:
+            found.add(min(candidates, key=lambda m: abs(m.line - entry.line)).key())
+        else:
+            missing.append(entry)
+    return found, missing
 
 
 def run(command, timeout, **kwargs):
@@ -381,25 +415,25 @@ def main():
     parser.add_argument("--preset", default="native", help="native (default) or native-asan")
     args = parser.parse_args()
 
-    excludes = read_excludes(args.exclude_file)
-    chosen, excluded, paths = [], [], []
+    excludes = read_entries(args.exclude_file)
+    chosen, excluded = [], []
     rng = random.Random(args.seed)
     for name in args.files:
         path = Path(name).resolve().relative_to(ROOT).as_posix()
-        paths.append(path)
         mutants = list_mutants(path)
-        excluded += [m for m in mutants if m.key() in excludes]
-        mutants = [m for m in mutants if m.key() not in excludes]
+        equivalent, missing = find_entries(mutants, excludes)
+        for entry in missing:
+            if entry.path == path:
+                print(f"warning: {entry.path}:{entry.line}:{entry.id} in {args.exclude_file}"
+                      " names no mutant any more: the code has changed")
+        excluded += [m for m in mutants if m.key() in equivalent]
+        mutants = [m for m in mutants if m.key() not in equivalent]
         if args.only:
-            wanted = {entry.split()[0] for entry in Path(args.only).read_text().splitlines()
-                      if entry[:1].strip()}
+            wanted, _ = find_entries(mutants, read_entries(args.only))
             mutants = [m for m in mutants if m.key() in wanted]
         if args.sample is not None and len(mutants) > args.sample:
             mutants = sorted(rng.sample(mutants, args.sample), key=lambda m: m.line)
         chosen += mutants
-    stale = set(excludes) - {m.key() for m in excluded}
-    for key in sorted(k for k in stale if k.split(":")[0] in paths):
-        print(f"warning: {key} in {args.exclude_file} matches no mutant: the code has moved")
     if args.list:
         for mutant in chosen:
             print(describe(mutant))
