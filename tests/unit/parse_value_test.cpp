@@ -167,14 +167,29 @@ TEST(ParseValue, DecimalsAroundTwoToTheSixtyFour) {
                 {"18446744073709550593", 18446744073709551616.0}});
 }
 
-// The 17-digit text of a power of two takes the exact path, where the
-// midpoint below it is nearer than the one above.
-TEST(ParseValue, ReadsBackEveryPowerOfTwo) {
-  for (int k = -1074; k <= 1023; ++k) {
-    const double x = std::ldexp(1.0, k);
-    char buf[64];
-    const auto end = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::scientific, 16).ptr;
-    ASSERT_EQ(ParseValue(std::string_view(buf, static_cast<std::size_t>(end - buf))), x) << buf;
+// Three eighths of a step below a power of two: past the midpoint where the
+// spacing halves below the power, short of it at the least normal double,
+// where it does not.
+TEST(ParseValue, DecimalsJustBelowAPowerOfTwo) {
+  const auto below = [](int k) { return std::nextafter(std::ldexp(1.0, k), 0.0); };
+  ExpectParses({{"4.45014771701440239563123e-308", below(-1021)},
+                {"2.22507385850720119781562e-308", std::ldexp(1.0, -1022)},
+                {"9.99999999999999916733273e-1", below(0)},
+                {"1.84467440737095500800000e+19", below(64)},
+                {"8.98846567431157879020641e+307", below(1023)}});
+}
+
+// The 17-digit text of a power of two, and of the double just below it,
+// takes the exact path, where the spacing halves across the power.
+TEST(ParseValue, ReadsBackEveryPowerOfTwoAndItsNeighbourBelow) {
+  for (int k = -1073; k <= 1023; ++k) {
+    const double power = std::ldexp(1.0, k);
+    for (const double x : {power, std::nextafter(power, 0.0)}) {
+      char buf[64];
+      const auto end =
+          std::to_chars(buf, buf + sizeof buf, x, std::chars_format::scientific, 16).ptr;
+      ASSERT_EQ(ParseValue(std::string_view(buf, static_cast<std::size_t>(end - buf))), x) << buf;
+    }
   }
 }
 
