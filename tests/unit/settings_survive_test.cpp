@@ -45,17 +45,6 @@ RateModel Example() {
   return m;
 }
 
-// The section Example() gives, after the lines `lead` that precede it.
-std::string ExampleFile(const std::string& lead, const std::string& eol) {
-  std::string out = lead + "[RateCalc]" + eol;
-  for (const char* line :
-       {"bCalcWTR=1", "bCalcERNI=0", "nPayAmt=14.11", "nChargeAmt=20.00", "nWTRPct=12.07",
-        "nERNIPct=13.80", "nMarginAmt=2.00", "nMarginPct=10.00", "sCalcMode=Charge"}) {
-    out += line + eol;
-  }
-  return out;
-}
-
 // UTF-16LE bytes of the text, byte-order mark first.
 std::string Utf16(const std::u16string& text) {
   std::string out = "\xFF\xFE";
@@ -102,6 +91,17 @@ TEST(SettingsSurvive, Utf16FileReadsAndKeepsItsText) {
 }
 
 #ifndef _WIN32
+// The section Example() gives, after the lines `lead` that precede it.
+std::string ExampleFile(const std::string& lead, const std::string& eol) {
+  std::string out = lead + "[RateCalc]" + eol;
+  for (const char* line :
+       {"bCalcWTR=1", "bCalcERNI=0", "nPayAmt=14.11", "nChargeAmt=20.00", "nWTRPct=12.07",
+        "nERNIPct=13.80", "nMarginAmt=2.00", "nMarginPct=10.00", "sCalcMode=Charge"}) {
+    out += line + eol;
+  }
+  return out;
+}
+
 // Drops the file permission override a root user has, for the scope.
 class AsOrdinaryUser {
  public:
