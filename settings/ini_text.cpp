@@ -38,6 +38,7 @@ void ResetLine(IniLineState& line, std::uint64_t begin) {
   line.header_has_name = false;
   line.value.clear();
   line.has_value = false;
+  line.wanted = -2;
 }
 
 // The name that runs from name_first to `last`, if it is short enough to
@@ -168,9 +169,38 @@ IniScan StartIniScan(std::string_view section, const std::vector<std::string>& k
   return scan;
 }
 
+// Whether nothing in the rest of the current line can matter: any line
+// but a header before the section, a comment, or a key line in it that is
+// not one looked for (or one already found).
+bool RestOfLineIsIdle(IniScan& scan) {
+  IniLineState& line = scan.line;
+  if (line.phase == kComment) return true;
+  if (!scan.section_found) return line.phase == kKeyName || line.phase == kValue;
+  if (line.phase != kValue) return false;
+  if (line.wanted == -2) {
+    line.wanted = -1;
+    const std::string_view name = NameUpTo(line, line.has_name, line.name_last);
+    for (std::size_t i = 0; i < scan.keys.size(); ++i) {
+      if (!scan.found[i].found && SameName(name, scan.keys[i])) line.wanted = static_cast<int>(i);
+    }
+  }
+  return line.wanted < 0;
+}
+
 void ScanIniText(IniScan& scan, std::string_view units) {
-  for (const char c : units) {
+  for (std::size_t i = 0; i < units.size();) {
     if (scan.section_ended) return;
+    if (RestOfLineIsIdle(scan)) {  // on to the line end in one step
+      const std::size_t lf = units.find('\n', i);
+      const std::size_t stop = lf == std::string_view::npos ? units.size() : lf;
+      if (stop > i) {
+        scan.length += stop - i;
+        scan.last_unit = units[stop - 1];
+        i = stop;
+      }
+      if (lf == std::string_view::npos) return;
+    }
+    const char c = units[i++];
     const std::uint64_t pos = scan.length++;
     if (c == '\n') {
       if (!scan.seen_lf) {

@@ -40,6 +40,7 @@ struct IniLineState {
   std::uint64_t value_last = 0;
   char value_last_char = 0;
   bool has_value = false;
+  int wanted = -1;  // for a key line in the section: which key it may be, -2 until known
 };
 
 // Text goes in as units narrowed to char: a unit above 0x7F becomes 0x80,
