@@ -233,9 +233,11 @@ bool FinishTemporary(std::FILE* file, const std::string& path, const FileFacts& 
   ok = ok && _commit(_fileno(file)) == 0;
   ok = std::fclose(file) == 0 && ok;
   if (ok && keep.exists) {
-    const DWORD kept = keep.mode & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                    FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
-    ok = SetFileAttributesA(path.c_str(), kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL) != 0;
+    // Marked for the next backup, as any changed file is.
+    const DWORD kept = (keep.mode & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                     FILE_ATTRIBUTE_NOT_CONTENT_INDEXED)) |
+                       FILE_ATTRIBUTE_ARCHIVE;
+    ok = SetFileAttributesA(path.c_str(), kept) != 0;
   }
 #else
   (void)path;

@@ -3,6 +3,7 @@
 // killed saves, sizes far beyond memory and files saved as UTF-16.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -20,6 +21,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
+#endif
+#ifdef _WIN32
+#include <windows.h>
 #endif
 #ifdef __linux__
 #include <linux/capability.h>
@@ -89,6 +93,57 @@ TEST(SettingsSurvive, Utf16FileReadsAndKeepsItsText) {
     EXPECT_EQ(ReadFile(folder.File()), Utf16(c.after));
   }
 }
+
+// A temporary file is removed only once the save that wrote it has ended.
+TEST(SettingsSurvive, StaleTemporaryFilesGoLiveOnesStay) {
+#ifdef _WIN32
+  const unsigned long self = GetCurrentProcessId();
+#else
+  const unsigned long self = static_cast<unsigned long>(getpid());
+#endif
+  // legend: process id in the name (one that no process can have, or this
+  // one), whether the file must survive the next save
+  struct Case {
+    unsigned long pid;
+    bool stays;
+  };
+  const Case cases[] = {{0x3ffffff0, false}, {0x3ffffff4, false}, {self, true}};
+  TempFolder folder;
+  WriteFile(folder.File(), "[RateCalc]\n");
+  for (const Case& c : cases) {
+    char name[64];
+    std::snprintf(name, sizeof name, "KOVRateCalc.ini.%lx-7.tmp", c.pid);
+    WriteFile(folder.File(name), "partial");
+  }
+  SaveSettings(RateModel{}, folder.File());
+  for (const Case& c : cases) {
+    char name[64];
+    std::snprintf(name, sizeof name, "KOVRateCalc.ini.%lx-7.tmp", c.pid);
+    EXPECT_EQ(fs::exists(folder.File(name)), c.stays) << name;
+  }
+}
+
+#ifdef _WIN32
+TEST(SettingsSurvive, SavingKeepsAttributesAndHardLinks) {
+  // legend: attributes the file has before a save, and after it with the
+  // archive bit that marks every changed file
+  const DWORD cases[] = {FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_SYSTEM,
+                         FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE};
+  TempFolder folder;
+  for (const DWORD attributes : cases) {
+    WriteFile(folder.File(), "[Mine]\n");
+    SetFileAttributesA(folder.File().c_str(), attributes);
+    SaveSettings(RateModel{}, folder.File());
+    EXPECT_EQ(GetFileAttributesA(folder.File().c_str()), attributes | FILE_ATTRIBUTE_ARCHIVE);
+    EXPECT_NE(ReadFile(folder.File()).find("nWTRPct=12.07"), std::string::npos);
+    SetFileAttributesA(folder.File().c_str(), FILE_ATTRIBUTE_NORMAL);
+  }
+  ASSERT_TRUE(CreateHardLinkA(folder.File("other.ini").c_str(), folder.File().c_str(), nullptr));
+  SaveSettings(Example(), folder.File());
+  EXPECT_EQ(ReadFile(folder.File("other.ini")), ReadFile(folder.File()));
+  EXPECT_NE(ReadFile(folder.File()).find("sCalcMode=Charge"), std::string::npos);
+}
+#endif
 
 #ifndef _WIN32
 // The section Example() gives, after the lines `lead` that precede it.
