@@ -161,8 +161,10 @@ void ScanUnit(IniLineState& line, char c, std::uint64_t pos) {
 IniScan StartIniScan(std::string_view section, const std::vector<std::string>& keys) {
   IniScan scan;
   scan.section = section;
-  scan.keys = keys;
-  scan.found.resize(keys.size());
+  for (const std::string& key : keys) {  // one at a time: no array-size check to link
+    scan.keys.push_back(key);
+    scan.found.emplace_back();
+  }
   scan.line.text.reserve(kShortLine);
   scan.line.value.reserve(kMaxValueTextLength + 1);
   ResetLine(scan.line, 0);

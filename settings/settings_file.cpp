@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,18 +26,16 @@ constexpr int kRetryPauseMs = 50;
 constexpr std::size_t kChunk = 65536;
 
 // The paths whose file existed but could not be read at the last load: a
-// save there would replace figures this run never saw.
-std::mutex g_withheld_mutex;
+// save there would replace figures this run never saw. Loads run before
+// any save, on one thread.
 std::vector<std::string> g_withheld_paths;
 
 void SetWithheld(const std::string& path, bool withheld) {
-  const std::lock_guard<std::mutex> lock(g_withheld_mutex);
   std::erase(g_withheld_paths, path);
   if (withheld) g_withheld_paths.push_back(path);
 }
 
 bool IsWithheld(const std::string& path) {
-  const std::lock_guard<std::mutex> lock(g_withheld_mutex);
   return std::find(g_withheld_paths.begin(), g_withheld_paths.end(), path) !=
          g_withheld_paths.end();
 }
@@ -243,33 +240,63 @@ std::vector<Splice> PlanSave(const RateModel& model, const IniScan& scan, const 
     added += eol;  // the section's last line ends the file without a line end
   }
   const std::size_t bare = added.size();
+  std::size_t order[kModeIndex + 1];  // the key lines to rewrite, in file order
+  std::size_t rewrites = 0;
   for (std::size_t i = 0; i < values.size(); ++i) {
     // A text the next load could only read in part is not written at all:
     // the key keeps what the file held rather than a figure cut short.
     if (values[i].size() > kMaxValueTextLength) continue;
-    const IniKeyLine& line = scan.found[i];
-    if (!line.found) {
+    if (!scan.found[i].found) {
       added += scan.keys[i] + "=" + values[i] + eol;
       continue;
     }
+    std::size_t at = rewrites++;
+    for (; at > 0 && scan.found[order[at - 1]].begin > scan.found[i].begin; --at) {
+      order[at] = order[at - 1];
+    }
+    order[at] = i;
+  }
+  for (std::size_t n = 0; n < rewrites; ++n) {
+    const IniKeyLine& line = scan.found[order[n]];
     // Keep the key as the user spelt it; the rest of the line is the value.
-    std::string text = line.name + "=" + values[i];
+    const std::string text = line.name + "=" + values[order[n]];
     if (!line.text_complete || line.text != text) changed = true;
     splices.push_back(
         {source.ByteOf(line.begin), source.ByteOf(line.end), Encoded(text, source.utf16)});
   }
-  if (added.size() > bare) {
+  if (added.size() > bare) {  // after the last key line, so after every rewrite
     changed = true;
     const std::uint64_t at = source.ByteOf(scan.section_found ? scan.insert_at : scan.length);
     splices.push_back({at, at, Encoded(added, source.utf16)});
   }
   if (!changed) return {};
-  std::stable_sort(splices.begin(), splices.end(),
-                   [](const Splice& a, const Splice& b) { return a.begin < b.begin; });
   return splices;
 }
 
-void Save(const RateModel& model, const std::string& path) {
+}  // namespace
+
+void LoadSettings(RateModel& model, const std::string& path) {
+  const RateModel defaults;
+  for (const FlagKey& flag : kFlags) model.*flag.member = defaults.*flag.member;
+  for (const FigureKey& figure : kFigures) model.*figure.member = defaults.*figure.member;
+  model.sCalcMode = defaults.sCalcMode;
+  IniScan scan;
+  Source source;
+  const ReadResult read = ScanFileWithRetries(path, scan, source);
+  if (source.file) std::fclose(source.file);
+  SetWithheld(path, read == ReadResult::Unreadable);
+  if (read == ReadResult::Unreadable) return;  // what could not be read gives defaults
+  for (std::size_t i = 0; i < std::size(kFlags); ++i) {
+    model.*kFlags[i].member = ReadFlag(scan.found[i], defaults.*kFlags[i].member);
+  }
+  for (std::size_t i = 0; i < std::size(kFigures); ++i) {
+    model.*kFigures[i].member =
+        ReadFigure(scan.found[kFirstFigure + i], defaults.*kFigures[i].member);
+  }
+  model.sCalcMode = ReadMode(scan.found[kModeIndex]);
+}
+
+void SaveSettings(const RateModel& model, const std::string& path) {
   if (IsWithheld(path)) return;
   // Through a symbolic link the content goes to the file it names.
   const std::string target = ResolveLinks(path);
@@ -316,46 +343,6 @@ void Save(const RateModel& model, const std::string& path) {
   if (staged) std::fclose(staged);
   if (beside && !replaced) std::remove(temporary.c_str());
   RemoveStaleTemporaries(target);
-}
-
-}  // namespace
-
-void LoadSettings(RateModel& model, const std::string& path) {
-  const RateModel defaults;
-  for (const FlagKey& flag : kFlags) model.*flag.member = defaults.*flag.member;
-  for (const FigureKey& figure : kFigures) model.*figure.member = defaults.*figure.member;
-  model.sCalcMode = defaults.sCalcMode;
-  try {
-    IniScan scan;
-    Source source;
-    const ReadResult read = ScanFileWithRetries(path, scan, source);
-    if (source.file) std::fclose(source.file);
-    if (read == ReadResult::Unreadable) return SetWithheld(path, true);
-    for (std::size_t i = 0; i < std::size(kFlags); ++i) {
-      model.*kFlags[i].member = ReadFlag(scan.found[i], defaults.*kFlags[i].member);
-    }
-    for (std::size_t i = 0; i < std::size(kFigures); ++i) {
-      model.*kFigures[i].member =
-          ReadFigure(scan.found[kFirstFigure + i], defaults.*kFigures[i].member);
-    }
-    model.sCalcMode = ReadMode(scan.found[kModeIndex]);
-    SetWithheld(path, false);
-  } catch (...) {  // what could not be read gives defaults, and is never saved over
-    for (const FlagKey& flag : kFlags) model.*flag.member = defaults.*flag.member;
-    for (const FigureKey& figure : kFigures) model.*figure.member = defaults.*figure.member;
-    model.sCalcMode = defaults.sCalcMode;
-    try {
-      SetWithheld(path, true);
-    } catch (...) {
-    }
-  }
-}
-
-void SaveSettings(const RateModel& model, const std::string& path) {
-  try {
-    Save(model, path);
-  } catch (...) {  // a save that cannot be done changes nothing
-  }
 }
 
 }  // namespace ratecalc

@@ -31,7 +31,7 @@ void LoadSettings(RateModel& model, const std::string& path = kSettingsPath);
 // link stays and the file it names gets the content; permissions, owner and
 // attributes stay as they were. Temporary files that killed saves left
 // beside the file are removed. A save that cannot be done changes nothing
-// and reports nothing; nothing here ends the program. A figure whose text
+// and reports nothing. Memory stays small whatever the file. A figure whose text
 // is longer than the 79 characters a load reads (from about 1e76 up) is not
 // written; its key keeps what the file held. Non-finite figures are written
 // as "inf", "-inf" or "nan", which load as 0.
