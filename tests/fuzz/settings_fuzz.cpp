@@ -1,10 +1,14 @@
 // libFuzzer target: any bytes as a settings file must load, save and load
 // again without a crash, and the second load must give what the first load
-// gave, rounded to two decimals. Built by the "fuzz" preset (clang).
+// gave, rounded to two decimals. The first byte chooses the file's form:
+// the rest as 8-bit text; as UTF-16LE with each byte one character, which
+// must load and save exactly as the 8-bit file does; or as raw UTF-16LE
+// after a byte-order mark. Built by the "fuzz" preset (clang).
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include "settings_file.h"
@@ -21,33 +25,80 @@ void Check(bool ok) {
   if (!ok) std::abort();
 }
 
+void WriteFile(const std::string& path, const std::string& content) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << content;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
 // What a figure becomes after a save and a load.
 double Stored(double loaded) {
   const std::string text = ratecalc::FormatValue(loaded);
   return text.size() > 79 ? loaded : ratecalc::ParseValue(text);
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string& path = FuzzPath();
-  {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+bool SameModel(const ratecalc::RateModel& a, const ratecalc::RateModel& b, bool stored) {
+  if (a.bCalcWTR != b.bCalcWTR || a.bCalcERNI != b.bCalcERNI || a.sCalcMode != b.sCalcMode) {
+    return false;
   }
+  const double ratecalc::RateModel::*figures[] = {
+      &ratecalc::RateModel::nPayAmt,    &ratecalc::RateModel::nChargeAmt,
+      &ratecalc::RateModel::nWTRPct,    &ratecalc::RateModel::nERNIPct,
+      &ratecalc::RateModel::nMarginAmt, &ratecalc::RateModel::nMarginPct};
+  for (auto figure : figures) {
+    if (!(b.*figure == (stored ? Stored(a.*figure) : a.*figure))) return false;
+  }
+  return true;
+}
+
+// Loads, saves and loads again; the saved file comes back in `saved`.
+ratecalc::RateModel RoundTrip(const std::string& content, std::string& saved) {
+  const std::string& path = FuzzPath();
+  WriteFile(path, content);
   ratecalc::RateModel first;
   ratecalc::LoadSettings(first, path);
   ratecalc::SaveSettings(first, path);
   ratecalc::RateModel second;
   ratecalc::LoadSettings(second, path);
-
-  Check(second.bCalcWTR == first.bCalcWTR && second.bCalcERNI == first.bCalcERNI);
-  Check(second.sCalcMode == first.sCalcMode);
-  const double ratecalc::RateModel::*figures[] = {
-      &ratecalc::RateModel::nPayAmt,    &ratecalc::RateModel::nChargeAmt,
-      &ratecalc::RateModel::nWTRPct,    &ratecalc::RateModel::nERNIPct,
-      &ratecalc::RateModel::nMarginAmt, &ratecalc::RateModel::nMarginPct};
-  for (auto figure : figures) Check(second.*figure == Stored(first.*figure));
+  Check(SameModel(first, second, true));
+  saved = ReadFile(path);
   std::remove(path.c_str());
+  return first;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
+  const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
+  std::string saved;
+  switch (data[0] % 3) {
+    case 0:
+      RoundTrip(text, saved);
+      break;
+    case 1: {
+      std::string wide = "\xFF\xFE";
+      for (const char c : text) wide.append({c, '\0'});
+      const ratecalc::RateModel from_wide = RoundTrip(wide, saved);
+      // A leading byte-order mark makes the 8-bit file a different one.
+      if (text.rfind("\xEF\xBB\xBF", 0) == 0 || text.rfind("\xFF\xFE", 0) == 0) break;
+      std::string narrow_saved;
+      Check(SameModel(RoundTrip(text, narrow_saved), from_wide, false));
+      std::string widened = "\xFF\xFE";
+      for (const char c : narrow_saved) widened.append({c, '\0'});
+      Check(saved == widened);
+      break;
+    }
+    default:
+      RoundTrip("\xFF\xFE" + text, saved);
+      Check(saved.rfind("\xFF\xFE", 0) == 0);
+      break;
+  }
   return 0;
 }

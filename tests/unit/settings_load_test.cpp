@@ -99,10 +99,23 @@ TEST(LoadSettings, EachKeyByItsOwnRule) {
 
 TEST(LoadSettings, OnlySeventyNineCharactersOfAValueCount) {
   TempFolder folder;
-  WriteFile(folder.File(), "[RateCalc]\nnPayAmt=" + std::string(100, '1') + "\n");
+  WriteFile(folder.File(),
+            "[RateCalc]\nnPayAmt=" + std::string(78, '0') + std::string(22, '1') + "\n");
   RateModel m;
   LoadSettings(m, folder.File());
-  EXPECT_EQ(m.nPayAmt, ParseValue(std::string(79, '1')));
+  EXPECT_EQ(m.nPayAmt, ParseValue(std::string(78, '0') + "1"));
+}
+
+// A figure whose text no field can hold would block every calculation.
+TEST(LoadSettings, FigureTooLongForAFieldLoadsAsTheDefault) {
+  ASSERT_EQ(FormatValue(-1e75).size(), 79u);
+  ASSERT_EQ(FormatValue(1e76).size(), 80u);
+  const std::string longest = "1 1 0.00 0.00 12.07 13.80 " + FormatValue(-1e75) + " 0.00 1";
+  ExpectLoads({
+      {"1e100", "[RateCalc]\nnChargeAmt=1e100\nnWTRPct=1e90\n", kDefaults},
+      {"80 characters", "[RateCalc]\nnPayAmt=1e76\n", kDefaults},
+      {"79 characters", "[RateCalc]\nnMarginAmt=-1e75\n", longest.c_str()},
+  });
 }
 
 TEST(LoadSettings, ReadsLikeThePlatformProfileFunctions) {
