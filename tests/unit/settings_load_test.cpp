@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "model_keys.h"
 #include "settings_file.h"
 #include "settings_test_support.h"
 #include "value_text.h"
@@ -12,12 +13,13 @@ namespace {
 using testing::TempFolder;
 using testing::WriteFile;
 
-// The model as one line of text, so a table row reads like the file.
+// The model as one line of text in the file's key order, so a table row
+// reads like the file.
 std::string Describe(const RateModel& m) {
-  return std::to_string(m.bCalcWTR) + " " + std::to_string(m.bCalcERNI) + " " +
-         FormatValue(m.nPayAmt) + " " + FormatValue(m.nChargeAmt) + " " + FormatValue(m.nWTRPct) +
-         " " + FormatValue(m.nERNIPct) + " " + FormatValue(m.nMarginAmt) + " " +
-         FormatValue(m.nMarginPct) + " " + std::to_string(static_cast<int>(m.sCalcMode));
+  std::string out;
+  for (const FlagKey& flag : kFlags) out += std::to_string(m.*flag.member) + " ";
+  for (const FigureKey& figure : kFigures) out += FormatValue(m.*figure.member) + " ";
+  return out + std::to_string(static_cast<int>(m.sCalcMode));
 }
 
 const char* const kDefaults = "1 1 0.00 0.00 12.07 13.80 0.00 0.00 1";
@@ -63,6 +65,10 @@ TEST(LoadSettings, DefaultsForWhateverTheFileLacks) {
       {"other section only", "[Other]\nnPayAmt=5\n", kDefaults},
       {"section without keys", "[RateCalc]\n", kDefaults},
       {"keys before any section", "nPayAmt=5\n[RateCalc]\n", kDefaults},
+      {"names that are ours but for a letter or a prefix",
+       "[Rate]\nnPayAmt=5\n[XateCalc]\nnPayAmt=5\n[RateCalc]\nnPay=5\nxPayAmt=5\nnPayAmtX=5\n",
+       kDefaults},
+      {"empty first line", "\n[RateCalc]\nnPayAmt=5\n", "1 1 5.00 0.00 12.07 13.80 0.00 0.00 1"},
       {"some keys", "[RateCalc]\nnPayAmt=5\nsCalcMode=Margin\n",
        "1 1 5.00 0.00 12.07 13.80 0.00 0.00 3"},
       {"empty values are present", "[RateCalc]\nbCalcWTR=\nnWTRPct=\nsCalcMode=\n",
@@ -87,6 +93,8 @@ TEST(LoadSettings, EachKeyByItsOwnRule) {
       {"flag 11", "[RateCalc]\nbCalcWTR=11\n", "0 1 0.00 0.00 12.07 13.80 0.00 0.00 1"},
       {"flag 4294967297 does not wrap to 1", "[RateCalc]\nbCalcWTR=4294967297\n",
        "0 1 0.00 0.00 12.07 13.80 0.00 0.00 1"},
+      {"flag 19", "[RateCalc]\nbCalcWTR=19\n", "0 1 0.00 0.00 12.07 13.80 0.00 0.00 1"},
+      {"flag +1 and 01", "[RateCalc]\nbCalcWTR=+1\nbCalcERNI=01\n", kDefaults},
       {"flag spaced, signed, padded or followed by text",
        "[RateCalc]\nbCalcWTR= 1\nbCalcERNI=+001 on\n", kDefaults},
       {"percent sign after a number", "[RateCalc]\nnWTRPct=12.07%\n", kDefaults},

@@ -6,11 +6,15 @@
 #include <string>
 #include <thread>
 
+#include "file_access.h"
 #include "settings_file.h"
 #include "settings_test_support.h"
+#include "value_text.h"
 
 #ifndef _WIN32
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 #endif
@@ -61,6 +65,7 @@ struct SaveCase {
 };
 
 TEST(SaveSettings, KeepsEveryByteItDoesNotRewrite) {
+  const std::string kChunkAndOne = "[Mine]\n" + std::string(65537 - 8, 'x') + "\n";
   const std::string crlf = WorkedKeys("\r\n");
   const std::string lf = WorkedKeys("\n");
   const SaveCase cases[] = {
@@ -84,6 +89,8 @@ TEST(SaveSettings, KeepsEveryByteItDoesNotRewrite) {
       {"empty file", "", "[RateCalc]\r\n" + crlf},
       {"lines without a key kept", "[RateCalc]\nnot a key line\n",
        "[RateCalc]\n" + lf + "not a key line\n"},
+      {"empty first line", "\n[RateCalc]\n", "\n[RateCalc]\n" + lf},
+      {"a byte more than a read chunk", kChunkAndOne, kChunkAndOne + "[RateCalc]\n" + lf},
   };
   TempFolder folder;
   for (const SaveCase& c : cases) {
@@ -119,6 +126,9 @@ TEST(SaveSettings, FiguresTooLongToReadBackKeepTheFileValue) {
   m.nPayAmt = 1e80;
   m.nChargeAmt = 1e75;
   m.nMarginAmt = -std::numeric_limits<double>::infinity();
+  m.nWTRPct = 2e75;  // 79 characters: the longest figure written
+  m.nERNIPct = 2e76;
+  ASSERT_EQ(FormatValue(m.nWTRPct).size(), 79u);
   SaveSettings(m, folder.File());
   RateModel loaded;
   LoadSettings(loaded, folder.File());
@@ -126,6 +136,8 @@ TEST(SaveSettings, FiguresTooLongToReadBackKeepTheFileValue) {
   EXPECT_EQ(loaded.nChargeAmt, 1e75);
   EXPECT_EQ(loaded.nMarginAmt, 0.0);
   EXPECT_NE(ReadFile(folder.File()).find("nMarginAmt=-inf\n"), std::string::npos);
+  EXPECT_EQ(FormatValue(loaded.nWTRPct), FormatValue(2e75));
+  EXPECT_EQ(loaded.nERNIPct, 13.8);
 }
 
 TEST(SaveSettings, ImpossibleSaveChangesNothing) {
@@ -197,6 +209,47 @@ TEST(SaveSettings, ConcurrentSavesNeverMix) {
   const std::string last = ReadFile(folder.File());
   EXPECT_TRUE(last == file_a || last == file_b);
 }
+
+// Two saves, in one process or in two, never share a temporary file: the
+// name carries the process and a count of the saves.
+TEST(SaveSettings, TemporaryNamesDifferPerSaveAndPerProcess) {
+  EXPECT_NE(TemporaryPathBeside("a.ini"), TemporaryPathBeside("a.ini"));
+#ifndef _WIN32
+  int pipe_ends[2];
+  ASSERT_EQ(pipe(pipe_ends), 0);
+  const pid_t child = fork();
+  if (child == 0) {  // the child's first name against the parent's next one
+    const std::string name = TemporaryPathBeside("a.ini");
+    _exit(write(pipe_ends[1], name.data(), name.size()) < 0);
+  }
+  close(pipe_ends[1]);
+  char buffer[256];
+  const ssize_t got = read(pipe_ends[0], buffer, sizeof buffer);
+  close(pipe_ends[0]);
+  waitpid(child, nullptr, 0);
+  ASSERT_GT(got, 0);
+  EXPECT_NE(std::string(buffer, static_cast<std::size_t>(got)), TemporaryPathBeside("a.ini"));
+#endif
+}
+
+#ifdef __linux__
+// Many saves and loads in a row leave no file open behind them.
+TEST(SaveSettings, ManySavesLeaveNoFileOpen) {
+  const auto open_files = [] {
+    const std::filesystem::directory_iterator fds("/proc/self/fd");
+    return std::distance(std::filesystem::begin(fds), std::filesystem::end(fds));
+  };
+  TempFolder folder;
+  const auto before = open_files();
+  RateModel m = WorkedExample();
+  for (int i = 0; i < 200; ++i) {
+    m.nPayAmt = i;
+    SaveSettings(m, folder.File());
+    LoadSettings(m, folder.File());
+  }
+  EXPECT_EQ(open_files(), before);
+}
+#endif
 
 }  // namespace
 }  // namespace ratecalc
