@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 
+#include "model_keys.h"
 #include "settings_file.h"
 #include "value_text.h"
 
@@ -40,19 +41,17 @@ std::string ReadFile(const std::string& path) {
 // What a figure becomes after a save and a load.
 double Stored(double loaded) {
   const std::string text = ratecalc::FormatValue(loaded);
-  return text.size() > 79 ? loaded : ratecalc::ParseValue(text);
+  return text.size() > ratecalc::kMaxValueTextLength ? loaded : ratecalc::ParseValue(text);
 }
 
 bool SameModel(const ratecalc::RateModel& a, const ratecalc::RateModel& b, bool stored) {
-  if (a.bCalcWTR != b.bCalcWTR || a.bCalcERNI != b.bCalcERNI || a.sCalcMode != b.sCalcMode) {
-    return false;
+  if (a.sCalcMode != b.sCalcMode) return false;
+  for (const ratecalc::FlagKey& flag : ratecalc::kFlags) {
+    if (a.*flag.member != b.*flag.member) return false;
   }
-  const double ratecalc::RateModel::*figures[] = {
-      &ratecalc::RateModel::nPayAmt,    &ratecalc::RateModel::nChargeAmt,
-      &ratecalc::RateModel::nWTRPct,    &ratecalc::RateModel::nERNIPct,
-      &ratecalc::RateModel::nMarginAmt, &ratecalc::RateModel::nMarginPct};
-  for (auto figure : figures) {
-    if (!(b.*figure == (stored ? Stored(a.*figure) : a.*figure))) return false;
+  for (const ratecalc::FigureKey& figure : ratecalc::kFigures) {
+    const double expected = stored ? Stored(a.*figure.member) : a.*figure.member;
+    if (!(b.*figure.member == expected)) return false;
   }
   return true;
 }
