@@ -174,6 +174,7 @@ TEST(ParseValue, DecimalsJustBelowAPowerOfTwo) {
   const auto below = [](int k) { return std::nextafter(std::ldexp(1.0, k), 0.0); };
   ExpectParses({{"4.45014771701440239563123e-308", below(-1021)},
                 {"2.22507385850720119781562e-308", std::ldexp(1.0, -1022)},
+                {"2.22507385850720114099807e-308", std::ldexp(1.0, -1022)},  // 0.49 of a step
                 {"9.99999999999999916733273e-1", below(0)},
                 {"1.84467440737095500800000e+19", below(64)},
                 {"8.98846567431157879020641e+307", below(1023)}});
