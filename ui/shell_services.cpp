@@ -20,17 +20,17 @@ HINSTANCE WINAPI ShellExecuteOnDemand(HWND parent, LPCSTR verb, LPCSTR file, LPC
 
 }  // namespace
 
-DebugLineFunction DebugLineOutput = OutputDebugStringA;
-ShellExecuteFunction ShellExecuteCall = ShellExecuteOnDemand;
+DebugLineFunction g_debug_line_output = OutputDebugStringA;
+ShellExecuteFunction g_shell_execute = ShellExecuteOnDemand;
 
 void WriteNotificationCodeLine(int notification_code) {
   char line[32];  // wsprintfA writes at most 1024; "NC: -2147483648\n" needs 17
   wsprintfA(line, "NC: %d\n", notification_code);
-  DebugLineOutput(line);
+  g_debug_line_output(line);
 }
 
 void OpenHelpFile(HWND parent) {
-  ShellExecuteCall(parent, "Open", "KOVRateCalc.chm", "", "", SW_SHOWNORMAL);
+  g_shell_execute(parent, "Open", "KOVRateCalc.chm", "", "", SW_SHOWNORMAL);
 }
 
 }  // namespace ratecalc

@@ -10,8 +10,8 @@ using DebugLineFunction = void(WINAPI*)(LPCSTR text);
 using ShellExecuteFunction = HINSTANCE(WINAPI*)(HWND parent, LPCSTR verb, LPCSTR file,
                                                 LPCSTR parameters, LPCSTR directory, INT show);
 
-extern DebugLineFunction DebugLineOutput;      // OutputDebugStringA
-extern ShellExecuteFunction ShellExecuteCall;  // ShellExecuteA, loaded on first use
+extern DebugLineFunction g_debug_line_output;  // OutputDebugStringA
+extern ShellExecuteFunction g_shell_execute;   // ShellExecuteA, loaded on first use
 
 // Writes "NC: <code>\n", the program's one diagnostic line.
 void WriteNotificationCodeLine(int notification_code);

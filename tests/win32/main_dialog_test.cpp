@@ -51,8 +51,8 @@ class MainWindow : public ::testing::Test {
     g_model = RateModel{};
     g_debug_lines.clear();
     g_shell_calls.clear();
-    DebugLineOutput = CaptureDebugLine;
-    ShellExecuteCall = CaptureShellExecute;
+    g_debug_line_output = CaptureDebugLine;
+    g_shell_execute = CaptureShellExecute;
   }
   void TearDown() override {
     if (dialog_ && IsWindow(dialog_)) DestroyWindow(dialog_);
