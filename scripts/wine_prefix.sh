@@ -5,7 +5,7 @@
 
 # What the preparation does; a prefix stamped with another version is
 # prepared again.
-RATECALC_PREFIX_VERSION="kovratecalc-prefix 1"
+RATECALC_PREFIX_VERSION="kovratecalc-prefix 2"
 
 # Sets RATECALC_WINE (the loader), RATECALC_PRESET (the build it runs) and,
 # for a prefix still to be made, WINEARCH. The released program is 32-bit;
@@ -45,7 +45,7 @@ prepare_wine_prefix() {
 #!/bin/sh
 # Opens a help file that Wine's shell hands over with its Windows path: the
 # prefix's drive links, beside this script, lead to the same file.
-prefix=$(cd "$(dirname "$0")" && pwd)
+prefix=$(cd "$(dirname "$0")" && pwd -P)
 file="$1"
 case "$file" in
   [A-Za-z]:\\*)
