@@ -10,7 +10,8 @@ run_sh="$(realpath "$1")"
 home="$work/home"
 mkdir -p "$home/.wine"
 echo "the user's own" >"$home/.wine/marker"
-before=$(ls -la --time-style=full-iso "$home/.wine")
+listing() { find "$home/.wine" -printf '%p %s %T@\n' | sort; }
+before=$(listing)
 prefix="$home/.local/share/kov-rate-calculator/wine"
 stop_prefix() { WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true; }
 trap 'stop_prefix; cleanup_e2e' EXIT
@@ -20,7 +21,7 @@ program_pid=$!
 main=$(wait_for_window '^KOV$' 300) # the first start prepares the prefix
 close_through_about "$main"
 
-[ "$(ls -la --time-style=full-iso "$home/.wine")" = "$before" ] || fail "run.sh touched ~/.wine"
+[ "$(listing)" = "$before" ] || fail "run.sh touched ~/.wine"
 [ -f "$prefix/.kovratecalc-prepared" ] || fail "no prepared prefix at $prefix: $(cat "$work/run.log")"
 [ -f "$prefix/drive_c/windows/Fonts/sserife.fon" ] || fail "the prefix lacks the dialog font"
 [ -f "$work/KOVRateCalc.ini" ] || fail "no settings file in the folder run.sh was started from"
