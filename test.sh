@@ -7,13 +7,17 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 cd "$root"
 # shellcheck source=scripts/packages.sh
 . scripts/packages.sh
+# shellcheck source=scripts/wine_prefix.sh
+. scripts/wine_prefix.sh
 
 require_packages cmake make g++ g++-multilib qemu-user-static googletest libgtest-dev libbenchmark-dev \
   clang libclang-rt-14-dev \
-  "${WIN32_PACKAGES[@]}" fonts-wine xvfb xdotool imagemagick x11-utils fp-utils libchm-bin zip
+  "${WIN32_PACKAGES[@]}" "${WINE_PREFIX_PACKAGES[@]}" xvfb xdotool imagemagick x11-utils fp-utils \
+  libchm-bin zip tesseract-ocr
 
 jobs="$(nproc)"
 cleanup() {
+  if [ -n "${fuzz_dir:-}" ]; then rm -rf "$fuzz_dir"; fi
   if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
     wineserver -k 2>/dev/null || true
     rm -rf "$WINEPREFIX"
@@ -46,13 +50,20 @@ mkdir "$fuzz_dir/corpus"
   corpus "$root/tests/fuzz/corpus" >fuzz.log 2>&1) || { tail -40 "$fuzz_dir/fuzz.log"; exit 1; }
 tail -1 "$fuzz_dir/fuzz.log"
 rm -rf "$fuzz_dir"
+fuzz_dir=""
 
 # A virtual display of our own unless one is given, and a Wine prefix that
 # nothing on this machine has touched.
 if [ -z "${DISPLAY:-}" ]; then
+  display_number=""
   for n in $(seq 90 130); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display_number=$n; break; }
   done
+  if [ -z "$display_number" ]; then
+    echo "No free X display number from :90 to :130 for the virtual display." >&2
+    echo "Stop an unused Xvfb, or run with DISPLAY set to a display of your own." >&2
+    exit 1
+  fi
   Xvfb ":$display_number" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
   xvfb_pid=$!
   export DISPLAY=":$display_number"
@@ -62,19 +73,18 @@ fi
 # Wine runs the released i686 program wherever the host can start 32-bit
 # programs. Some virtual machines cannot; there the same sources built for
 # x86-64 carry the Windows suites, and the i686 release is still built.
-if /usr/lib/wine/wine --version >/dev/null 2>&1; then
-  windows_preset=win32 WINEARCH=win32 wine_loader=wine
-else
+choose_wine
+windows_preset=$RATECALC_PRESET
+[ "$windows_preset" = win32 ] ||
   echo "This host cannot start 32-bit programs: the Windows suites run on the x86-64 build."
-  windows_preset=win64 WINEARCH=win64 wine_loader=/usr/lib/wine/wine64
-fi
+# A prefix that nothing on this machine has touched, prepared as run.sh
+# prepares the user's, so that the tests see what users see.
 WINEPREFIX="$(mktemp -d /tmp/ratecalc-wine.XXXXXX)"
-export WINEPREFIX WINEDEBUG=-all WINEARCH
-# Wine sets up a new prefix slowly and badly in parallel: once, up front.
-"$wine_loader" wineboot -i >/dev/null 2>&1
+export WINEPREFIX WINEDEBUG=-all
+prepare_wine_prefix
 # Wine draws the window frames itself, so screenshots show the captions even
 # on a display without a window manager.
-"$wine_loader" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+"$RATECALC_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
 wineserver -w
 
 run_preset "$windows_preset"

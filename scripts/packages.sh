@@ -42,3 +42,7 @@ require_packages() {
 # need; the x86-64 ones serve hosts that cannot start 32-bit programs.
 WIN32_PACKAGES=(cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64
   binutils-mingw-w64-x86-64 wine wine32:i386 wine64)
+
+# What scripts/wine_prefix.sh puts into a prefix: Wine's own fonts and the
+# host's help viewer.
+WINE_PREFIX_PACKAGES=(fonts-wine xchm)

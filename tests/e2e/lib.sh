@@ -24,10 +24,11 @@ start_program() {
   program_pid=$!
 }
 
-# Prints the id of the visible window whose name matches, waiting up to 30 s.
+# Prints the id of the visible window whose name matches, waiting up to 30 s
+# or the seconds given.
 wait_for_window() {
   local id
-  for _ in $(seq 300); do
+  for _ in $(seq $((${2:-30} * 10))); do
     id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1) || true
     if [ -n "$id" ]; then
       sleep 0.3  # let it finish painting
@@ -80,4 +81,20 @@ expect_exit_code() {
   wait "$program_pid" || rc=$?
   program_pid=""
   [ "$rc" -eq "$1" ] || fail "exit code $rc, expected $1"
+}
+
+# Closes the calculator as a person does: Alt+F4 on the main window, then on
+# the About window that follows; the program must then end with code 0.
+# Optionally takes a screenshot of the About window and runs a check while
+# it is open.
+close_through_about() {
+  local main="$1" about_shot="${2:-}" while_about="${3:-}"
+  press_keys "$main" alt+F4
+  wait_for_no_window '^KOV$'
+  local about
+  about=$(wait_for_window '^About KOV Rate Calculator$')
+  if [ -n "$about_shot" ]; then screenshot "$about_shot"; fi
+  if [ -n "$while_about" ]; then "$while_about"; fi
+  press_keys "$about" alt+F4
+  expect_exit_code 0
 }

@@ -30,13 +30,6 @@ hold_settings() {
   fail "the holding program did not open the file"
 }
 
-close_program() {
-  press_keys "$1" alt+F4
-  about=$(wait_for_window '^About KOV Rate Calculator$')
-  press_keys "$about" alt+F4
-  expect_exit_code 0
-}
-
 # --- Locked without sharing at start-up, released before the run ends.
 crlf '[RateCalc]' bCalcWTR=1 bCalcERNI=0 nPayAmt=14.11 nChargeAmt=17.57 nWTRPct=12.07 \
   nERNIPct=13.80 nMarginAmt=1.76 nMarginPct=10.00 sCalcMode=Margin >"$work/KOVRateCalc.ini"
@@ -46,7 +39,7 @@ start_program "$exe"
 main=$(wait_for_window '^KOV$')
 wait "$holder_pid" || fail "the holding program failed"
 holder_pid=""
-close_program "$main"
+close_through_about "$main"
 actual=$(od -c <"$work/KOVRateCalc.ini")
 [ "$actual" = "$stored" ] || fail "figures stored in a briefly locked file were overwritten:"$'\n'"$actual"
 
@@ -60,7 +53,7 @@ press_keys "$main" Tab Tab Tab Tab Tab Tab   # on to the margin percentage
 type_text "$main" 10
 press_keys "$main" Return
 hold_settings readwrite 60
-close_program "$main"
+close_through_about "$main"
 stop_holder
 expected=$(crlf '[Mine]' 'note=keep me' '[RateCalc]' bCalcWTR=1 bCalcERNI=1 nPayAmt=14.11 \
   nChargeAmt=20.00 nWTRPct=12.07 nERNIPct=13.80 nMarginAmt=2.00 nMarginPct=10.00 sCalcMode=Pay | od -c)

@@ -10,10 +10,6 @@ shots="$2"
 start_program "$exe"
 main=$(wait_for_window '^KOV$')
 screenshot "$shots/smoke-main.png"
-press_keys "$main" alt+F4
-about=$(wait_for_window '^About KOV Rate Calculator$')
-screenshot "$shots/smoke-about.png"
-press_keys "$about" alt+F4
-expect_exit_code 0
+close_through_about "$main" "$shots/smoke-about.png"
 [ -f "$work/KOVRateCalc.ini" ] || fail "no settings file was written"
 echo "smoke test passed"
