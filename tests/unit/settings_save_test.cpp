@@ -24,22 +24,12 @@ namespace {
 
 using testing::ReadFile;
 using testing::TempFolder;
+using testing::WorkedExample;
 using testing::WriteFile;
 
 const std::string kDefaultFile =
     "[RateCalc]\r\nbCalcWTR=1\r\nbCalcERNI=1\r\nnPayAmt=0.00\r\nnChargeAmt=0.00\r\n"
     "nWTRPct=12.07\r\nnERNIPct=13.80\r\nnMarginAmt=0.00\r\nnMarginPct=0.00\r\nsCalcMode=Pay\r\n";
-
-RateModel WorkedExample() {
-  RateModel m;
-  m.nPayAmt = 14.113577;
-  m.nChargeAmt = 20;
-  m.nMarginAmt = 2;
-  m.nMarginPct = 10;
-  m.bCalcERNI = 0;
-  m.sCalcMode = CalcMode::Charge;
-  return m;
-}
 
 const std::string kWorkedLines[] = {"bCalcWTR=1",       "bCalcERNI=0",      "nPayAmt=14.11",
                                     "nChargeAmt=20.00", "nWTRPct=12.07",    "nERNIPct=13.80",

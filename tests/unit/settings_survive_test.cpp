@@ -36,18 +36,8 @@ namespace {
 namespace fs = std::filesystem;
 using testing::ReadFile;
 using testing::TempFolder;
+using testing::WorkedExample;
 using testing::WriteFile;
-
-RateModel Example() {
-  RateModel m;
-  m.nPayAmt = 14.11;
-  m.nChargeAmt = 20;
-  m.nMarginAmt = 2;
-  m.nMarginPct = 10;
-  m.bCalcERNI = 0;
-  m.sCalcMode = CalcMode::Charge;
-  return m;
-}
 
 // UTF-16LE bytes of the text, byte-order mark first.
 std::string Utf16(const std::u16string& text) {
@@ -60,7 +50,7 @@ std::string Utf16(const std::u16string& text) {
 }
 
 TEST(SettingsSurvive, Utf16FileReadsAndKeepsItsText) {
-  // legend: file before, pay loaded, file after saving Example()
+  // legend: file before, pay loaded, file after saving WorkedExample()
   struct Case {
     std::u16string before;
     double pay;
@@ -89,7 +79,7 @@ TEST(SettingsSurvive, Utf16FileReadsAndKeepsItsText) {
     RateModel m;
     LoadSettings(m, folder.File());
     EXPECT_EQ(m.nPayAmt, c.pay) << ReadFile(folder.File());
-    SaveSettings(Example(), folder.File());
+    SaveSettings(WorkedExample(), folder.File());
     EXPECT_EQ(ReadFile(folder.File()), Utf16(c.after));
   }
 }
@@ -139,14 +129,14 @@ TEST(SettingsSurvive, SavingKeepsAttributesAndHardLinks) {
     SetFileAttributesA(folder.File().c_str(), FILE_ATTRIBUTE_NORMAL);
   }
   ASSERT_TRUE(CreateHardLinkA(folder.File("other.ini").c_str(), folder.File().c_str(), nullptr));
-  SaveSettings(Example(), folder.File());
+  SaveSettings(WorkedExample(), folder.File());
   EXPECT_EQ(ReadFile(folder.File("other.ini")), ReadFile(folder.File()));
   EXPECT_NE(ReadFile(folder.File()).find("sCalcMode=Charge"), std::string::npos);
 }
 #endif
 
 #ifndef _WIN32
-// The section Example() gives, after the lines `lead` that precede it.
+// The section WorkedExample() gives, after the lines `lead` that precede it.
 std::string ExampleFile(const std::string& lead, const std::string& eol) {
   std::string out = lead + "[RateCalc]" + eol;
   for (const char* line :
@@ -199,7 +189,7 @@ TEST(SettingsSurvive, UnreadableAtStartIsNeverOverwritten) {
   EXPECT_EQ(ReadFile(folder.File()), stored);
 
   LoadSettings(m, folder.File());  // a later run that reads the file saves again
-  SaveSettings(Example(), folder.File());
+  SaveSettings(WorkedExample(), folder.File());
   LoadSettings(m, folder.File());
   EXPECT_EQ(m.nPayAmt, 14.11);
 }
@@ -211,7 +201,7 @@ TEST(SettingsSurvive, WritableFileInUnwritableFolderIsSaved) {
   fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
   {
     AsOrdinaryUser user;
-    SaveSettings(Example(), folder.File());
+    SaveSettings(WorkedExample(), folder.File());
   }
   fs::permissions(dir, fs::perms::owner_all);
   EXPECT_EQ(ReadFile(folder.File()), ExampleFile("[Mine]\nx=1\n", "\n"));
@@ -225,12 +215,12 @@ TEST(SettingsSurvive, SavingKeepsWhatTheFileIs) {
 
   WriteFile(target, "[Mine]\nx=1\n");
   fs::create_symlink("target.ini", link);
-  SaveSettings(Example(), link);
+  SaveSettings(WorkedExample(), link);
   EXPECT_TRUE(fs::is_symlink(link));
   EXPECT_EQ(ReadFile(target), saved) << "symbolic link";
 
   fs::remove(target);
-  SaveSettings(Example(), link);
+  SaveSettings(WorkedExample(), link);
   EXPECT_TRUE(fs::is_symlink(link));
   EXPECT_EQ(ReadFile(target), ExampleFile("", "\r\n")) << "dangling symbolic link";
 
@@ -238,7 +228,7 @@ TEST(SettingsSurvive, SavingKeepsWhatTheFileIs) {
   fs::remove(target);
   WriteFile(link, "[Mine]\nx=1\n");
   fs::create_hard_link(link, target);
-  SaveSettings(Example(), link);
+  SaveSettings(WorkedExample(), link);
   EXPECT_EQ(fs::hard_link_count(link), 2u);
   EXPECT_EQ(ReadFile(target), saved) << "hard link";
   fs::remove(target);
@@ -251,7 +241,7 @@ TEST(SettingsSurvive, SavingKeepsWhatTheFileIs) {
     if (root) {
       ASSERT_EQ(chown(link.c_str(), 65534, 65534), 0);
     }
-    SaveSettings(Example(), link);
+    SaveSettings(WorkedExample(), link);
     struct stat info {};
     stat(link.c_str(), &info);
     EXPECT_EQ(info.st_mode & 07777, mode);
@@ -281,7 +271,7 @@ TEST(SettingsSurvive, KilledSavesLeaveNoLitterAfterTheNextSave) {
   for (int i = 0; i < 20; ++i) {
     const pid_t child = fork();
     if (child == 0) {
-      RateModel m = Example();
+      RateModel m = WorkedExample();
       for (;;) {
         m.nPayAmt += 1;
         SaveSettings(m, folder.File());
@@ -296,7 +286,7 @@ TEST(SettingsSurvive, KilledSavesLeaveNoLitterAfterTheNextSave) {
     landed += TemporaryFiles(folder, child) > 0;
   }
   ASSERT_GT(landed, 0);
-  SaveSettings(Example(), folder.File());
+  SaveSettings(WorkedExample(), folder.File());
   EXPECT_EQ(folder.EntryCount(), 1u);
 }
 

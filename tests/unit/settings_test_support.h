@@ -5,8 +5,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
+
+#include "rate_model.h"
 
 namespace ratecalc::testing {
 
@@ -15,7 +18,8 @@ class TempFolder {
   TempFolder() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     path_ = std::filesystem::temp_directory_path() /
-            (std::string("ratecalc-") + info->test_suite_name() + "-" + info->name());
+            (std::string("ratecalc-") + info->test_suite_name() + "-" + info->name() + "-" +
+             std::to_string(std::random_device{}()));
     std::filesystem::remove_all(path_);
     std::filesystem::create_directories(path_);
   }
@@ -51,6 +55,18 @@ inline std::string ReadFile(const std::string& path) {
   std::ostringstream s;
   s << in.rdbuf();
   return s.str();
+}
+
+// The worked example as the window leaves it, pay not yet rounded.
+inline RateModel WorkedExample() {
+  RateModel m;
+  m.nPayAmt = 14.113577;
+  m.nChargeAmt = 20;
+  m.nMarginAmt = 2;
+  m.nMarginPct = 10;
+  m.bCalcERNI = 0;
+  m.sCalcMode = CalcMode::Charge;
+  return m;
 }
 
 }  // namespace ratecalc::testing
