@@ -80,6 +80,10 @@ TEST(SaveSettings, KeepsEveryByteItDoesNotRewrite) {
       {"lines without a key kept", "[RateCalc]\nnot a key line\n",
        "[RateCalc]\n" + lf + "not a key line\n"},
       {"empty first line", "\n[RateCalc]\n", "\n[RateCalc]\n" + lf},
+      {"every key there, each with another value",
+       "[RateCalc]\nbCalcWTR=0\nbCalcERNI=1\nnPayAmt=1.00\nnChargeAmt=2.00\nnWTRPct=3.00\n"
+       "nERNIPct=4.00\nnMarginAmt=5.00\nnMarginPct=6.00\nsCalcMode=Pay\n",
+       "[RateCalc]\n" + lf},
       {"a byte more than a read chunk", kChunkAndOne, kChunkAndOne + "[RateCalc]\n" + lf},
   };
   TempFolder folder;

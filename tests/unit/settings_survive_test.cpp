@@ -111,6 +111,12 @@ TEST(SettingsSurvive, StaleTemporaryFilesGoLiveOnesStay) {
     std::snprintf(name, sizeof name, "KOVRateCalc.ini.%lx-7.tmp", c.pid);
     EXPECT_EQ(fs::exists(folder.File(name)), c.stays) << name;
   }
+  // Names that only look like ours are the user's.
+  for (const char* name : {"KOVRateCalc.ini.3ffffff0-.tmp", "KOVRateCalc.ini.-7.tmp"}) {
+    WriteFile(folder.File(name), "mine");
+    SaveSettings(RateModel{}, folder.File());
+    EXPECT_TRUE(fs::exists(folder.File(name))) << name;
+  }
 }
 
 #ifdef _WIN32
@@ -210,11 +216,11 @@ TEST(SettingsSurvive, WritableFileInUnwritableFolderIsSaved) {
 
 TEST(SettingsSurvive, SavingKeepsWhatTheFileIs) {
   TempFolder folder;
-  const std::string link = folder.File(), target = folder.File("target.ini");
+  const std::string link = folder.File(), target = folder.File("t");
   const std::string saved = ExampleFile("[Mine]\nx=1\n", "\n");
 
   WriteFile(target, "[Mine]\nx=1\n");
-  fs::create_symlink("target.ini", link);
+  fs::create_symlink("t", link);
   SaveSettings(WorkedExample(), link);
   EXPECT_TRUE(fs::is_symlink(link));
   EXPECT_EQ(ReadFile(target), saved) << "symbolic link";
