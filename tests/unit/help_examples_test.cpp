@@ -1,17 +1,18 @@
 // The worked examples in the help, recomputed with the engine, so that the
 // pages cannot drift from the program. Each example is a
 // <div class="example MODE FOCUS">; every figure in it is a
-// <span class="QUANTITY ...">, and the figures in its table are the fields
-// before Enter (those marked "derived" are worked out, so start at zero).
+// <span class="QUANTITY ...">, where a field's figure is named by its
+// settings key, and the figures in its table are the fields before Enter
+// (those marked "derived" are worked out, so start at zero).
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <fstream>
-#include <map>
 #include <regex>
 #include <sstream>
 #include <string>
 
+#include "model_keys.h"
 #include "rate_model.h"
 #include "value_text.h"
 
@@ -25,13 +26,12 @@ std::string ReadHelpPage() {
   return text.str();
 }
 
+// A field's figure, by the key name the page marks it with.
 double* Field(RateModel& m, const std::string& name) {
-  const std::map<std::string, double RateModel::*> fields = {
-      {"pay", &RateModel::nPayAmt},          {"charge", &RateModel::nChargeAmt},
-      {"wtr", &RateModel::nWTRPct},          {"erni", &RateModel::nERNIPct},
-      {"marginamt", &RateModel::nMarginAmt}, {"marginpct", &RateModel::nMarginPct}};
-  const auto found = fields.find(name);
-  return found == fields.end() ? nullptr : &(m.*(found->second));
+  for (const FigureKey& figure : kFigures) {
+    if (name == figure.key) return &(m.*figure.member);
+  }
+  return nullptr;
 }
 
 // The figure a quantity's name stands for, from the model after Enter.
@@ -64,7 +64,7 @@ bool Matches(const std::string& text, double value) {
 }
 
 void CheckFigures(const std::string& html, const RateModel& m, const std::string& where) {
-  const std::regex span(R"re(<span class="([a-z]+)[^"]*">([^<]*)</span>)re");
+  const std::regex span(R"re(<span class="([A-Za-z]+)[^"]*">([^<]*)</span>)re");
   int count = 0;
   for (std::sregex_iterator it(html.begin(), html.end(), span), end; it != end; ++it, ++count) {
     double value = 0.0;
@@ -80,7 +80,7 @@ TEST(HelpExamples, EveryFigureIsTheProgramsOwn) {
   ASSERT_FALSE(page.empty()) << RATECALC_HELP_EXAMPLES;
   const std::regex example(
       R"re(<div class="example (Pay|Charge|Margin) (None|Amount|Percent)">([\s\S]*?)</div>)re");
-  const std::regex cell(R"re(<td[^>]*><span class="([a-z]+)( derived)?">([^<]*)</span></td>)re");
+  const std::regex cell(R"re(<td[^>]*><span class="([A-Za-z]+)( derived)?">([^<]*)</span></td>)re");
   int examples = 0;
   for (std::sregex_iterator it(page.begin(), page.end(), example), end; it != end; ++it) {
     const std::string mode = (*it)[1], focus = (*it)[2], html = (*it)[3];
