@@ -25,21 +25,12 @@ namespace {
 using testing::ReadFile;
 using testing::TempFolder;
 using testing::WorkedExample;
+using testing::WorkedKeys;
 using testing::WriteFile;
 
 const std::string kDefaultFile =
     "[RateCalc]\r\nbCalcWTR=1\r\nbCalcERNI=1\r\nnPayAmt=0.00\r\nnChargeAmt=0.00\r\n"
     "nWTRPct=12.07\r\nnERNIPct=13.80\r\nnMarginAmt=0.00\r\nnMarginPct=0.00\r\nsCalcMode=Pay\r\n";
-
-const std::string kWorkedLines[] = {"bCalcWTR=1",       "bCalcERNI=0",      "nPayAmt=14.11",
-                                    "nChargeAmt=20.00", "nWTRPct=12.07",    "nERNIPct=13.80",
-                                    "nMarginAmt=2.00",  "nMarginPct=10.00", "sCalcMode=Charge"};
-
-std::string WorkedKeys(const std::string& eol) {
-  std::string out;
-  for (const std::string& line : kWorkedLines) out += line + eol;
-  return out;
-}
 
 TEST(SaveSettings, NewFileHoldsExactlyTheNineLines) {
   TempFolder folder;

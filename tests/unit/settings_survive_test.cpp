@@ -37,6 +37,7 @@ namespace fs = std::filesystem;
 using testing::ReadFile;
 using testing::TempFolder;
 using testing::WorkedExample;
+using testing::WorkedKeys;
 using testing::WriteFile;
 
 // UTF-16LE bytes of the text, byte-order mark first.
@@ -100,17 +101,14 @@ TEST(SettingsSurvive, StaleTemporaryFilesGoLiveOnesStay) {
   const Case cases[] = {{0x3ffffff0, false}, {0x3ffffff4, false}, {self, true}};
   TempFolder folder;
   WriteFile(folder.File(), "[RateCalc]\n");
-  for (const Case& c : cases) {
+  const auto name_of = [&folder](unsigned long pid) {
     char name[64];
-    std::snprintf(name, sizeof name, "KOVRateCalc.ini.%lx-7.tmp", c.pid);
-    WriteFile(folder.File(name), "partial");
-  }
+    std::snprintf(name, sizeof name, "KOVRateCalc.ini.%lx-7.tmp", pid);
+    return folder.File(name);
+  };
+  for (const Case& c : cases) WriteFile(name_of(c.pid), "partial");
   SaveSettings(RateModel{}, folder.File());
-  for (const Case& c : cases) {
-    char name[64];
-    std::snprintf(name, sizeof name, "KOVRateCalc.ini.%lx-7.tmp", c.pid);
-    EXPECT_EQ(fs::exists(folder.File(name)), c.stays) << name;
-  }
+  for (const Case& c : cases) EXPECT_EQ(fs::exists(name_of(c.pid)), c.stays) << name_of(c.pid);
   // Names that only look like ours are the user's.
   for (const char* name : {"KOVRateCalc.ini.3ffffff0-.tmp", "KOVRateCalc.ini.-7.tmp"}) {
     WriteFile(folder.File(name), "mine");
@@ -142,17 +140,6 @@ TEST(SettingsSurvive, SavingKeepsAttributesAndHardLinks) {
 #endif
 
 #ifndef _WIN32
-// The section WorkedExample() gives, after the lines `lead` that precede it.
-std::string ExampleFile(const std::string& lead, const std::string& eol) {
-  std::string out = lead + "[RateCalc]" + eol;
-  for (const char* line :
-       {"bCalcWTR=1", "bCalcERNI=0", "nPayAmt=14.11", "nChargeAmt=20.00", "nWTRPct=12.07",
-        "nERNIPct=13.80", "nMarginAmt=2.00", "nMarginPct=10.00", "sCalcMode=Charge"}) {
-    out += line + eol;
-  }
-  return out;
-}
-
 // Drops the file permission override a root user has, for the scope.
 class AsOrdinaryUser {
  public:
@@ -210,14 +197,22 @@ TEST(SettingsSurvive, WritableFileInUnwritableFolderIsSaved) {
     SaveSettings(WorkedExample(), folder.File());
   }
   fs::permissions(dir, fs::perms::owner_all);
-  EXPECT_EQ(ReadFile(folder.File()), ExampleFile("[Mine]\nx=1\n", "\n"));
+  EXPECT_EQ(ReadFile(folder.File()),
+            "[Mine]\nx=1\n"
+            "[RateCalc]"
+            "\n" +
+                WorkedKeys("\n"));
   EXPECT_EQ(folder.EntryCount(), 1u);
 }
 
 TEST(SettingsSurvive, SavingKeepsWhatTheFileIs) {
   TempFolder folder;
   const std::string link = folder.File(), target = folder.File("t");
-  const std::string saved = ExampleFile("[Mine]\nx=1\n", "\n");
+  const std::string saved =
+      "[Mine]\nx=1\n"
+      "[RateCalc]"
+      "\n" +
+      WorkedKeys("\n");
 
   WriteFile(target, "[Mine]\nx=1\n");
   fs::create_symlink("t", link);
@@ -228,7 +223,12 @@ TEST(SettingsSurvive, SavingKeepsWhatTheFileIs) {
   fs::remove(target);
   SaveSettings(WorkedExample(), link);
   EXPECT_TRUE(fs::is_symlink(link));
-  EXPECT_EQ(ReadFile(target), ExampleFile("", "\r\n")) << "dangling symbolic link";
+  EXPECT_EQ(ReadFile(target),
+            ""
+            "[RateCalc]"
+            "\r\n" +
+                WorkedKeys("\r\n"))
+      << "dangling symbolic link";
 
   fs::remove(link);
   fs::remove(target);
@@ -252,7 +252,11 @@ TEST(SettingsSurvive, SavingKeepsWhatTheFileIs) {
     stat(link.c_str(), &info);
     EXPECT_EQ(info.st_mode & 07777, mode);
     EXPECT_EQ(info.st_uid, root ? 65534u : geteuid());
-    EXPECT_EQ(ReadFile(link), ExampleFile("[Mine]\n", "\n"));
+    EXPECT_EQ(ReadFile(link),
+              "[Mine]\n"
+              "[RateCalc]"
+              "\n" +
+                  WorkedKeys("\n"));
   }
   EXPECT_EQ(folder.EntryCount(), 1u);
 }

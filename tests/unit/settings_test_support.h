@@ -69,4 +69,15 @@ inline RateModel WorkedExample() {
   return m;
 }
 
+// The nine lines a save of WorkedExample() writes, each ended by `eol`.
+inline std::string WorkedKeys(const std::string& eol) {
+  std::string out;
+  for (const char* line :
+       {"bCalcWTR=1", "bCalcERNI=0", "nPayAmt=14.11", "nChargeAmt=20.00", "nWTRPct=12.07",
+        "nERNIPct=13.80", "nMarginAmt=2.00", "nMarginPct=10.00", "sCalcMode=Charge"}) {
+    out += line + eol;
+  }
+  return out;
+}
+
 }  // namespace ratecalc::testing
