@@ -265,17 +265,19 @@ bool ReplaceFileAtomically(const std::string& source, const std::string& target)
 #ifdef _WIN32
   // rename() refuses to replace an existing file on Windows. A reader that
   // has the file open for a moment blocks the replacement: try for a second.
-  for (int attempt = 0;; ++attempt) {
+  constexpr int kAttempts = 21;
+  constexpr DWORD kPauseMs = 50;
+  for (int attempt = 1;; ++attempt) {
     if (MoveFileExA(source.c_str(), target.c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       return true;
     }
     const DWORD error = GetLastError();
-    if (attempt == 20 || (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED &&
-                          error != ERROR_LOCK_VIOLATION)) {
+    if (attempt == kAttempts || (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED &&
+                                 error != ERROR_LOCK_VIOLATION)) {
       return false;
     }
-    Sleep(50);
+    Sleep(kPauseMs);
   }
 #else
   return std::rename(source.c_str(), target.c_str()) == 0;

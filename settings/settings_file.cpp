@@ -277,15 +277,13 @@ std::vector<Splice> PlanSave(const RateModel& model, const IniScan& scan, const 
 
 void LoadSettings(RateModel& model, const std::string& path) {
   const RateModel defaults;
-  for (const FlagKey& flag : kFlags) model.*flag.member = defaults.*flag.member;
-  for (const FigureKey& figure : kFigures) model.*figure.member = defaults.*figure.member;
-  model.sCalcMode = defaults.sCalcMode;
   IniScan scan;
   Source source;
   const ReadResult read = ScanFileWithRetries(path, scan, source);
   if (source.file) std::fclose(source.file);
   SetWithheld(path, read == ReadResult::Unreadable);
-  if (read == ReadResult::Unreadable) return;  // what could not be read gives defaults
+  // What could not be read gives defaults, even if part of it was scanned.
+  if (read == ReadResult::Unreadable) scan = StartIniScan(kSection, KeyNames());
   for (std::size_t i = 0; i < std::size(kFlags); ++i) {
     model.*kFlags[i].member = ReadFlag(scan.found[i], defaults.*kFlags[i].member);
   }
