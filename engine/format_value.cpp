@@ -1,7 +1,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <string>
 
 #include "big_uint.h"
 #include "double_bits.h"
@@ -11,8 +10,6 @@ namespace ratecalc {
 namespace {
 
 constexpr int kSignificant = 17;
-// DBL_MAX has 309 integer digits; one more for a carry.
-constexpr int kMaxIntegerDigits = 310;
 // Large values give up their digits nine at a time: 10^9 < 2^32.
 constexpr std::uint32_t kDigitChunk = 1000000000;
 constexpr int kDigitsPerChunk = 9;
@@ -113,9 +110,17 @@ Digits17 RoundTo17Digits(double magnitude) {
 
 }  // namespace
 
-std::string FormatValue(double value) {
-  if (std::isnan(value)) return "nan";
-  if (std::isinf(value)) return value < 0.0 ? "-inf" : "inf";
+// Copies a short fixed text such as "nan".
+ValueText Literal(std::string_view text) {
+  ValueText out{};
+  std::memcpy(out.chars, text.data(), text.size());
+  out.length = text.size();
+  return out;
+}
+
+ValueText FormatValueText(double value) {
+  if (std::isnan(value)) return Literal("nan");
+  if (std::isinf(value)) return Literal(value < 0.0 ? "-inf" : "inf");
 
   const Digits17 d = RoundTo17Digits(std::fabs(value));
   const auto digit_at = [&d](int power) {
@@ -141,8 +146,8 @@ std::string FormatValue(double value) {
     }
   }
 
-  char text[kMaxIntegerDigits + 5];
-  char* out = text;
+  ValueText text{};
+  char* out = text.chars;
   if (value < 0.0) *out++ = '-';
   const std::size_t integer_digits = static_cast<std::size_t>(end - begin - 2);
   std::memcpy(out, begin, integer_digits);
@@ -150,7 +155,8 @@ std::string FormatValue(double value) {
   *out++ = '.';
   *out++ = end[-2];
   *out++ = end[-1];
-  return std::string(text, out);
+  text.length = static_cast<std::size_t>(out - text.chars);
+  return text;
 }
 
 }  // namespace ratecalc

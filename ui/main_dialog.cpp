@@ -65,7 +65,7 @@ MarginFocus FocusedMarginField() {
 
 bool AllFiguresFit(const RateModel& model) {
   for (const FigureKey& figure : kFigures) {
-    if (FormatValue(model.*figure.member).size() > kMaxValueTextLength) return false;
+    if (FormatValueText(model.*figure.member).length > kMaxValueTextLength) return false;
   }
   return true;
 }
@@ -98,7 +98,7 @@ void RefreshDisplay() {
   SetCheck(g_charge_mode_button, g_model.sCalcMode == CalcMode::Charge);
   SetCheck(g_margin_mode_button, g_model.sCalcMode == CalcMode::Margin);
   for (int field = 0; field < kFigureCount; ++field) {
-    SetWindowTextA(g_fields[field], FormatValue(g_model.*kFigures[field].member).c_str());
+    SetWindowTextA(g_fields[field], FormatValueText(g_model.*kFigures[field].member).c_str());
   }
   for (int field = 0; field < kFigureCount; ++field) SetReadOnly(field, !IsInputField(field));
 }
