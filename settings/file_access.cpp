@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
@@ -41,7 +42,7 @@ unsigned long ProcessId() {
 #endif
 }
 
-bool AppendHex(FilePath& out, unsigned long value) {
+bool AppendHex(FilePath& out, std::uint64_t value) {
   char digits[2 * sizeof value];
   std::size_t n = 0;
   do {
@@ -586,6 +587,50 @@ InPlaceResult OverwriteInPlace(std::FILE* source, std::FILE* target) {
     offset += want;
   }
   return CutAndSync(target, new_length) ? InPlaceResult::Written : InPlaceResult::Torn;
+}
+
+bool RedoPathInTemporaryFolder(const FilePath& target, FilePath& redo) {
+#ifdef _WIN32
+  char folder[MAX_PATH + 1];
+  const DWORD n = GetTempPathA(sizeof folder, folder);
+  if (n == 0 || n > MAX_PATH) return false;
+  HANDLE file =
+      CreateFileA(target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool known = GetFileInformationByHandle(file, &info) != 0;
+  CloseHandle(file);
+  const std::uint64_t index =
+      (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  return known && redo.Assign(std::string_view(folder, n)) && redo.Append("KOVRateCalc-") &&
+         AppendHex(redo, info.dwVolumeSerialNumber) && redo.Append("-") && AppendHex(redo, index) &&
+         redo.Append(".redo");
+#else
+  struct stat info {};
+  if (stat(target.c_str(), &info) != 0) return false;
+  const char* folder = std::getenv("TMPDIR");
+  if (!folder || folder[0] != '/') folder = "/tmp";
+  return redo.Assign(folder) && redo.Append("/KOVRateCalc-") && AppendHex(redo, info.st_dev) &&
+         redo.Append("-") && AppendHex(redo, info.st_ino) && redo.Append(".redo");
+#endif
+}
+
+std::FILE* OpenRedoRecord(const FilePath& path) {
+#ifdef _WIN32
+  return std::fopen(path.c_str(), "rb");
+#else
+  const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd == -1) return nullptr;
+  struct stat info {};
+  std::FILE* file = nullptr;
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == geteuid()) {
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    file = fdopen(fd, "rb");
+  }
+  if (!file) close(fd);
+  return file;
+#endif
 }
 
 bool PathExists(const FilePath& path) {

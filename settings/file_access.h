@@ -105,6 +105,16 @@ bool CloseAndRename(std::FILE* file, const FilePath& from, const FilePath& to);
 enum class InPlaceResult { Written, Unchanged, Torn };
 InPlaceResult OverwriteInPlace(std::FILE* source, std::FILE* target);
 
+// Where a redo record of `target` goes when its own folder is not
+// writable: the user's temporary folder, named after the file's identity
+// (device and file number), so that every path to the file finds it.
+// False when the file does not exist.
+bool RedoPathInTemporaryFolder(const FilePath& target, FilePath& redo);
+
+// Opens a redo record for reading: a regular file of this user's, reached
+// through no link (a shared temporary folder may hold others' files).
+std::FILE* OpenRedoRecord(const FilePath& path);
+
 // Whether a file of that name exists; and removing one.
 bool PathExists(const FilePath& path);
 void RemovePath(const FilePath& path);

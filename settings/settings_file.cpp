@@ -458,30 +458,43 @@ bool WriteSpliced(const Source& source, std::FILE* target, const SavePlan& plan)
 // complete on the disk before the first byte of the file changes, and
 // removed once the file holds it. A save killed in between leaves it, and
 // the next load or save finishes the write from it, so the file ends as
-// that save meant it. It lives beside the file, where a save that can
-// write no file there (a folder that is not writable) has none.
-bool RedoPathOf(const FilePath& target, FilePath& redo) {
-  redo = target;
-  return redo.Append(".redo");
+// that save meant it. It lives beside the file, or, where that folder is
+// not writable, in the user's temporary folder under the file's identity.
+// Both places, in the order a save tries them.
+constexpr std::size_t kRedoPlaces = 2;
+
+bool RedoPath(const FilePath& target, std::size_t place, FilePath& redo) {
+  if (place == 0) {
+    redo = target;
+    return redo.Append(".redo");
+  }
+  return RedoPathInTemporaryFolder(target, redo);
 }
 
 // Run with the file locked, so that a record is never replayed while the
-// save that wrote it still runs. A record is kept until the file holds it.
-void ReplayRedo(const FilePath& redo, std::FILE* locked) {
-  std::FILE* record = std::fopen(redo.c_str(), "rb");
+// save that wrote it still runs. A record is kept until the file holds it,
+// but one whose write failed before changing a byte is dropped with its
+// save when `abandon_unchanged`.
+void ReplayRedo(const FilePath& redo, std::FILE* locked, bool abandon_unchanged) {
+  std::FILE* record = OpenRedoRecord(redo);
   if (!record) return;
   const InPlaceResult result = OverwriteInPlace(record, locked);
   std::fclose(record);
-  if (result == InPlaceResult::Written) RemovePath(redo);
+  if (result == InPlaceResult::Written ||
+      (abandon_unchanged && result == InPlaceResult::Unchanged)) {
+    RemovePath(redo);
+  }
 }
 
 void FinishInterruptedSave(const FilePath& target) {
-  FilePath redo;
-  if (!RedoPathOf(target, redo) || !PathExists(redo) || IsReadOnlyFile(target)) return;
-  std::FILE* locked = OpenLocked(target);
-  if (!locked) return;
-  if (PathExists(redo)) ReplayRedo(redo, locked);  // unless a save finished it meanwhile
-  CloseLocked(locked);
+  for (std::size_t place = 0; place < kRedoPlaces; ++place) {
+    FilePath redo;
+    if (!RedoPath(target, place, redo) || !PathExists(redo) || IsReadOnlyFile(target)) continue;
+    std::FILE* locked = OpenLocked(target);
+    if (!locked) return;
+    if (PathExists(redo)) ReplayRedo(redo, locked, false);  // unless a save finished it meanwhile
+    CloseLocked(locked);
+  }
 }
 
 // Writes the file where it is, for a file that cannot be replaced. Locked
@@ -495,30 +508,27 @@ void SaveInPlace(const RateModel& model, const FilePath& target) {
       ScanOpenFile(file) == ReadResult::Read ? PlanSave(model, file, true) : SavePlan{};
   FilePath temporary;
   FilePath redo;
-  std::FILE* staged = plan.changed ? CreateTemporaryBeside(target, temporary) : nullptr;
-  const bool beside = staged != nullptr;
+  std::FILE* staged = nullptr;
+  for (std::size_t place = 0; plan.changed && !staged && place < kRedoPlaces; ++place) {
+    if (RedoPath(target, place, redo)) staged = CreateTemporaryBeside(redo, temporary);
+  }
+  const bool recorded = staged != nullptr;
+  // Without a place for the record the write goes ahead unrecorded.
   if (plan.changed && !staged) staged = CreateScratchFile();
   if (staged && !WriteSpliced(file.source, staged, plan)) {
     std::fclose(staged);
     staged = nullptr;
   }
-  if (staged && beside) {
-    if (RedoPathOf(target, redo) && CloseAndRename(staged, temporary, redo)) {
-      std::FILE* record = std::fopen(redo.c_str(), "rb");
-      const InPlaceResult result =
-          record ? OverwriteInPlace(record, locked) : InPlaceResult::Unchanged;
-      if (record) std::fclose(record);
-      // A write that failed before changing a byte leaves the file as it
-      // was: the save is abandoned, and so is its record.
-      if (record && result != InPlaceResult::Torn) RemovePath(redo);
-    }
-    staged = nullptr;
+  if (staged && recorded) {
+    if (CloseAndRename(staged, temporary, redo)) ReplayRedo(redo, locked, true);
   } else if (staged) {
     OverwriteInPlace(staged, locked);
     std::fclose(staged);
-    staged = nullptr;
   }
-  if (beside) RemovePath(temporary);
+  if (recorded) {
+    RemovePath(temporary);  // left only when the rename failed
+    RemoveStaleTemporaries(redo);
+  }
   CloseLocked(locked);
 }
 

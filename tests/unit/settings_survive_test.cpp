@@ -448,27 +448,32 @@ TEST(SettingsSurvive, InPlaceSavesByTwoProcessesNeverMix) {
 
 TEST(SettingsSurvive, KilledInPlaceSaveIsFinishedByTheNextLoad) {
   std::mt19937 random(7);
-  TempFolder folder;
-  const std::string old = UsersFile(10000);
-  const std::string a = SavedForm(folder, old, WorkedExample());
-  const std::string b = SavedForm(folder, old, OtherExample());
-  WriteFile(folder.File(), old);
-  MakeInPlace(folder, InPlaceWay::HardLink);
-  int torn = 0;
-  for (int kill_count = 0; kill_count < 150; ++kill_count) {
-    const pid_t saver = fork();
-    if (saver == 0) {
-      for (int i = 0;; ++i) SaveSettings(i % 2 ? WorkedExample() : OtherExample(), folder.File());
+  for (const InPlaceWay way : kInPlaceWays) {
+    TempFolder folder;
+    const std::string old = UsersFile(10000);
+    const std::string a = SavedForm(folder, old, WorkedExample());
+    const std::string b = SavedForm(folder, old, OtherExample());
+    WriteFile(folder.File(), old);
+    MakeInPlace(folder, way);
+    int torn = 0;
+    for (int kill_count = 0; kill_count < 150; ++kill_count) {
+      const pid_t saver = fork();
+      if (saver == 0) {
+        AsOrdinaryUser user;
+        for (int i = 0;; ++i) SaveSettings(i % 2 ? WorkedExample() : OtherExample(), folder.File());
+      }
+      std::this_thread::sleep_for(std::chrono::microseconds(random() % 20000));
+      kill(saver, SIGKILL);
+      waitpid(saver, nullptr, 0);
+      AsOrdinaryUser user;
+      RateModel m;
+      LoadSettings(m, folder.File());
+      const std::string now = ReadFile(folder.File());
+      torn += now != old && now != a && now != b;
     }
-    std::this_thread::sleep_for(std::chrono::microseconds(random() % 20000));
-    kill(saver, SIGKILL);
-    waitpid(saver, nullptr, 0);
-    RateModel m;
-    LoadSettings(m, folder.File());
-    const std::string now = ReadFile(folder.File());
-    torn += now != old && now != a && now != b;
+    UndoInPlace(folder);
+    EXPECT_EQ(torn, 0) << static_cast<int>(way);
   }
-  EXPECT_EQ(torn, 0);
 }
 
 #ifdef __linux__
