@@ -16,8 +16,8 @@
 #include <signal.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
-#include <sys/sysmacros.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -406,7 +406,8 @@ std::string UsersFile(int lines_each_side) {
 }
 
 // What a save of `model` makes of `content`, through the normal path.
-std::string SavedForm(const TempFolder& folder, const std::string& content, const RateModel& model) {
+std::string SavedForm(const TempFolder& folder, const std::string& content,
+                      const RateModel& model) {
   const std::string plain = folder.File("plain.ini");
   WriteFile(plain, content);
   SaveSettings(model, plain);
@@ -435,7 +436,8 @@ TEST(SettingsSurvive, InPlaceSavesByTwoProcessesNeverMix) {
       savers[n] = fork();
       if (savers[n] == 0) {
         AsOrdinaryUser user;
-        for (int i = 0; i < 60; ++i) SaveSettings(n == 0 ? WorkedExample() : OtherExample(), folder.File());
+        for (int i = 0; i < 60; ++i)
+          SaveSettings(n == 0 ? WorkedExample() : OtherExample(), folder.File());
         std::_Exit(0);
       }
     }
@@ -471,8 +473,44 @@ TEST(SettingsSurvive, KilledInPlaceSaveIsFinishedByTheNextLoad) {
       const std::string now = ReadFile(folder.File());
       torn += now != old && now != a && now != b;
     }
+    {
+      AsOrdinaryUser user;
+      SaveSettings(WorkedExample(), folder.File());  // and leaves nothing behind
+    }
     UndoInPlace(folder);
     EXPECT_EQ(torn, 0) << static_cast<int>(way);
+    EXPECT_EQ(folder.EntryCount(), 1u);
+    FilePath target, redo;
+    target.Assign(folder.File());
+    RedoPathInTemporaryFolder(target, redo);
+    for (const auto& entry : fs::directory_iterator(fs::path(redo.c_str()).parent_path())) {
+      EXPECT_NE(entry.path().string().rfind(redo.c_str(), 0), 0u) << entry.path();
+    }
+  }
+}
+
+// The record a killed in-place save left, beside the file or in the
+// temporary folder: the next load finishes the write and removes it.
+TEST(SettingsSurvive, RedoRecordOfAKilledSaveIsFinished) {
+  for (const InPlaceWay way : kInPlaceWays) {
+    TempFolder folder;
+    const std::string intended = SavedForm(folder, UsersFile(100), WorkedExample());
+    WriteFile(folder.File(), intended.substr(0, 1000) + "half a li");
+    FilePath target, redo;
+    target.Assign(folder.File());
+    if (way == InPlaceWay::HardLink) redo.Assign(folder.File() + ".redo");
+    if (way == InPlaceWay::LockedFolder) RedoPathInTemporaryFolder(target, redo);
+    WriteFile(redo.c_str(), intended);
+    MakeInPlace(folder, way);
+    RateModel m;
+    {
+      AsOrdinaryUser user;
+      LoadSettings(m, folder.File());
+    }
+    UndoInPlace(folder);
+    EXPECT_EQ(m.nPayAmt, 14.11);
+    EXPECT_EQ(ReadFile(folder.File()), intended);
+    EXPECT_FALSE(fs::exists(redo.c_str()));
   }
 }
 
@@ -495,7 +533,8 @@ TEST(SettingsSurvive, FullDiskLeavesTheFileWholeInPlace) {
       old += std::string(3 * 4096 - 60 - old.size(), ';') + "\n";
       const std::string saved = SavedForm(folder, old, WorkedExample());
       const bool whole = PassesInChild(20, [&] {
-        if (unshare(CLONE_NEWNS) != 0 || mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) ||
+        if (unshare(CLONE_NEWNS) != 0 ||
+            mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) ||
             mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=256k") != 0) {
           return false;
         }
