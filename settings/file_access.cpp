@@ -160,9 +160,16 @@ bool WriteAt(std::FILE* file, const char* buffer, std::size_t size, std::uint64_
 }
 
 bool Reserve(std::FILE* file, std::uint64_t length) {
+  HANDLE handle = HandleOf(file);
   FILE_ALLOCATION_INFO info{};
   info.AllocationSize.QuadPart = static_cast<LONGLONG>(length);
-  return SetFileInformationByHandle(HandleOf(file), FileAllocationInfo, &info, sizeof info) != 0;
+  if (SetFileInformationByHandle(handle, FileAllocationInfo, &info, sizeof info)) return true;
+  if (GetLastError() == ERROR_DISK_FULL) return false;
+  // Where the allocation cannot be asked for (Wine), the file is made that
+  // long; NTFS gives a longer file its clusters at once, or fails.
+  LARGE_INTEGER end{};
+  end.QuadPart = static_cast<LONGLONG>(length);
+  return SetFilePointerEx(handle, end, nullptr, FILE_BEGIN) && SetEndOfFile(handle);
 }
 
 bool CutAndSync(std::FILE* file, std::uint64_t length) {
