@@ -1,8 +1,7 @@
 #include "ini_text.h"
 
 #include <algorithm>
-
-#include "value_text.h"
+#include <cassert>
 
 namespace ratecalc {
 namespace {
@@ -11,12 +10,9 @@ namespace {
 // header, a key name (no '=' yet) or a key's value.
 enum Phase { kStart, kComment, kHeader, kKeyName, kValue };
 
-// Lines up to this long are kept whole, to tell whether a rewrite changes them.
-constexpr std::size_t kShortLine = 96;
-// More of a name than any name looked for can have.
-constexpr std::size_t kNameHead = 16;
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+bool IsLineEnd(char c) { return c == '\n' || c == '\r'; }
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -28,15 +24,17 @@ bool SameName(std::string_view a, std::string_view b) {
   return true;
 }
 
-void ResetLine(IniLineState& line, std::uint64_t begin) {
+void ResetLine(IniScan& scan, std::uint64_t begin) {
+  IniLineState& line = scan.line;
   line.phase = kStart;
   line.begin = begin;
-  line.text.clear();
-  line.name.clear();
+  line.break_start = scan.text_end;
+  line.text.Clear();
+  line.name.Clear();
   line.has_name = false;
   line.header_closed = false;
   line.header_has_name = false;
-  line.value.clear();
+  line.value.Clear();
   line.has_value = false;
   line.wanted = -2;
 }
@@ -46,60 +44,66 @@ void ResetLine(IniLineState& line, std::uint64_t begin) {
 std::string_view NameUpTo(const IniLineState& line, bool has_name, std::uint64_t last) {
   if (!has_name) return {};
   const std::uint64_t length = last - line.name_first + 1;
-  if (length > line.name.size()) return "\x80";  // matches no name looked for
-  return std::string_view(line.name).substr(0, static_cast<std::size_t>(length));
+  if (length > line.name.length) return "\x80";  // matches no name looked for
+  return line.name.View().substr(0, static_cast<std::size_t>(length));
 }
 
-std::string ValueOf(const IniLineState& line) {
+std::string_view ValueOf(const IniLineState& line) {
   if (!line.has_value) return {};
   const std::uint64_t length = line.value_last - line.value_first + 1;
-  std::string_view head = line.value;
+  const std::string_view head = line.value.View();
+  std::size_t from = 0;
+  std::uint64_t count = length;
   if (length >= 2 && (head[0] == '"' || head[0] == '\'') && line.value_last_char == head[0]) {
-    head = head.substr(
-        1, static_cast<std::size_t>(std::min<std::uint64_t>(length - 2, kMaxValueTextLength)));
-  } else {
-    head = head.substr(
-        0, static_cast<std::size_t>(std::min<std::uint64_t>(length, kMaxValueTextLength)));
+    from = 1;
+    count = length - 2;
   }
-  return std::string(head);
+  count = std::min<std::uint64_t>(count, kMaxValueTextLength);
+  return std::string_view(head.data() + from, static_cast<std::size_t>(count));
 }
 
-void EndLine(IniScan& scan, std::uint64_t end, bool has_lf) {
+void EndLine(IniScan& scan, std::uint64_t end, bool has_line_end) {
   IniLineState& line = scan.line;
-  const std::uint64_t next = has_lf ? end + 1 : end;
-  if (end > line.begin && scan.last_unit == '\r') --end;  // CR LF: the CR is line end
+  const std::uint64_t next = has_line_end ? end + 1 : end;
   if (line.phase == kHeader && line.header_closed) {
     if (scan.section_found) {
       scan.section_ended = true;  // only the first matching section counts
     } else if (SameName(NameUpTo(line, line.header_has_name, line.header_name_last),
                         scan.section)) {
       scan.section_found = true;
+      scan.section_begin = line.begin;
+      scan.section_break = line.break_start;
       scan.insert_at = next;
-      scan.insert_needs_line_end = !has_lf;
+      scan.insert_needs_line_end = !has_line_end;
     }
   } else if (line.phase == kValue && scan.section_found) {
     scan.insert_at = next;
-    scan.insert_needs_line_end = !has_lf;
+    scan.insert_needs_line_end = !has_line_end;
     const std::string_view name = NameUpTo(line, line.has_name, line.name_last);
-    for (std::size_t i = 0; i < scan.keys.size(); ++i) {
+    for (std::size_t i = 0; i < scan.key_count; ++i) {
       IniKeyLine& key = scan.found[i];
       if (key.found || !SameName(name, scan.keys[i])) continue;
       key.found = true;
       key.begin = line.begin;
       key.end = end;
-      key.name = name;
-      key.value = ValueOf(line);
+      key.name.Clear();
+      key.name.Append(name);
+      key.value.Clear();
+      key.value.Append(ValueOf(line));
       key.text_complete = end - line.begin <= kShortLine;
-      if (key.text_complete)
-        key.text = line.text.substr(0, static_cast<std::size_t>(end - line.begin));
+      key.text.Clear();
+      if (key.text_complete) {
+        key.text.Append(line.text.View().substr(0, static_cast<std::size_t>(end - line.begin)));
+      }
+      scan.order[scan.order_count++] = i;
       break;
     }
   }
-  ResetLine(line, next);
+  ResetLine(scan, next);
 }
 
 void ScanUnit(IniLineState& line, char c, std::uint64_t pos) {
-  if (pos - line.begin < kShortLine) line.text.push_back(c);
+  line.text.PushBack(c);
   const bool space = IsSpace(c);
   switch (line.phase) {
     case kStart:
@@ -114,7 +118,7 @@ void ScanUnit(IniLineState& line, char c, std::uint64_t pos) {
         line.phase = kKeyName;
         line.has_name = true;
         line.name_first = line.name_last = pos;
-        line.name.push_back(c);
+        line.name.PushBack(c);
       }
       return;
     case kHeader:
@@ -129,14 +133,14 @@ void ScanUnit(IniLineState& line, char c, std::uint64_t pos) {
         line.name_first = pos;
       }
       if (!space) line.name_last = pos;
-      if (line.has_name && line.name.size() < kNameHead) line.name.push_back(c);
+      if (line.has_name) line.name.PushBack(c);
       return;
     case kKeyName:
       if (c == '=') {
         line.phase = kValue;
         return;
       }
-      if (line.name.size() < kNameHead) line.name.push_back(c);
+      line.name.PushBack(c);
       if (!space) line.name_last = pos;
       return;
     case kValue:
@@ -145,7 +149,7 @@ void ScanUnit(IniLineState& line, char c, std::uint64_t pos) {
         line.has_value = true;
         line.value_first = pos;
       }
-      if (line.value.size() <= kMaxValueTextLength) line.value.push_back(c);
+      line.value.PushBack(c);
       if (!space) {
         line.value_last = pos;
         line.value_last_char = c;
@@ -154,21 +158,6 @@ void ScanUnit(IniLineState& line, char c, std::uint64_t pos) {
     default:
       return;
   }
-}
-
-}  // namespace
-
-IniScan StartIniScan(std::string_view section, const std::vector<std::string>& keys) {
-  IniScan scan;
-  scan.section = section;
-  for (const std::string& key : keys) {  // one at a time: no array-size check to link
-    scan.keys.push_back(key);
-    scan.found.emplace_back();
-  }
-  scan.line.text.reserve(kShortLine);
-  scan.line.value.reserve(kMaxValueTextLength + 1);
-  ResetLine(scan.line, 0);
-  return scan;
 }
 
 // Whether nothing in the rest of the current line can matter: any line
@@ -182,35 +171,72 @@ bool RestOfLineIsIdle(IniScan& scan) {
   if (line.wanted == -2) {
     line.wanted = -1;
     const std::string_view name = NameUpTo(line, line.has_name, line.name_last);
-    for (std::size_t i = 0; i < scan.keys.size(); ++i) {
+    for (std::size_t i = 0; i < scan.key_count; ++i) {
       if (!scan.found[i].found && SameName(name, scan.keys[i])) line.wanted = static_cast<int>(i);
     }
   }
   return line.wanted < 0;
 }
 
+// The unit after a CR that ended a line: an LF there is part of that line
+// end. True when it was consumed.
+bool TakeLfAfterCr(IniScan& scan, char c) {
+  scan.pending_cr = false;
+  const bool lf = c == '\n';
+  if (!scan.line_end_known) {
+    scan.line_end_known = true;
+    scan.line_end = lf ? LineEnd::CrLf : LineEnd::Cr;
+  }
+  if (!lf) return false;
+  const std::uint64_t pos = scan.length++;
+  scan.last_unit = c;
+  if (scan.insert_at == pos) ++scan.insert_at;  // after the whole line end
+  scan.line.begin = pos + 1;
+  return true;
+}
+
+}  // namespace
+
+IniScan StartIniScan(std::string_view section, const std::string_view* keys, std::size_t count) {
+  assert(count <= kMaxIniKeys);
+  IniScan scan;
+  scan.section = section;
+  scan.key_count = std::min(count, kMaxIniKeys);
+  std::copy(keys, keys + scan.key_count, scan.keys);
+  ResetLine(scan, 0);
+  return scan;
+}
+
 void ScanIniText(IniScan& scan, std::string_view units) {
   for (std::size_t i = 0; i < units.size();) {
     if (scan.section_ended) return;
+    if (scan.pending_cr && TakeLfAfterCr(scan, units[i])) {
+      ++i;
+      continue;
+    }
     if (RestOfLineIsIdle(scan)) {  // on to the line end in one step
-      const std::size_t lf = units.find('\n', i);
-      const std::size_t stop = lf == std::string_view::npos ? units.size() : lf;
+      const std::size_t found = units.find_first_of("\r\n", i);
+      const std::size_t stop = found == std::string_view::npos ? units.size() : found;
       if (stop > i) {
         scan.length += stop - i;
+        scan.text_end = scan.length;
         scan.last_unit = units[stop - 1];
         i = stop;
       }
-      if (lf == std::string_view::npos) return;
+      if (found == std::string_view::npos) return;
     }
     const char c = units[i++];
     const std::uint64_t pos = scan.length++;
-    if (c == '\n') {
-      if (!scan.seen_lf) {
-        scan.seen_lf = true;
-        scan.crlf = pos > 0 && scan.last_unit == '\r';
+    if (IsLineEnd(c)) {
+      if (c == '\r') {
+        scan.pending_cr = true;
+      } else if (!scan.line_end_known) {
+        scan.line_end_known = true;
+        scan.line_end = LineEnd::Lf;
       }
       EndLine(scan, pos, true);
     } else {
+      scan.text_end = pos + 1;
       ScanUnit(scan.line, c, pos);
     }
     scan.last_unit = c;
@@ -218,7 +244,22 @@ void ScanIniText(IniScan& scan, std::string_view units) {
 }
 
 void FinishIniScan(IniScan& scan) {
+  if (scan.pending_cr && !scan.line_end_known) {
+    scan.line_end_known = true;
+    scan.line_end = LineEnd::Cr;
+  }
   if (!scan.section_ended && scan.length > scan.line.begin) EndLine(scan, scan.length, false);
+}
+
+std::string_view LineEndText(LineEnd line_end) {
+  switch (line_end) {
+    case LineEnd::Lf:
+      return "\n";
+    case LineEnd::Cr:
+      return "\r";
+    default:
+      return "\r\n";
+  }
 }
 
 }  // namespace ratecalc

@@ -1,12 +1,9 @@
 #include "settings_file.h"
 
-#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdio>
-#include <optional>
-#include <string>
 #include <string_view>
-#include <vector>
 
 #include "file_access.h"
 #include "ini_text.h"
@@ -18,120 +15,240 @@ namespace {
 
 constexpr std::string_view kSection = "RateCalc";
 
-// A file that another program holds open without sharing is retried for
-// about a second before it counts as unreadable.
-constexpr int kReadAttempts = 20;
-constexpr int kRetryPauseMs = 50;
-
-constexpr std::size_t kChunk = 65536;
-
-// The paths whose file existed but could not be read at the last load: a
-// save there would replace figures this run never saw. Loads run before
-// any save, on one thread.
-std::vector<std::string> g_withheld_paths;
-
-void SetWithheld(const std::string& path, bool withheld) {
-  std::erase(g_withheld_paths, path);
-  if (withheld) g_withheld_paths.push_back(path);
-}
-
-bool IsWithheld(const std::string& path) {
-  return std::find(g_withheld_paths.begin(), g_withheld_paths.end(), path) !=
-         g_withheld_paths.end();
-}
-
-// The nine keys in the order they are read and written.
-std::vector<std::string> KeyNames() {
-  std::vector<std::string> keys;
-  for (const FlagKey& flag : kFlags) keys.emplace_back(flag.key);
-  for (const FigureKey& figure : kFigures) keys.emplace_back(figure.key);
-  keys.emplace_back(kModeKey);
-  return keys;
-}
 constexpr std::size_t kFirstFigure = std::size(kFlags);
 constexpr std::size_t kModeIndex = kFirstFigure + std::size(kFigures);
+constexpr std::size_t kKeyCount = kModeIndex + 1;
+static_assert(kKeyCount <= kMaxIniKeys);
+
+// The nine keys in the order they are read and written.
+constexpr std::array<std::string_view, kKeyCount> KeyNames() {
+  std::array<std::string_view, kKeyCount> keys{};
+  for (std::size_t i = 0; i < kFirstFigure; ++i) keys[i] = kFlags[i].key;
+  for (std::size_t i = 0; i < std::size(kFigures); ++i) keys[kFirstFigure + i] = kFigures[i].key;
+  keys[kModeIndex] = kModeKey;
+  return keys;
+}
+constexpr std::array<std::string_view, kKeyCount> kKeyNames = KeyNames();
+
+IniScan StartScan() { return StartIniScan(kSection, kKeyNames.data(), kKeyNames.size()); }
+
+// The paths whose file existed but could not be read at the last load: a
+// save there would replace figures this run never saw. Held as hashes of
+// the path, so that no memory is allocated; a program has one such path,
+// a test a few. Loads run before any save, on one thread.
+constexpr std::size_t kWithheldSlots = 16;
+std::uint64_t g_withheld[kWithheldSlots];
+std::size_t g_withheld_count = 0;
+
+std::uint64_t PathHash(const FilePath& path) {
+  std::uint64_t hash = 14695981039346656037ull;  // 64-bit FNV-1a
+  for (const char c : path.View()) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+  return hash;
+}
+
+void SetWithheld(const FilePath& path, bool withheld) {
+  const std::uint64_t hash = PathHash(path);
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < g_withheld_count; ++i) {
+    if (g_withheld[i] != hash) g_withheld[kept++] = g_withheld[i];
+  }
+  g_withheld_count = kept;
+  if (!withheld) return;
+  if (g_withheld_count == kWithheldSlots) {  // the oldest gives way
+    for (std::size_t i = 1; i < kWithheldSlots; ++i) g_withheld[i - 1] = g_withheld[i];
+    --g_withheld_count;
+  }
+  g_withheld[g_withheld_count++] = hash;
+}
+
+bool IsWithheld(const FilePath& path) {
+  const std::uint64_t hash = PathHash(path);
+  for (std::size_t i = 0; i < g_withheld_count; ++i) {
+    if (g_withheld[i] == hash) return true;
+  }
+  return false;
+}
+
+enum class Encoding { Bytes, Utf16Le, Utf16Be };
 
 // An open settings file: 8-bit text (perhaps after a UTF-8 byte-order
-// mark) or UTF-16LE text after its byte-order mark.
+// mark) or UTF-16 text, with or without its byte-order mark.
 struct Source {
   std::FILE* file = nullptr;
-  bool utf16 = false;
+  Encoding encoding = Encoding::Bytes;
   std::uint64_t text_start = 0;  // bytes of byte-order mark
+  // A UTF-16 file to whose end an earlier version of this program wrote
+  // its section as 8-bit text: from this byte on, each byte is one unit,
+  // and a save writes them back as UTF-16.
+  std::uint64_t byte_tail = UINT64_MAX;
+  std::uint64_t tail_unit = UINT64_MAX;
 
-  std::uint64_t ByteOf(std::uint64_t unit) const { return text_start + unit * (utf16 ? 2 : 1); }
+  bool Utf16() const { return encoding != Encoding::Bytes; }
+  std::uint64_t ByteOf(std::uint64_t unit) const {
+    if (!Utf16()) return text_start + unit;
+    if (unit >= tail_unit) return byte_tail + (unit - tail_unit);
+    return text_start + 2 * unit;
+  }
 };
 
-enum class ReadResult { Read, Missing, Unreadable };
+// A UTF-16 file without a byte-order mark shows itself by a NUL in every
+// other byte of its first line: the high bytes of its ASCII characters.
+Encoding UnmarkedEncoding(std::string_view head) {
+  std::size_t end = head.find_first_of("\r\n");
+  if (end == std::string_view::npos) end = head.size();
+  bool low_nul = true, high_nul = true, low_text = false, high_text = false;
+  for (std::size_t i = 0; i < end; ++i) {
+    const bool nul = head[i] == '\0';
+    if (i % 2 == 0) {
+      low_nul = low_nul && nul;
+      low_text = low_text || !nul;
+    } else {
+      high_nul = high_nul && nul;
+      high_text = high_text || !nul;
+    }
+  }
+  if (end % 2 == 0 && end >= 2 && high_nul && low_text) return Encoding::Utf16Le;
+  if (end % 2 == 1 && end >= 3 && low_nul && high_text) return Encoding::Utf16Be;
+  return Encoding::Bytes;
+}
 
-// Scans the file as far as the section goes; the file stays open in
-// `source` when it was read.
-ReadResult ScanFile(const std::string& path, IniScan& scan, Source& source) {
-  scan = StartIniScan(kSection, KeyNames());
-  source = Source{};
-  const OpenResult opened = OpenForReading(path, source.file);
-  if (opened == OpenResult::Missing) return ReadResult::Missing;
-  if (opened == OpenResult::Unreadable) return ReadResult::Unreadable;
+void DetectEncoding(std::string_view head, Source& source) {
+  if (head.substr(0, 2) == "\xFF\xFE") {
+    source.encoding = Encoding::Utf16Le;
+    source.text_start = 2;
+  } else if (head.substr(0, 2) == "\xFE\xFF") {
+    source.encoding = Encoding::Utf16Be;
+    source.text_start = 2;
+  } else if (head.substr(0, 3) == "\xEF\xBB\xBF") {
+    source.text_start = 3;
+  } else {
+    source.encoding = UnmarkedEncoding(head);
+  }
+}
 
-  std::vector<char> buffer(kChunk);
-  std::string units;
-  bool first = true;
-  bool has_odd_byte = false;  // a UTF-16 unit split between two chunks
+// Turns bytes at `offset` in the file into units for the scan, narrowed as
+// IniScan wants them; a unit split between two reads is carried over.
+struct Decoder {
+  bool has_odd_byte = false;
   char odd_byte = 0;
-  std::size_t got = 0;
-  while (!scan.section_ended &&
-         (got = std::fread(buffer.data(), 1, buffer.size(), source.file)) > 0) {
-    std::string_view bytes(buffer.data(), got);
-    if (first) {
-      first = false;
-      if (bytes.substr(0, 2) == "\xFF\xFE") {
-        source.utf16 = true;
-        source.text_start = 2;
-      } else if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-        source.text_start = 3;
+  char units[kChunkBytes];
+
+  std::string_view Decode(const Source& source, std::string_view bytes, std::uint64_t offset) {
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+      const char byte = bytes[i];
+      if (offset + i >= source.byte_tail) {
+        units[n++] = static_cast<unsigned char>(byte) < 0x80 ? byte : '\x80';
+        continue;
       }
-      bytes.remove_prefix(static_cast<std::size_t>(source.text_start));
-    }
-    if (!source.utf16) {
-      ScanIniText(scan, bytes);
-      continue;
-    }
-    units.clear();
-    for (const char byte : bytes) {
       if (!has_odd_byte) {
         odd_byte = byte;
         has_odd_byte = true;
         continue;
       }
       has_odd_byte = false;
-      const unsigned unit = static_cast<unsigned char>(odd_byte) |
-                            static_cast<unsigned>(static_cast<unsigned char>(byte)) << 8;
-      units.push_back(unit < 0x80 ? static_cast<char>(unit) : '\x80');
+      const bool le = source.encoding == Encoding::Utf16Le;
+      const unsigned low = static_cast<unsigned char>(le ? odd_byte : byte);
+      const unsigned high = static_cast<unsigned char>(le ? byte : odd_byte);
+      units[n++] = high == 0 && low < 0x80 ? static_cast<char>(low) : '\x80';
     }
-    ScanIniText(scan, units);
+    return {units, n};
   }
-  if (std::ferror(source.file)) {
-    std::fclose(source.file);
-    source.file = nullptr;
-    return ReadResult::Unreadable;
+};
+
+struct ScannedFile {
+  IniScan scan;
+  Source source;
+  IniScan tail;  // the 8-bit section at the end of a UTF-16 file, if any
+  bool has_tail = false;
+};
+
+enum class ReadResult { Read, Missing, Unreadable };
+
+// Feeds the text from the start of the file to `scan` until it ends or
+// the scan has learnt all it can; as raw bytes when `as_bytes`.
+bool FeedFile(const Source& source, IniScan& scan, bool as_bytes) {
+  if (std::fseek(source.file, 0, SEEK_SET) != 0) return false;
+  char buffer[kChunkBytes];
+  Decoder decoder;
+  std::uint64_t offset = 0;
+  std::size_t got = 0;
+  while (!scan.section_ended && (got = std::fread(buffer, 1, sizeof buffer, source.file)) > 0) {
+    std::string_view bytes(buffer, got);
+    const std::uint64_t skip = offset < source.text_start ? source.text_start - offset : 0;
+    bytes.remove_prefix(static_cast<std::size_t>(skip < got ? skip : got));
+    const std::uint64_t at = offset + skip;
+    offset += got;
+    ScanIniText(scan, as_bytes || !source.Utf16() ? bytes : decoder.Decode(source, bytes, at));
   }
   FinishIniScan(scan);
-  return ReadResult::Read;
+  return !std::ferror(source.file);
 }
 
-ReadResult ScanFileWithRetries(const std::string& path, IniScan& scan, Source& source) {
+// Scans the open file as far as the section goes.
+ReadResult ScanOpenFile(ScannedFile& file) {
+  file.scan = StartScan();
+  file.has_tail = false;
+  char head[kChunkBytes];
+  const std::size_t got = std::fread(head, 1, sizeof head, file.source.file);
+  if (std::ferror(file.source.file)) return ReadResult::Unreadable;
+  DetectEncoding(std::string_view(head, got), file.source);
+  if (file.source.Utf16()) {
+    // An earlier version read such a file as 8-bit text and added its
+    // section as 8-bit text at the end: seen only when read as bytes.
+    file.tail = StartScan();
+    if (!FeedFile(file.source, file.tail, true)) return ReadResult::Unreadable;
+    if (file.tail.section_found) {
+      file.has_tail = true;
+      // From the line end before its header, on a unit boundary.
+      std::uint64_t at = file.tail.section_break;
+      at += at % 2;
+      if (at > file.tail.section_begin) at = file.tail.section_begin;
+      file.source.byte_tail = file.source.text_start + at;
+      file.source.tail_unit = at / 2;
+    }
+  }
+  return FeedFile(file.source, file.scan, false) ? ReadResult::Read : ReadResult::Unreadable;
+}
+
+ReadResult ScanPath(const FilePath& path, ScannedFile& file) {
+  file.source = Source{};
+  const OpenResult opened = OpenForReading(path, file.source.file);
+  if (opened == OpenResult::Missing) {
+    file.scan = StartScan();
+    file.has_tail = false;
+    return ReadResult::Missing;
+  }
+  if (opened == OpenResult::Unreadable) return ReadResult::Unreadable;
+  const ReadResult read = ScanOpenFile(file);
+  if (read == ReadResult::Unreadable) {
+    std::fclose(file.source.file);
+    file.source.file = nullptr;
+  }
+  return read;
+}
+
+ReadResult ScanPathWithRetries(const FilePath& path, ScannedFile& file) {
   for (int attempt = 1;; ++attempt) {
-    const ReadResult result = ScanFile(path, scan, source);
-    if (result != ReadResult::Unreadable || attempt == kReadAttempts) return result;
-    PauseMilliseconds(kRetryPauseMs);
+    const ReadResult result = ScanPath(path, file);
+    if (result != ReadResult::Unreadable || attempt >= kBusyAttempts) return result;
+    PauseMilliseconds(kBusyPauseMs);
   }
 }
+
+void CloseSource(ScannedFile& file) {
+  if (file.source.file) std::fclose(file.source.file);
+  file.source.file = nullptr;
+}
+
+bool HasAllKeys(const IniScan& scan) { return scan.order_count == scan.key_count; }
 
 // The platform reads an integer from the start of the value: optional sign,
 // then decimal digits. Only the exact value 1 switches a flag on, so the
 // digits need not be read beyond knowing whether they make exactly 1.
 int ReadFlag(const IniKeyLine& line, int fallback) {
   if (!line.found) return fallback;
-  std::string_view digits = line.value;
+  std::string_view digits = line.value.View();
   if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
   std::size_t count = 0;
   while (count < digits.size() && digits[count] >= '0' && digits[count] <= '9') ++count;
@@ -144,19 +261,20 @@ int ReadFlag(const IniKeyLine& line, int fallback) {
 // such a figure loads as the default.
 double ReadFigure(const IniKeyLine& line, double fallback) {
   if (!line.found) return fallback;
-  const double value = ParseValue(line.value);
-  return FormatValue(value).size() > kMaxValueTextLength ? fallback : value;
+  const double value = ParseValue(line.value.View());
+  return FormatValueText(value).length > kMaxValueTextLength ? fallback : value;
 }
 
 CalcMode ReadMode(const IniKeyLine& line) {
   if (!line.found) return RateModel{}.sCalcMode;
-  if (line.value.empty()) return CalcMode::Pay;
-  if (line.value.front() == 'C') return CalcMode::Charge;
-  if (line.value.front() == 'M') return CalcMode::Margin;
+  const std::string_view value = line.value.View();
+  if (value.empty()) return CalcMode::Pay;
+  if (value.front() == 'C') return CalcMode::Charge;
+  if (value.front() == 'M') return CalcMode::Margin;
   return CalcMode::Pay;
 }
 
-const char* ModeName(CalcMode mode) {
+std::string_view ModeName(CalcMode mode) {
   switch (mode) {
     case CalcMode::Charge:
       return "Charge";
@@ -167,124 +285,306 @@ const char* ModeName(CalcMode mode) {
   }
 }
 
+// A value as the file stores it; one the next load could only read in
+// part does not fit.
+struct StoredValue {
+  ShortText<kMaxValueTextLength> text;
+  bool fits = true;
+};
+
+StoredValue FlagText(int flag) {  // "%d"
+  StoredValue out;
+  char digits[12];
+  std::size_t n = 0;
+  unsigned magnitude = flag < 0 ? 0u - static_cast<unsigned>(flag) : static_cast<unsigned>(flag);
+  do {
+    digits[n++] = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (flag < 0) out.text.PushBack('-');
+  while (n > 0) out.text.PushBack(digits[--n]);
+  return out;
+}
+
+StoredValue FigureText(double figure) {
+  StoredValue out;
+  const ValueText text = FormatValueText(figure);
+  out.fits = text.length <= kMaxValueTextLength;
+  if (out.fits) out.text.Append(text.view());
+  return out;
+}
+
+// The longest line a save writes, in units, and the most it adds at once:
+// a line end, the section's header and every key.
+constexpr std::size_t kMaxLineUnits = kNameHead + 1 + kMaxValueTextLength + 2;
+constexpr std::size_t kMaxSpliceBytes = 2 * (kMaxIniKeys + 2) * kMaxLineUnits;
+
 // Bytes [begin, end) of the old file give way to `text`.
 struct Splice {
   std::uint64_t begin = 0;
   std::uint64_t end = 0;
-  std::string text;
+  ShortText<kMaxSpliceBytes> text;
 };
 
-std::string Encoded(const std::string& text, bool utf16) {
-  if (!utf16) return text;
-  std::string out;
-  out.reserve(2 * text.size());
-  for (const char c : text) out.append({c, '\0'});
-  return out;
+// What a save changes, in file order.
+struct SavePlan {
+  Splice splices[kMaxIniKeys + 1];
+  std::size_t count = 0;
+  bool changed = false;
+};
+
+void AppendEncoded(ShortText<kMaxSpliceBytes>& out, std::string_view text, Encoding encoding) {
+  for (const char c : text) {
+    if (encoding == Encoding::Utf16Be) out.PushBack('\0');
+    out.PushBack(c);
+    if (encoding == Encoding::Utf16Le) out.PushBack('\0');
+  }
 }
 
-// Passes `count` bytes of `source` to `target`, or skips them when there
-// is no target. False if the file ends early or anything fails.
-bool Pass(std::FILE* source, std::FILE* target, std::uint64_t count, std::vector<char>& buffer) {
-  while (count > 0) {
+// Each key line of the section rewritten in place, keys it lacks added
+// after its last key line, a missing section appended. Unchanged when the
+// file already holds exactly this.
+SavePlan PlanSave(const RateModel& model, const ScannedFile& file, bool existed) {
+  StoredValue values[kKeyCount];
+  for (std::size_t i = 0; i < kFirstFigure; ++i) values[i] = FlagText(model.*kFlags[i].member);
+  for (std::size_t i = 0; i < std::size(kFigures); ++i) {
+    values[kFirstFigure + i] = FigureText(model.*kFigures[i].member);
+  }
+  values[kModeIndex].text.Append(ModeName(model.sCalcMode));
+
+  const IniScan& scan = file.scan;
+  const Source& source = file.source;
+  const std::string_view eol = LineEndText(scan.line_end);
+  SavePlan plan;
+  plan.changed = !existed || file.has_tail;  // a file of two encodings is written as one
+  for (std::size_t n = 0; n < scan.order_count; ++n) {
+    const std::size_t i = scan.order[n];
+    // A text the next load could only read in part is not written at all:
+    // the key keeps what the file held rather than a figure cut short.
+    if (!values[i].fits) continue;
+    const IniKeyLine& line = scan.found[i];
+    Splice& splice = plan.splices[plan.count++];
+    splice.begin = source.ByteOf(line.begin);
+    splice.end = source.ByteOf(line.end);
+    // Keep the key as the user spelt it; the rest of the line is the value.
+    ShortText<kMaxLineUnits> text;
+    text.Append(line.name.View());
+    text.PushBack('=');
+    text.Append(values[i].text.View());
+    if (!line.text_complete || line.text.View() != text.View()) plan.changed = true;
+    AppendEncoded(splice.text, text.View(), source.encoding);
+  }
+
+  ShortText<kMaxSpliceBytes> added;
+  if (!scan.section_found) {
+    if (scan.length > 0 && !scan.EndsWithLineEnd()) AppendEncoded(added, eol, source.encoding);
+    AppendEncoded(added, "[", source.encoding);
+    AppendEncoded(added, kSection, source.encoding);
+    AppendEncoded(added, "]", source.encoding);
+    AppendEncoded(added, eol, source.encoding);
+  } else if (scan.insert_needs_line_end) {
+    AppendEncoded(added, eol, source.encoding);  // the section's last line ends the file bare
+  }
+  bool adds_key = false;
+  for (std::size_t i = 0; i < kKeyCount; ++i) {
+    if (scan.found[i].found || !values[i].fits) continue;
+    adds_key = true;
+    AppendEncoded(added, kKeyNames[i], source.encoding);
+    AppendEncoded(added, "=", source.encoding);
+    AppendEncoded(added, values[i].text.View(), source.encoding);
+    AppendEncoded(added, eol, source.encoding);
+  }
+  if (adds_key) {  // after the last key line, so after every rewrite
+    plan.changed = true;
+    Splice& splice = plan.splices[plan.count++];
+    splice.begin = splice.end = source.ByteOf(scan.section_found ? scan.insert_at : scan.length);
+    splice.text = added;
+  }
+  return plan;
+}
+
+// Passes the old file's bytes from `position` up to `to` on to `target`
+// (or skips them when there is none), the 8-bit tail of a UTF-16 file
+// turned into UTF-16 on the way. False if the file ends early or anything fails.
+bool PassThrough(const Source& source, std::FILE* target, std::uint64_t& position,
+                 std::uint64_t to) {
+  char bytes[kChunkBytes / 2];
+  char units[kChunkBytes];
+  while (position < to) {
     const std::size_t want =
-        static_cast<std::size_t>(std::min<std::uint64_t>(count, buffer.size()));
-    const std::size_t got = std::fread(buffer.data(), 1, want, source);
-    if (got != want) return false;
-    if (target && std::fwrite(buffer.data(), 1, got, target) != got) return false;
-    count -= got;
+        static_cast<std::size_t>(to - position < sizeof bytes ? to - position : sizeof bytes);
+    const std::size_t got = std::fread(bytes, 1, want, source.file);
+    if (got == 0) return to == UINT64_MAX && !std::ferror(source.file);
+    if (target) {
+      const std::size_t raw = position >= source.byte_tail ? 0
+                              : source.byte_tail - position < got
+                                  ? static_cast<std::size_t>(source.byte_tail - position)
+                                  : got;
+      std::size_t n = 0;
+      for (std::size_t i = raw; i < got; ++i) {
+        if (source.encoding == Encoding::Utf16Be) units[n++] = '\0';
+        units[n++] = bytes[i];
+        if (source.encoding == Encoding::Utf16Le) units[n++] = '\0';
+      }
+      if (std::fwrite(bytes, 1, raw, target) != raw || std::fwrite(units, 1, n, target) != n) {
+        return false;
+      }
+    }
+    position += got;
   }
   return true;
 }
 
-// Streams the old file (none when `source` is null) into `target` with the
-// splices, which are in file order, made on the way.
-bool WriteSpliced(std::FILE* source, std::FILE* target, const std::vector<Splice>& splices) {
-  std::vector<char> buffer(kChunk);
-  if (source && std::fseek(source, 0, SEEK_SET) != 0) return false;
+// Streams the old file (none when `source.file` is null) into `target`
+// with the plan's splices made on the way.
+bool WriteSpliced(const Source& source, std::FILE* target, const SavePlan& plan) {
+  if (source.file && std::fseek(source.file, 0, SEEK_SET) != 0) return false;
   std::uint64_t position = 0;
-  for (const Splice& splice : splices) {
-    if (source && (!Pass(source, target, splice.begin - position, buffer) ||
-                   !Pass(source, nullptr, splice.end - splice.begin, buffer))) {
-      return false;
+  for (std::size_t i = 0; i < plan.count; ++i) {
+    const Splice& splice = plan.splices[i];
+    if (source.file) {
+      if (!PassThrough(source, target, position, splice.begin) ||
+          !PassThrough(source, nullptr, position, splice.end)) {
+        return false;
+      }
     }
-    if (std::fwrite(splice.text.data(), 1, splice.text.size(), target) != splice.text.size()) {
-      return false;
-    }
-    position = splice.end;
+    const std::string_view text = splice.text.View();
+    if (std::fwrite(text.data(), 1, text.size(), target) != text.size()) return false;
   }
-  std::size_t got = 0;
-  while (source && (got = std::fread(buffer.data(), 1, buffer.size(), source)) > 0) {
-    if (std::fwrite(buffer.data(), 1, got, target) != got) return false;
-  }
-  return !(source && std::ferror(source));
+  return !source.file || PassThrough(source, target, position, UINT64_MAX);
 }
 
-// What the save changes: each key line of the section rewritten in place,
-// keys it lacks added after its last key line, a missing section appended.
-// Empty when nothing changes.
-std::vector<Splice> PlanSave(const RateModel& model, const IniScan& scan, const Source& source,
-                             bool existed) {
-  std::vector<std::string> values;
-  for (const FlagKey& flag : kFlags) values.push_back(std::to_string(model.*flag.member));
-  for (const FigureKey& figure : kFigures) values.push_back(FormatValue(model.*figure.member));
-  values.emplace_back(ModeName(model.sCalcMode));
+// The redo record of an in-place write to `target`: the whole new content,
+// complete on the disk before the first byte of the file changes, and
+// removed once the file holds it. A save killed in between leaves it, and
+// the next load or save finishes the write from it, so the file ends as
+// that save meant it. It lives beside the file, or, where that folder is
+// not writable, in the user's temporary folder under the file's identity.
+// Both places, in the order a save tries them.
+constexpr std::size_t kRedoPlaces = 2;
 
-  const std::string eol = scan.crlf ? "\r\n" : "\n";
-  std::vector<Splice> splices;
-  std::string added;
-  bool changed = !existed;
-  if (!scan.section_found) {
-    if (scan.length > 0 && scan.last_unit != '\n') added += eol;
-    added += "[" + std::string(kSection) + "]" + eol;
-  } else if (scan.insert_needs_line_end) {
-    added += eol;  // the section's last line ends the file without a line end
+bool RedoPath(const FilePath& target, std::size_t place, FilePath& redo) {
+  if (place == 0) {
+    redo = target;
+    return redo.Append(".redo");
   }
-  const std::size_t bare = added.size();
-  std::size_t order[kModeIndex + 1];  // the key lines to rewrite, in file order
-  std::size_t rewrites = 0;
-  for (std::size_t i = 0; i < values.size(); ++i) {
-    // A text the next load could only read in part is not written at all:
-    // the key keeps what the file held rather than a figure cut short.
-    if (values[i].size() > kMaxValueTextLength) continue;
-    if (!scan.found[i].found) {
-      added += scan.keys[i] + "=" + values[i] + eol;
-      continue;
-    }
-    std::size_t at = rewrites++;
-    for (; at > 0 && scan.found[order[at - 1]].begin > scan.found[i].begin; --at) {
-      order[at] = order[at - 1];
-    }
-    order[at] = i;
+  return RedoPathInTemporaryFolder(target, redo);
+}
+
+// Run with the file locked, so that a record is never replayed while the
+// save that wrote it still runs. A record is kept until the file holds it,
+// but one whose write failed before changing a byte is dropped with its
+// save when `abandon_unchanged`.
+void ReplayRedo(const FilePath& redo, std::FILE* locked, bool abandon_unchanged) {
+  std::FILE* record = OpenRedoRecord(redo);
+  if (!record) return;
+  const InPlaceResult result = OverwriteInPlace(record, locked);
+  std::fclose(record);
+  if (result == InPlaceResult::Written ||
+      (abandon_unchanged && result == InPlaceResult::Unchanged)) {
+    RemovePath(redo);
   }
-  for (std::size_t n = 0; n < rewrites; ++n) {
-    const IniKeyLine& line = scan.found[order[n]];
-    // Keep the key as the user spelt it; the rest of the line is the value.
-    const std::string text = line.name + "=" + values[order[n]];
-    if (!line.text_complete || line.text != text) changed = true;
-    splices.push_back(
-        {source.ByteOf(line.begin), source.ByteOf(line.end), Encoded(text, source.utf16)});
+}
+
+void FinishInterruptedSave(const FilePath& target) {
+  for (std::size_t place = 0; place < kRedoPlaces; ++place) {
+    FilePath redo;
+    if (!RedoPath(target, place, redo) || !PathExists(redo) || IsReadOnlyFile(target)) continue;
+    std::FILE* locked = OpenLocked(target);
+    if (!locked) return;
+    if (PathExists(redo)) ReplayRedo(redo, locked, false);  // unless a save finished it meanwhile
+    CloseLocked(locked);
   }
-  if (added.size() > bare) {  // after the last key line, so after every rewrite
-    changed = true;
-    const std::uint64_t at = source.ByteOf(scan.section_found ? scan.insert_at : scan.length);
-    splices.push_back({at, at, Encoded(added, source.utf16)});
+}
+
+// Writes the file where it is, for a file that cannot be replaced. Locked
+// from the scan to the last byte, so that two such saves never mix.
+void SaveInPlace(const RateModel& model, const FilePath& target) {
+  ScannedFile file;
+  file.source.file = OpenLocked(target);
+  if (!file.source.file) return;
+  std::FILE* const locked = file.source.file;
+  const SavePlan plan =
+      ScanOpenFile(file) == ReadResult::Read ? PlanSave(model, file, true) : SavePlan{};
+  FilePath temporary;
+  FilePath redo;
+  std::FILE* staged = nullptr;
+  for (std::size_t place = 0; plan.changed && !staged && place < kRedoPlaces; ++place) {
+    if (RedoPath(target, place, redo)) staged = CreateTemporaryBeside(redo, temporary);
   }
-  if (!changed) return {};
-  return splices;
+  const bool recorded = staged != nullptr;
+  // Without a place for the record the write goes ahead unrecorded.
+  if (plan.changed && !staged) staged = CreateScratchFile();
+  if (staged && !WriteSpliced(file.source, staged, plan)) {
+    std::fclose(staged);
+    staged = nullptr;
+  }
+  if (staged && recorded) {
+    if (CloseAndRename(staged, temporary, redo)) ReplayRedo(redo, locked, true);
+  } else if (staged) {
+    OverwriteInPlace(staged, locked);
+    std::fclose(staged);
+  }
+  if (recorded) {
+    RemovePath(temporary);  // left only when the rename failed
+    RemoveStaleTemporaries(redo);
+  }
+  CloseLocked(locked);
+}
+
+enum class Replaced { Done, NeedsInPlace, Abandoned };
+
+// The normal save: the new content goes to a file beside the old one and
+// takes its place in one step.
+Replaced SaveByReplacing(const RateModel& model, const FilePath& target, const FileFacts& facts) {
+  ScannedFile file;
+  const ReadResult read = ScanPathWithRetries(target, file);
+  if (read == ReadResult::Unreadable)
+    return Replaced::Abandoned;  // never replace what was not read
+  const SavePlan plan = PlanSave(model, file, read == ReadResult::Read);
+  if (!plan.changed) {
+    CloseSource(file);
+    return Replaced::Done;
+  }
+  FilePath temporary;
+  std::FILE* staged = CreateTemporaryBeside(target, temporary);
+  if (!staged) {
+    CloseSource(file);
+    return facts.exists ? Replaced::NeedsInPlace : Replaced::Abandoned;
+  }
+  const bool written = WriteSpliced(file.source, staged, plan);
+  CloseSource(file);
+  if (!written) {
+    std::fclose(staged);
+    RemovePath(temporary);
+    return Replaced::Abandoned;
+  }
+  if (ReplaceWithTemporary(staged, temporary, target, facts)) return Replaced::Done;
+  RemovePath(temporary);
+  return facts.exists ? Replaced::NeedsInPlace : Replaced::Abandoned;
 }
 
 }  // namespace
 
-void LoadSettings(RateModel& model, const std::string& path) {
+void LoadSettings(RateModel& model, std::string_view path_text) {
   const RateModel defaults;
-  IniScan scan;
-  Source source;
-  const ReadResult read = ScanFileWithRetries(path, scan, source);
-  if (source.file) std::fclose(source.file);
-  SetWithheld(path, read == ReadResult::Unreadable);
+  FilePath path;
+  ScannedFile file;
+  ReadResult read = ReadResult::Unreadable;
+  if (path.Assign(path_text)) {
+    FinishInterruptedSave(ResolveLinks(path));
+    read = ScanPathWithRetries(path, file);
+    CloseSource(file);
+    SetWithheld(path, read == ReadResult::Unreadable);
+  }
   // What could not be read gives defaults, even if part of it was scanned.
-  if (read == ReadResult::Unreadable) scan = StartIniScan(kSection, KeyNames());
-  for (std::size_t i = 0; i < std::size(kFlags); ++i) {
+  if (read == ReadResult::Unreadable) file.scan = StartScan();
+  // Of a UTF-16 file with an 8-bit section at its end, the section that is complete.
+  const IniScan& scan =
+      !HasAllKeys(file.scan) && file.has_tail && HasAllKeys(file.tail) && read == ReadResult::Read
+          ? file.tail
+          : file.scan;
+  for (std::size_t i = 0; i < kFirstFigure; ++i) {
     model.*kFlags[i].member = ReadFlag(scan.found[i], defaults.*kFlags[i].member);
   }
   for (std::size_t i = 0; i < std::size(kFigures); ++i) {
@@ -294,53 +594,26 @@ void LoadSettings(RateModel& model, const std::string& path) {
   model.sCalcMode = ReadMode(scan.found[kModeIndex]);
 }
 
-void SaveSettings(const RateModel& model, const std::string& path) {
-  if (IsWithheld(path)) return;
+void SaveSettings(const RateModel& model, std::string_view path_text) {
+  FilePath path;
+  if (!path.Assign(path_text) || IsWithheld(path)) return;
   // Through a symbolic link the content goes to the file it names.
-  const std::string target = ResolveLinks(path);
+  const FilePath target = ResolveLinks(path);
   if (IsReadOnlyFile(target)) return;
   const FileFacts facts = InspectFile(target);
-  IniScan scan;
-  Source source;
-  const ReadResult read = ScanFileWithRetries(target, scan, source);
-  if (read == ReadResult::Unreadable) return;  // never replace what could not be read
-
-  const std::vector<Splice> splices = PlanSave(model, scan, source, read == ReadResult::Read);
-  if (splices.empty()) {
-    if (source.file) std::fclose(source.file);
-    RemoveStaleTemporaries(target);
-    return;
+  if (facts.exists && !facts.regular) return;  // a FIFO, device or folder holds no settings
+  FinishInterruptedSave(target);
+  // Replacing would split hard links, or give the file this user as its
+  // owner; such a file, and one that cannot be replaced, is written in place.
+  if (facts.several_names || facts.foreign_owner ||
+      SaveByReplacing(model, target, facts) == Replaced::NeedsInPlace) {
+    if (facts.exists) SaveInPlace(model, target);
   }
-
-  // The new content goes to a file beside the old one, to replace it in one
-  // step; where no file can be made there, to a scratch file elsewhere, to
-  // be written into the old file in place.
-  const std::string temporary = TemporaryPathBeside(target);
-  std::FILE* staged = CreateTemporary(temporary);
-  const bool beside = staged != nullptr;
-  if (!staged && facts.exists) staged = CreateScratchFile();
-  if (!staged) {
-    if (source.file) std::fclose(source.file);
-    return;
-  }
-  bool ok = WriteSpliced(source.file, staged, splices);
-  if (source.file) std::fclose(source.file);
-
-  bool replaced = false;
-  if (ok && beside && !facts.several_names) {  // replacing would split hard links
-    ok = FinishTemporary(staged, temporary, facts);
-    staged = nullptr;
-    replaced = ok && ReplaceFileAtomically(temporary, target);
-  }
-  // A file that is held open without delete sharing, or in a folder that
-  // is not writable, or with several names, can still be written in place.
-  if (ok && !replaced && facts.exists) {
-    if (!staged) staged = std::fopen(temporary.c_str(), "rb");
-    if (staged) OverwriteInPlace(staged, target);
-  }
-  if (staged) std::fclose(staged);
-  if (beside && !replaced) std::remove(temporary.c_str());
   RemoveStaleTemporaries(target);
+  for (std::size_t place = 1; place < kRedoPlaces; ++place) {
+    FilePath redo;
+    if (RedoPath(target, place, redo)) RemoveStaleTemporaries(redo);
+  }
 }
 
 }  // namespace ratecalc

@@ -144,6 +144,10 @@ TEST(LoadSettings, ReadsLikeThePlatformProfileFunctions) {
        "1 1 5.00 0.00 12.07 13.80 0.00 0.00 1"},
       {"CRLF, no final newline", "[RateCalc]\r\nnPayAmt=5\r\nnChargeAmt=6",
        "1 1 5.00 6.00 12.07 13.80 0.00 0.00 1"},
+      {"lines ended by CR alone", "[RateCalc]\rnPayAmt=5\rsCalcMode=Margin\r",
+       "1 1 5.00 0.00 12.07 13.80 0.00 0.00 3"},
+      {"a lone CR in an LF file ends a line", "[RateCalc]\nsCalcMode=\rCharge\nnPayAmt=5\r\n",
+       "1 1 5.00 0.00 12.07 13.80 0.00 0.00 1"},
       {"the next section ends ours", "[RateCalc]\n[Other]\nnPayAmt=5\n", kDefaults},
       {"binary noise", std::string("\0\x01[RateCalc]\xff\n\0=\0\n", 18), kDefaults},
   });

@@ -76,6 +76,10 @@ TEST(SaveSettings, KeepsEveryByteItDoesNotRewrite) {
        "nERNIPct=4.00\nnMarginAmt=5.00\nnMarginPct=6.00\nsCalcMode=Pay\n",
        "[RateCalc]\n" + lf},
       {"a byte more than a read chunk", kChunkAndOne, kChunkAndOne + "[RateCalc]\n" + lf},
+      {"CR-only file stays CR-only", "[Mine]\rx=1\r[RateCalc]\rnote=keep\r[Later]\ry=2",
+       "[Mine]\rx=1\r[RateCalc]\rnote=keep\r" + WorkedKeys("\r") + "[Later]\ry=2"},
+      {"a lone CR in an LF file ends a line", "[RateCalc]\nsCalcMode=\rCharge\n",
+       "[RateCalc]\nsCalcMode=Charge\r" + lf.substr(0, lf.find("sCalcMode")) + "Charge\n"},
   };
   TempFolder folder;
   for (const SaveCase& c : cases) {

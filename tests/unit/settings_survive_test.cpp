@@ -7,20 +7,27 @@
 #include <filesystem>
 #include <string>
 
+#include "file_access.h"
 #include "settings_file.h"
 #include "settings_test_support.h"
 
 #ifndef _WIN32
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <random>
 #include <thread>
+#include <vector>
 #endif
 #ifdef _WIN32
 #include <windows.h>
@@ -40,48 +47,66 @@ using testing::WorkedExample;
 using testing::WorkedKeys;
 using testing::WriteFile;
 
-// UTF-16LE bytes of the text, byte-order mark first.
-std::string Utf16(const std::u16string& text) {
-  std::string out = "\xFF\xFE";
+enum class Wide { LeMarked, BeMarked, LeUnmarked, BeUnmarked };
+
+// UTF-16 bytes of the text, little-endian with a byte-order mark unless told.
+std::string Utf16(const std::u16string& text, Wide form = Wide::LeMarked) {
+  const bool be = form == Wide::BeMarked || form == Wide::BeUnmarked;
+  std::string out = form == Wide::LeMarked ? "\xFF\xFE" : form == Wide::BeMarked ? "\xFE\xFF" : "";
   for (char16_t unit : text) {
-    out += static_cast<char>(unit & 0xFF);
-    out += static_cast<char>(unit >> 8);
+    const char low = static_cast<char>(unit & 0xFF), high = static_cast<char>(unit >> 8);
+    out += be ? high : low;
+    out += be ? low : high;
   }
   return out;
 }
 
 TEST(SettingsSurvive, Utf16FileReadsAndKeepsItsText) {
-  // legend: file before, pay loaded, file after saving WorkedExample()
+  const std::u16string saved =
+      u"[RateCalc]\r\nnPayAmt=14.11\r\nbCalcWTR=1\r\nbCalcERNI=0\r\nnChargeAmt=20.00\r\n"
+      u"nWTRPct=12.07\r\nnERNIPct=13.80\r\nnMarginAmt=2.00\r\nnMarginPct=10.00\r\n"
+      u"sCalcMode=Charge\r\n";
+  // legend: form, file before (then 8-bit text an earlier version added),
+  // pay loaded, file after saving WorkedExample()
   struct Case {
+    Wide form;
     std::u16string before;
+    std::string added;
     double pay;
     std::u16string after;
   };
   // clang-format off
   const Case cases[] = {
-      {u"[RateCalc]\r\nnPayAmt=5\r\n", 5,
-       u"[RateCalc]\r\nnPayAmt=14.11\r\nbCalcWTR=1\r\nbCalcERNI=0\r\nnChargeAmt=20.00\r\nnWTRPct=12.07\r\n"
-       u"nERNIPct=13.80\r\nnMarginAmt=2.00\r\nnMarginPct=10.00\r\nsCalcMode=Charge\r\n"},
-      {u"[Caf\u00e9]\nn\u00e4me=\u2603 \U0001F600\n\u0A0D\u0D0A=\u0A00\n[ratecalc]\n NPAYAMT = \"7\" \n", 7,
+      {Wide::LeMarked, u"[RateCalc]\r\nnPayAmt=5\r\n", "", 5, saved},
+      {Wide::BeMarked, u"[RateCalc]\r\nnPayAmt=5\r\n", "", 5, saved},
+      {Wide::LeUnmarked, u"[RateCalc]\r\nnPayAmt=5\r\n", "", 5, saved},
+      {Wide::BeUnmarked, u"[RateCalc]\r\nnPayAmt=5\r\n", "", 5, saved},
+      {Wide::LeMarked, u"[Caf\u00e9]\nn\u00e4me=\u2603 \U0001F600\n\u0A0D\u0D0A=\u0A00\n[ratecalc]\n NPAYAMT = \"7\" \n", "", 7,
        u"[Caf\u00e9]\nn\u00e4me=\u2603 \U0001F600\n\u0A0D\u0D0A=\u0A00\n[ratecalc]\nNPAYAMT=14.11\nbCalcWTR=1\n"
        u"bCalcERNI=0\nnChargeAmt=20.00\nnWTRPct=12.07\nnERNIPct=13.80\nnMarginAmt=2.00\n"
        u"nMarginPct=10.00\nsCalcMode=Charge\n"},
-      {u"", 0, u"[RateCalc]\r\nbCalcWTR=1\r\nbCalcERNI=0\r\nnPayAmt=14.11\r\nnChargeAmt=20.00\r\n"
+      {Wide::LeMarked, u"", "", 0, u"[RateCalc]\r\nbCalcWTR=1\r\nbCalcERNI=0\r\nnPayAmt=14.11\r\nnChargeAmt=20.00\r\n"
        u"nWTRPct=12.07\r\nnERNIPct=13.80\r\nnMarginAmt=2.00\r\nnMarginPct=10.00\r\nsCalcMode=Charge\r\n"},
-      {u"; \u00fc\r\n[Other]\r\nnPayAmt=9", 0,
+      {Wide::LeMarked, u"; \u00fc\r\n[Other]\r\nnPayAmt=9", "", 0,
        u"; \u00fc\r\n[Other]\r\nnPayAmt=9\r\n[RateCalc]\r\nbCalcWTR=1\r\nbCalcERNI=0\r\nnPayAmt=14.11\r\n"
        u"nChargeAmt=20.00\r\nnWTRPct=12.07\r\nnERNIPct=13.80\r\nnMarginAmt=2.00\r\nnMarginPct=10.00\r\n"
        u"sCalcMode=Charge\r\n"},
+      {Wide::LeMarked, u"[Other]\r\nk=v\r\n", "\r\n[RateCalc]\r\nnPayAmt=5\r\n", 5,
+       u"[Other]\r\nk=v\r\n\r\n" + saved},
+      {Wide::LeMarked, u"[RateCalc]\r\nnPayAmt=5\r\n", "\n[RateCalc]\nbCalcWTR=1\nbCalcERNI=0\nnPayAmt=6\n"
+       "nChargeAmt=0\nnWTRPct=0\nnERNIPct=0\nnMarginAmt=0\nnMarginPct=0\nsCalcMode=Pay\n", 6,
+       saved + u"\n[RateCalc]\nbCalcWTR=1\nbCalcERNI=0\nnPayAmt=6\nnChargeAmt=0\nnWTRPct=0\nnERNIPct=0\n"
+       u"nMarginAmt=0\nnMarginPct=0\nsCalcMode=Pay\n"},
   };
   // clang-format on
   TempFolder folder;
   for (const Case& c : cases) {
-    WriteFile(folder.File(), Utf16(c.before));
+    WriteFile(folder.File(), Utf16(c.before, c.form) + c.added);
     RateModel m;
     LoadSettings(m, folder.File());
     EXPECT_EQ(m.nPayAmt, c.pay) << ReadFile(folder.File());
     SaveSettings(WorkedExample(), folder.File());
-    EXPECT_EQ(ReadFile(folder.File()), Utf16(c.after));
+    EXPECT_EQ(ReadFile(folder.File()), Utf16(c.after, c.form));
   }
 }
 
@@ -297,6 +322,271 @@ TEST(SettingsSurvive, KilledSavesLeaveNoLitterAfterTheNextSave) {
   }
   ASSERT_GT(landed, 0);
   SaveSettings(WorkedExample(), folder.File());
+  EXPECT_EQ(folder.EntryCount(), 1u);
+}
+
+// Runs `body` in a child process that must end, with exit code 0, within
+// the seconds given; a hang or a crash fails.
+bool PassesInChild(unsigned seconds, const std::function<bool()>& body) {
+  const pid_t child = fork();
+  if (child == 0) {
+    alarm(seconds);
+    std::_Exit(body() ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST(SettingsSurvive, OnlyRegularFilesAreReadOrWritten) {
+  const bool root = geteuid() == 0;
+  // legend: what stands at the path (a device node only where root may make one)
+  struct Case {
+    const char* name;
+    std::function<void(const std::string& path, const std::string& other)> make;
+  };
+  const Case cases[] = {
+      {"FIFO", [](const std::string& path, const std::string&) { mkfifo(path.c_str(), 0644); }},
+      {"link to a FIFO",
+       [](const std::string& path, const std::string& other) {
+         mkfifo(other.c_str(), 0644);
+         fs::create_symlink(other, path);
+       }},
+      {"link to a device node",
+       [root](const std::string& path, const std::string& other) {
+         if (root) mknod(other.c_str(), S_IFCHR | 0666, makedev(1, 5));  // as /dev/zero
+         fs::create_symlink(root ? other : "/dev/urandom", path);
+       }},
+      {"link to a folder",
+       [](const std::string& path, const std::string& other) {
+         fs::create_directory(other);
+         fs::create_symlink(other, path);
+       }},
+  };
+  for (const Case& c : cases) {
+    TempFolder folder;
+    c.make(folder.File(), folder.File("other"));
+    const fs::file_type before = fs::status(folder.File()).type();
+    EXPECT_TRUE(PassesInChild(5, [&folder] {
+      RateModel m = WorkedExample();
+      LoadSettings(m, folder.File());
+      SaveSettings(WorkedExample(), folder.File());
+      return m.nPayAmt == 0 && m.sCalcMode == CalcMode::Pay;
+    })) << c.name;
+    EXPECT_EQ(fs::status(folder.File()).type(), before) << c.name;
+  }
+}
+
+// Ways a save must write the file in place: it has a second name, or its
+// folder is not writable (for an ordinary user: the saves run as one).
+enum class InPlaceWay { HardLink, LockedFolder };
+const InPlaceWay kInPlaceWays[] = {InPlaceWay::HardLink, InPlaceWay::LockedFolder};
+
+void MakeInPlace(const TempFolder& folder, InPlaceWay way) {
+  if (way == InPlaceWay::HardLink) fs::create_hard_link(folder.File(), folder.File("other.ini"));
+  if (way == InPlaceWay::LockedFolder) {
+    fs::permissions(fs::path(folder.File()).parent_path(),
+                    fs::perms::owner_read | fs::perms::owner_exec);
+  }
+}
+
+void UndoInPlace(const TempFolder& folder) {
+  fs::permissions(fs::path(folder.File()).parent_path(), fs::perms::owner_all);
+  fs::remove(folder.File("other.ini"));
+}
+
+// The user's lines around the section, a few hundred kilobytes of them.
+std::string UsersFile(int lines_each_side) {
+  std::string text = "[Mine]\n";
+  for (int i = 0; i < 2 * lines_each_side; ++i) {
+    if (i == lines_each_side) text += "[RateCalc]\nnPayAmt=1\n[Yours]\n";
+    text += "use" + std::to_string(i) + "=keep me " + std::to_string(i) + "\n";
+  }
+  return text;
+}
+
+// What a save of `model` makes of `content`, through the normal path.
+std::string SavedForm(const TempFolder& folder, const std::string& content,
+                      const RateModel& model) {
+  const std::string plain = folder.File("plain.ini");
+  WriteFile(plain, content);
+  SaveSettings(model, plain);
+  const std::string saved = ReadFile(plain);
+  fs::remove(plain);
+  return saved;
+}
+
+RateModel OtherExample() {
+  RateModel m;
+  m.nPayAmt = 7;
+  m.nWTRPct = 0;
+  return m;
+}
+
+TEST(SettingsSurvive, InPlaceSavesByTwoProcessesNeverMix) {
+  for (const InPlaceWay way : kInPlaceWays) {
+    TempFolder folder;
+    const std::string old = UsersFile(3000);
+    const std::string a = SavedForm(folder, old, WorkedExample());
+    const std::string b = SavedForm(folder, old, OtherExample());
+    WriteFile(folder.File(), old);
+    MakeInPlace(folder, way);
+    pid_t savers[2];
+    for (int n = 0; n < 2; ++n) {
+      savers[n] = fork();
+      if (savers[n] == 0) {
+        AsOrdinaryUser user;
+        for (int i = 0; i < 60; ++i)
+          SaveSettings(n == 0 ? WorkedExample() : OtherExample(), folder.File());
+        std::_Exit(0);
+      }
+    }
+    for (const pid_t saver : savers) waitpid(saver, nullptr, 0);
+    UndoInPlace(folder);
+    const std::string last = ReadFile(folder.File());
+    EXPECT_TRUE(last == a || last == b) << static_cast<int>(way) << last.substr(0, 200);
+  }
+}
+
+TEST(SettingsSurvive, KilledInPlaceSaveIsFinishedByTheNextLoad) {
+  std::mt19937 random(7);
+  for (const InPlaceWay way : kInPlaceWays) {
+    TempFolder folder;
+    const std::string old = UsersFile(10000);
+    const std::string a = SavedForm(folder, old, WorkedExample());
+    const std::string b = SavedForm(folder, old, OtherExample());
+    WriteFile(folder.File(), old);
+    MakeInPlace(folder, way);
+    int torn = 0;
+    for (int kill_count = 0; kill_count < 150; ++kill_count) {
+      const pid_t saver = fork();
+      if (saver == 0) {
+        AsOrdinaryUser user;
+        for (int i = 0;; ++i) SaveSettings(i % 2 ? WorkedExample() : OtherExample(), folder.File());
+      }
+      std::this_thread::sleep_for(std::chrono::microseconds(random() % 20000));
+      kill(saver, SIGKILL);
+      waitpid(saver, nullptr, 0);
+      AsOrdinaryUser user;
+      RateModel m;
+      LoadSettings(m, folder.File());
+      const std::string now = ReadFile(folder.File());
+      torn += now != old && now != a && now != b;
+    }
+    {
+      AsOrdinaryUser user;
+      SaveSettings(WorkedExample(), folder.File());  // and leaves nothing behind
+    }
+    UndoInPlace(folder);
+    EXPECT_EQ(torn, 0) << static_cast<int>(way);
+    EXPECT_EQ(folder.EntryCount(), 1u);
+    FilePath target, redo;
+    target.Assign(folder.File());
+    RedoPathInTemporaryFolder(target, redo);
+    for (const auto& entry : fs::directory_iterator(fs::path(redo.c_str()).parent_path())) {
+      EXPECT_NE(entry.path().string().rfind(redo.c_str(), 0), 0u) << entry.path();
+    }
+  }
+}
+
+// The record a killed in-place save left, beside the file or in the
+// temporary folder: the next load finishes the write and removes it.
+TEST(SettingsSurvive, RedoRecordOfAKilledSaveIsFinished) {
+  for (const InPlaceWay way : kInPlaceWays) {
+    TempFolder folder;
+    const std::string intended = SavedForm(folder, UsersFile(100), WorkedExample());
+    WriteFile(folder.File(), intended.substr(0, 1000) + "half a li");
+    FilePath target, redo;
+    target.Assign(folder.File());
+    if (way == InPlaceWay::HardLink) redo.Assign(folder.File() + ".redo");
+    if (way == InPlaceWay::LockedFolder) RedoPathInTemporaryFolder(target, redo);
+    WriteFile(redo.c_str(), intended);
+    MakeInPlace(folder, way);
+    RateModel m;
+    {
+      AsOrdinaryUser user;
+      LoadSettings(m, folder.File());
+    }
+    UndoInPlace(folder);
+    EXPECT_EQ(m.nPayAmt, 14.11);
+    EXPECT_EQ(ReadFile(folder.File()), intended);
+    EXPECT_FALSE(fs::exists(redo.c_str()));
+  }
+}
+
+#ifdef __linux__
+// A disk with a few pages free: a small file system of its own, which the
+// test mounts in a mount namespace of its own (root only).
+TEST(SettingsSurvive, FullDiskLeavesTheFileWholeInPlace) {
+  if (geteuid() != 0) GTEST_SKIP() << "mounting a small file system needs root";
+  // legend: way in place, pages left free after the old file
+  for (const InPlaceWay way : kInPlaceWays) {
+    for (long free_pages = 0; free_pages <= 5; ++free_pages) {
+      TempFolder folder;
+      const std::string disk = fs::path(folder.File()).parent_path() / "disk";
+      fs::create_directory(disk);
+      const std::string file = disk + "/KOVRateCalc.ini";
+      // The section first, so that a growing file moves the user's lines,
+      // and a page's end just after the last of them.
+      std::string old = UsersFile(250);
+      old = old.substr(old.find("[RateCalc]")) + old.substr(0, old.find("[RateCalc]"));
+      old += std::string(3 * 4096 - 60 - old.size(), ';') + "\n";
+      const std::string saved = SavedForm(folder, old, WorkedExample());
+      const bool whole = PassesInChild(20, [&] {
+        if (unshare(CLONE_NEWNS) != 0 ||
+            mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) ||
+            mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=256k") != 0) {
+          return false;
+        }
+        WriteFile(file, old);
+        if (way == InPlaceWay::HardLink) fs::create_hard_link(file, disk + "/other.ini");
+        std::FILE* filler = std::fopen((disk + "/filler").c_str(), "wb");
+        const std::string page(4096, 'f');
+        long pages = 0;
+        while (std::fwrite(page.data(), 1, page.size(), filler) == page.size() &&
+               std::fflush(filler) == 0) {
+          ++pages;
+        }
+        std::fclose(filler);
+        truncate((disk + "/filler").c_str(), (pages - free_pages) * 4096);
+        if (way == InPlaceWay::LockedFolder) chmod(disk.c_str(), 0555);
+        {
+          AsOrdinaryUser user;
+          SaveSettings(WorkedExample(), file);
+        }
+        const std::string now = ReadFile(file);
+        return now == old || now == saved;
+      });
+      EXPECT_TRUE(whole) << static_cast<int>(way) << " with " << free_pages << " pages free";
+    }
+  }
+}
+#endif
+
+// A temporary name that a killed run of a process with this id left is
+// taken: the save takes the next name, replaces the file as usual, and
+// removes the old temporaries.
+TEST(SettingsSurvive, TakenTemporaryNamesAreSkippedAndCleared) {
+  TempFolder folder;
+  WriteFile(folder.File(), "[Mine]\n");
+  const std::string next = TemporaryPathBeside(folder.File());
+  const std::string stem = next.substr(0, next.rfind('-') + 1);
+  const unsigned long counter = std::stoul(next.substr(stem.size()), nullptr, 16);
+  std::vector<std::string> taken;
+  for (unsigned long n = counter + 1; n <= counter + 3; ++n) {
+    char hex[32];
+    std::snprintf(hex, sizeof hex, "%lx.tmp", n);
+    taken.push_back(stem + hex);
+    WriteFile(taken.back(), "partial");
+    fs::last_write_time(taken.back(), fs::file_time_type::clock::now() - std::chrono::minutes(2));
+  }
+  struct stat before {};
+  stat(folder.File().c_str(), &before);
+  SaveSettings(WorkedExample(), folder.File());
+  struct stat after {};
+  stat(folder.File().c_str(), &after);
+  EXPECT_NE(before.st_ino, after.st_ino) << "replaced, not written in place";
+  for (const std::string& name : taken) EXPECT_FALSE(fs::exists(name)) << name;
   EXPECT_EQ(folder.EntryCount(), 1u);
 }
 
