@@ -40,12 +40,13 @@ set(machinery_member "libgcc_eh\\.a\\(|lib(stdc|supc)\\+\\+\\.a\\((eh_[a-z_]+|fu
 
 set(index 0)
 foreach(entry IN LISTS entries)
-  if(NOT entry MATCHES "^([^ ]+) +([^ ]+) \\((.*)\\)$")
+  # Paths may hold spaces; each ends in an object file, alone or in an archive.
+  if(NOT entry MATCHES "^(.+\\.o(bj)?\\)?) +(.+\\.o(bj)?\\)?) \\((.*)\\)$")
     continue()
   endif()
   set(member_${index} "${CMAKE_MATCH_1}")
-  set(referrer_${index} "${CMAKE_MATCH_2}")
-  set(symbol_${index} "${CMAKE_MATCH_3}")
+  set(referrer_${index} "${CMAKE_MATCH_3}")
+  set(symbol_${index} "${CMAKE_MATCH_5}")
   math(EXPR index "${index} + 1")
 endforeach()
 set(count ${index})
