@@ -4,7 +4,10 @@
 // and nothing behind it, which shows what the layout itself costs.
 #include <windows.h>
 
-#ifndef TEMPLATE_ID
+#ifdef SHOW_MAIN_TEMPLATE
+#include "resource.h"
+#define TEMPLATE_ID IDD_MAIN
+#else
 #define TEMPLATE_ID 1
 #endif
 

@@ -1,6 +1,8 @@
 // A double's bits, for the engine's exact conversions. Internal to the engine.
 #pragma once
 
+#include <cassert>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -34,6 +36,7 @@ struct Decomposed {
 };
 
 inline Decomposed Decompose(double x) {
+  assert(!std::signbit(x) && std::isfinite(x));
   const std::uint64_t bits = BitsOf(x);
   const int biased = static_cast<int>(bits >> kFractionBits);
   const std::uint64_t hidden_bit = std::uint64_t{1} << kFractionBits;

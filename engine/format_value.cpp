@@ -1,3 +1,4 @@
+#include <cassert>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -16,6 +17,10 @@ constexpr int kDigitsPerChunk = 9;
 // 2^-8: below it the digit at 10^-3 is at most 3 even after the first
 // rounding, so such values (subnormals among them) show as zero.
 constexpr double kSmallestShown = 0.00390625;
+// From kSmallestShown up, a 53-bit m x 2^e has at most 52 + 8 fraction
+// bits, and ten times such a fraction still fits in 64 bits.
+constexpr int kMaxFractionBits = detail::kFractionBits + 8;
+static_assert(kMaxFractionBits + 4 <= 64);
 
 // The magnitude rounded half-up to 17 significant digits:
 // digits[0].digits[1..16] x 10^exponent.
@@ -44,9 +49,10 @@ void TakeSeventeen(const char* digits, int count, int exponent, Digits17& out) {
 }
 
 // m x 2^e for kSmallestShown <= value < 2^53, which covers every figure a user types.
-// The fraction has at most 60 bits, so multiplying it by ten stays within
-// 64 bits; 18 exact digits are produced.
+// The fraction has at most kMaxFractionBits, so multiplying it by ten stays
+// within 64 bits; 18 exact digits are produced.
 void MediumDigits(std::uint64_t m, int e, Digits17& out) {
+  assert(m >> (detail::kFractionBits + 1) == 0 && e <= 0 && -e <= kMaxFractionBits);
   const int j = -e;
   const std::uint64_t mask = (std::uint64_t{1} << j) - 1;
   std::uint64_t integer = m >> j;

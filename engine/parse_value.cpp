@@ -23,6 +23,8 @@ constexpr int kMaxExactPow10 = 22;
 // The margins also keep the exact comparison inside BigUint's capacity.
 constexpr std::int64_t kOverflowLeadExponent = 310;
 constexpr std::int64_t kUnderflowLeadExponent = -330;
+// Steps from the approximation to the nearest double: a few are ever taken.
+constexpr int kMaxSteps = 64;
 // Exponent texts are clamped here; anything beyond is out of range anyway.
 constexpr std::int64_t kExponentClamp = 100000000;
 // The powers of ten that are exact doubles.
@@ -162,10 +164,10 @@ double Approximate(const DecimalText& d) {
 
 // The nearest double, ties toward zero, by stepping from the approximation
 // until the decimal lies between the midpoints around it. The approximation
-// is off by a few steps at most; the bound only guards against a hang.
+// is off by a few steps at most; kMaxSteps only guards against a hang.
 double NearestDouble(const DecimalText& d) {
   double r = Approximate(d);
-  for (int step = 0; step < 64; ++step) {
+  for (int step = 0; step < kMaxSteps; ++step) {
     const Dyadic above = MidpointAbove(r);
     if (CompareWithDyadic(d, above.m, above.e) > 0) {
       if (r == std::numeric_limits<double>::max()) return std::numeric_limits<double>::infinity();

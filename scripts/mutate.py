@@ -31,11 +31,17 @@ The operator rules lean on the repository's clang-format style: binary
 operators have a space on each side, template brackets touch their name.
 Code in `#ifdef _WIN32` branches is not built natively and is skipped.
 
-The preset's build directory is configured if missing; one run at a time
-changes the sources. While a mutant is in place the original waits in
-build/mutate-backup/, from where the next run restores it should this one
-be killed outright; Ctrl-C restores at once. The sources are rewritten on
-restore, so the last build leaves everything up to date.
+The mutants are built in a git worktree of the commit under test (HEAD, or
+--commit REV) in build/mutate-worktree/, kept between runs so that its
+builds are incremental: the checkout stays free to edit, and the files
+named on the command line are taken from that commit. --in-place mutates
+the checkout itself instead, to test changes not yet committed. --list
+reads the checkout. The preset's build directory is configured if missing;
+one run at a time per checkout. While a mutant is in place the original
+waits in build/mutate-backup/ of the tree mutated, from where the next run
+restores it should this one be killed outright; Ctrl-C restores at once.
+The sources are rewritten on restore, so the last build leaves everything
+up to date.
 """
 import argparse
 import fcntl
@@ -50,7 +56,10 @@ from dataclasses import dataclass
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
-BACKUP_DIR = ROOT / "build" / "mutate-backup"  # one for every preset, as the sources are
+WORKTREE = ROOT / "build" / "mutate-worktree"
+LOCK_FILE = ROOT / "build" / "mutate.lock"
+TREE = ROOT  # where the mutants go: the worktree, or with --in-place the checkout
+BACKUP_DIR = TREE / "build" / "mutate-backup"  # one for every preset, as the sources are
 DEFAULT_EXCLUDES = ROOT / "tests" / "mutation-equivalent.txt"
 SUITE_BY_DIR = {"engine": "engine_tests", "settings": "settings_tests"}
 
@@ -224,7 +233,7 @@ def write_source(path, text):
 def original_text(path):
     """The source as committed to the run: a run in progress may have a mutant in place."""
     backup = BACKUP_DIR / path
-    return read_source(backup if backup.exists() else ROOT / path)
+    return read_source(backup if backup.exists() else TREE / path)
 
 
 def list_mutants(path):
@@ -282,7 +291,7 @@ def find_entries(mutants, entries):
 
 def run(command, timeout, **kwargs):
     """Exit status of a command, or None on timeout; its whole process group is ended."""
-    process = subprocess.Popen(command, cwd=kwargs.pop("cwd", ROOT), start_new_session=True,
+    process = subprocess.Popen(command, cwd=kwargs.pop("cwd", TREE), start_new_session=True,
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **kwargs)
     try:
         return process.wait(timeout=timeout)
@@ -313,7 +322,7 @@ def build(preset, suites):
 
 def tests_pass(preset, suites, timeout, temp_dir):
     """True if every suite passes, False if one fails, None if one hangs."""
-    test_dir = ROOT / "build" / preset / "tests" / "unit"
+    test_dir = TREE / "build" / preset / "tests" / "unit"
     environment = dict(os.environ, TMPDIR=temp_dir)  # apart from other runs' test folders
     for suite in suites:
         status = run([str(test_dir / suite), "--gtest_brief=1"], timeout, cwd=test_dir,
@@ -323,29 +332,50 @@ def tests_pass(preset, suites, timeout, temp_dir):
     return True
 
 
-def lock_build_dir():
-    """One run at a time per worktree; the lock goes with the process, however it ends."""
-    BACKUP_DIR.mkdir(parents=True, exist_ok=True)
-    lock = open(BACKUP_DIR / ".lock", "w")
+def lock_checkout():
+    """One run at a time per checkout; the lock goes with the process, however it ends."""
+    LOCK_FILE.parent.mkdir(parents=True, exist_ok=True)
+    lock = open(LOCK_FILE, "w")
     try:
         fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
     except BlockingIOError:
-        sys.exit(f"another mutation run is changing the sources in {ROOT}")
+        sys.exit(f"another mutation run is using {ROOT}")
     return lock
+
+
+def use_tree(tree):
+    global TREE, BACKUP_DIR
+    TREE = tree
+    BACKUP_DIR = tree / "build" / "mutate-backup"
+
+
+def prepare_worktree(commit):
+    """The worktree at the commit under test. Checking out only the files that differ keeps
+    the worktree's build incremental; --force also undoes a mutant a killed run left."""
+    def git(*words, cwd=ROOT):
+        return subprocess.run(["git", *words], cwd=cwd, check=True, capture_output=True,
+                              text=True).stdout.strip()
+    revision = git("rev-parse", "--verify", f"{commit}^{{commit}}")
+    if (WORKTREE / ".git").exists():
+        git("checkout", "--force", "--detach", revision, cwd=WORKTREE)
+    else:
+        git("worktree", "add", "--force", "--detach", str(WORKTREE), revision)
+    print(f"mutating a worktree of {revision[:12]} in {WORKTREE.relative_to(ROOT)}")
+    use_tree(WORKTREE)
 
 
 def restore_interrupted_runs():
     for backup in BACKUP_DIR.rglob("*") if BACKUP_DIR.exists() else []:
-        if backup.is_file() and backup.name != ".lock":
-            source = ROOT / backup.relative_to(BACKUP_DIR)
-            print(f"restoring {source.relative_to(ROOT)} from an interrupted run")
+        if backup.is_file() and backup.name != ".lock":  # where earlier runs kept the lock
+            source = TREE / backup.relative_to(BACKUP_DIR)
+            print(f"restoring {source.relative_to(TREE)} from an interrupted run")
             write_source(source, read_source(backup))
             backup.unlink(missing_ok=True)
 
 
 def test_mutant(mutant, args, temp_dir):
     """'killed', 'timeout', 'survived' or 'not compiled'; the file is restored in every case."""
-    source = ROOT / mutant.path
+    source = TREE / mutant.path
     original = read_source(source)
     backup = BACKUP_DIR / mutant.path
     backup.parent.mkdir(parents=True, exist_ok=True)
@@ -413,13 +443,23 @@ def main():
     parser.add_argument("--only", metavar="PATH",
                         help="test only the mutants whose ids start lines of PATH (as --survivors)")
     parser.add_argument("--preset", default="native", help="native (default) or native-asan")
+    parser.add_argument("--commit", default="HEAD", metavar="REV",
+                        help="the commit whose code is mutated (default HEAD)")
+    parser.add_argument("--in-place", action="store_true",
+                        help="mutate the checkout itself, uncommitted changes included")
     args = parser.parse_args()
+    paths = [Path(name).resolve().relative_to(ROOT).as_posix() for name in args.files]
+    if not args.list:
+        signal.signal(signal.SIGTERM, stop_on_terminate)
+        signal.signal(signal.SIGINT, signal.default_int_handler)
+        lock = lock_checkout()  # held until the run ends
+        if not args.in_place:
+            prepare_worktree(args.commit)
 
     excludes = read_entries(args.exclude_file)
     chosen, excluded = [], []
     rng = random.Random(args.seed)
-    for name in args.files:
-        path = Path(name).resolve().relative_to(ROOT).as_posix()
+    for path in paths:
         mutants = list_mutants(path)
         equivalent, missing = find_entries(mutants, excludes)
         for entry in missing:
@@ -440,11 +480,8 @@ def main():
         print(f"{len(chosen)} mutants ({len(excluded)} marked equivalent left out)")
         return 0
 
-    signal.signal(signal.SIGTERM, stop_on_terminate)
-    signal.signal(signal.SIGINT, signal.default_int_handler)
-    if not (ROOT / "build" / args.preset).exists():
-        subprocess.run(["cmake", "--preset", args.preset], cwd=ROOT, check=True)
-    lock = lock_build_dir()  # held until the run ends
+    if not (TREE / "build" / args.preset).exists():
+        subprocess.run(["cmake", "--preset", args.preset], cwd=TREE, check=True)
     restore_interrupted_runs()
     all_suites = sorted({s for m in chosen for s in suites_for(m.path, args.tests)})
     if not build(args.preset, all_suites) or not tests_pass(

@@ -1,5 +1,7 @@
 #include "main_dialog.h"
 
+#include <iterator>
+
 #include "about_dialog.h"
 #include "model_keys.h"
 #include "process_state.h"
@@ -13,11 +15,19 @@
 namespace ratecalc {
 namespace {
 
-// The field of each figure, in the order of kFigures.
-constexpr int kFieldIds[] = {IDC_PAY_AMT,  IDC_CHARGE_AMT, IDC_WTR_PCT,
-                             IDC_ERNI_PCT, IDC_MARGIN_AMT, IDC_MARGIN_PCT};
-static_assert(sizeof kFieldIds / sizeof kFieldIds[0] == kFigureCount);
-enum Field { kPay, kCharge, kWtrPct, kErniPct, kMarginAmt, kMarginPct };
+enum Field { kPay, kCharge, kWtrPct, kErniPct, kMarginAmt, kMarginPct, kFieldCount };
+// A field's place, its figure and its control agree, entry by entry.
+static_assert(kFieldCount == kFigureCount && std::size(kFieldIds) == kFieldCount);
+static_assert(kFigures[kPay].member == &RateModel::nPayAmt && kFieldIds[kPay] == IDC_PAY_AMT);
+static_assert(kFigures[kCharge].member == &RateModel::nChargeAmt &&
+              kFieldIds[kCharge] == IDC_CHARGE_AMT);
+static_assert(kFigures[kWtrPct].member == &RateModel::nWTRPct && kFieldIds[kWtrPct] == IDC_WTR_PCT);
+static_assert(kFigures[kErniPct].member == &RateModel::nERNIPct &&
+              kFieldIds[kErniPct] == IDC_ERNI_PCT);
+static_assert(kFigures[kMarginAmt].member == &RateModel::nMarginAmt &&
+              kFieldIds[kMarginAmt] == IDC_MARGIN_AMT);
+static_assert(kFigures[kMarginPct].member == &RateModel::nMarginPct &&
+              kFieldIds[kMarginPct] == IDC_MARGIN_PCT);
 
 constexpr COLORREF kDerivedText = RGB(0, 0, 255);
 constexpr COLORREF kHeaderText = RGB(255, 255, 255);
@@ -80,7 +90,8 @@ void SetReadOnly(int field, bool read_only) {
   SendMessageA(g_fields[field], EM_SETREADONLY, read_only ? TRUE : FALSE, 0);
 }
 
-// Copies the six field texts (79 characters of each at most) into the model.
+// Copies the six field texts (kMaxValueTextLength characters of each at
+// most) into the model.
 void ReadInputs() {
   for (int field = 0; field < kFigureCount; ++field) {
     char text[kMaxValueTextLength + 1];
@@ -104,7 +115,7 @@ void RefreshDisplay() {
 }
 
 // Read, calculate, show. A result with a figure too long for a field to
-// hold back (from about 1e76 up) is refused: the model goes back to what it
+// hold back (longer than kMaxValueTextLength) is refused: the model goes back to what it
 // was, the window beeps, and the fields show the previous figures.
 void CalculateFromWindow() {
   const RateModel before = g_model;

@@ -30,7 +30,7 @@ void WriteNotificationCodeLine(int notification_code) {
 }
 
 void OpenHelpFile(HWND parent) {
-  g_shell_execute(parent, "Open", "KOVRateCalc.chm", "", "", SW_SHOWNORMAL);
+  g_shell_execute(parent, "Open", RATECALC_HELP_FILE_NAME, "", "", SW_SHOWNORMAL);
 }
 
 }  // namespace ratecalc

@@ -16,7 +16,8 @@ extern ShellExecuteFunction g_shell_execute;   // ShellExecuteA, loaded on first
 // Writes "NC: <code>\n", the program's one diagnostic line.
 void WriteNotificationCodeLine(int notification_code);
 
-// Opens "KOVRateCalc.chm" from the current folder with its default viewer.
+// Opens the help file (RATECALC_HELP_FILE_NAME in the top CMakeLists.txt)
+// from the current folder with its default viewer.
 void OpenHelpFile(HWND parent);
 
 }  // namespace ratecalc

@@ -42,9 +42,6 @@ HINSTANCE WINAPI CaptureShellExecute(HWND parent, LPCSTR verb, LPCSTR file, LPCS
   return reinterpret_cast<HINSTANCE>(33);
 }
 
-constexpr int kFieldIds[] = {IDC_PAY_AMT,  IDC_CHARGE_AMT, IDC_WTR_PCT,
-                             IDC_ERNI_PCT, IDC_MARGIN_AMT, IDC_MARGIN_PCT};
-
 class MainWindow : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -10,9 +10,8 @@
 
 namespace ratecalc {
 
-// A value's text is held in 80-character buffers, terminator included, by
-// the window fields and the settings file: at most this many characters of
-// it are ever read back.
+// The window fields and the settings file hold a value's text in buffers of
+// this many characters and a terminator: no more of it is ever read back.
 inline constexpr std::size_t kMaxValueTextLength = 79;
 
 // The integer digits FormatValue may write: DBL_MAX's, plus one for a carry
