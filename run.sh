@@ -10,7 +10,8 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 # shellcheck source=scripts/wine_prefix.sh
 . "$root/scripts/wine_prefix.sh"
 
-require_packages "${WIN32_PACKAGES[@]}" "${WINE_PREFIX_PACKAGES[@]}"
+mapfile -t packages < <(windows_packages run)
+require_packages "${packages[@]}"
 
 if [ -z "${DISPLAY:-}" ]; then
   echo "No X display: the calculator is a window and needs one." >&2

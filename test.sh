@@ -10,10 +10,9 @@ cd "$root"
 # shellcheck source=scripts/wine_prefix.sh
 . scripts/wine_prefix.sh
 
-require_packages cmake make g++ g++-multilib qemu-user-static googletest libgtest-dev libbenchmark-dev \
-  clang libclang-rt-14-dev \
-  "${WIN32_PACKAGES[@]}" "${WINE_PREFIX_PACKAGES[@]}" xvfb xdotool imagemagick x11-utils fp-utils \
-  libchm-bin zip tesseract-ocr
+mapfile -t windows < <(windows_packages test)
+require_packages g++ libgtest-dev libbenchmark-dev clang libclang-rt-14-dev "${windows[@]}" \
+  xvfb xdotool imagemagick x11-utils libchm-bin zip tesseract-ocr
 
 jobs="$(nproc)"
 # Only what this script made is removed or stopped: a WINEPREFIX the user

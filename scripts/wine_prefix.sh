@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by run.sh and test.sh: picks the Wine loader this host can run and
 # prepares a Wine prefix so that the calculator looks and helps as it does on
 # Windows. Preparing takes a while the first time; a stamp in the prefix
@@ -10,9 +11,10 @@ RATECALC_PREFIX_VERSION="kovratecalc-prefix 2"
 # Sets RATECALC_WINE (the loader), RATECALC_PRESET (the build it runs) and,
 # for a prefix still to be made, WINEARCH. The released program is 32-bit;
 # hosts that cannot start 32-bit programs run the same sources built for
-# x86-64.
+# x86-64. Decided as the packages were (host_runs_32bit in
+# scripts/packages.sh), so that the Wine chosen is the one installed.
 choose_wine() {
-  if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  if host_runs_32bit; then
     RATECALC_WINE=/usr/lib/wine/wine RATECALC_PRESET=win32 WINEARCH=win32
   else
     RATECALC_WINE=/usr/lib/wine/wine64 RATECALC_PRESET=win64 WINEARCH=win64
