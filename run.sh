@@ -3,6 +3,8 @@
 # (where it keeps KOVRateCalc.ini). On Windows, run KOVRateCalc.exe instead.
 # Wine runs it in a prefix of its own, prepared once so that it looks and
 # helps as on Windows (scripts/wine_prefix.sh); set WINEPREFIX to use another.
+# The terminal gets a line per stage; what the build, Wine and the help
+# viewer print goes to kovratecalc.log in the prefix.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 # shellcheck source=scripts/packages.sh
@@ -10,7 +12,8 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 # shellcheck source=scripts/wine_prefix.sh
 . "$root/scripts/wine_prefix.sh"
 
-require_packages "${WIN32_PACKAGES[@]}" "${WINE_PREFIX_PACKAGES[@]}"
+mapfile -t packages < <(windows_packages run)
+require_packages "${packages[@]}"
 
 if [ -z "${DISPLAY:-}" ]; then
   echo "No X display: the calculator is a window and needs one." >&2
@@ -20,15 +23,25 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 
 choose_wine
-(cd "$root" && cmake --preset "$RATECALC_PRESET" >/dev/null &&
-  cmake --build --preset "$RATECALC_PRESET" -j "$(nproc)" --target KOVRateCalc help_file >/dev/null)
-exe="$root/build/$RATECALC_PRESET/app/KOVRateCalc.exe"
-if [ ! -f "$exe" ]; then
-  echo "The program is not built yet: $exe does not exist." >&2
-  exit 1
-fi
-
 export WINEPREFIX="${WINEPREFIX:-${XDG_DATA_HOME:-$HOME/.local/share}/kov-rate-calculator/wine}"
 export WINEDEBUG="${WINEDEBUG:--all}"
+mkdir -p "$WINEPREFIX"
+log=$(wine_prefix_log)
+: >"$log"
+
+echo "Building the calculator in $root/build/$RATECALC_PRESET..."
+(cd "$root" && cmake --preset "$RATECALC_PRESET" &&
+  cmake --build --preset "$RATECALC_PRESET" -j "$(nproc)" --target KOVRateCalc help_file) >>"$log" 2>&1 || {
+  echo "The build failed; its messages are in $log" >&2
+  exit 1
+}
+exe="$root/build/$RATECALC_PRESET/app/KOVRateCalc.exe"
+
 prepare_wine_prefix
-exec "$RATECALC_WINE" "$exe"
+echo "Starting the calculator; it keeps your figures in $PWD/KOVRateCalc.ini."
+rc=0
+"$RATECALC_WINE" "$exe" >>"$log" 2>&1 || rc=$?
+if [ "$rc" -ne 0 ]; then
+  echo "The calculator ended with code $rc; Wine's messages are in $log" >&2
+  exit "$rc"
+fi

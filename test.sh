@@ -10,17 +10,19 @@ cd "$root"
 # shellcheck source=scripts/wine_prefix.sh
 . scripts/wine_prefix.sh
 
-require_packages cmake make g++ g++-multilib qemu-user-static googletest libgtest-dev libbenchmark-dev \
-  clang libclang-rt-14-dev \
-  "${WIN32_PACKAGES[@]}" "${WINE_PREFIX_PACKAGES[@]}" xvfb xdotool imagemagick x11-utils fp-utils \
-  libchm-bin zip tesseract-ocr
+mapfile -t windows < <(windows_packages test)
+require_packages g++ libgtest-dev libbenchmark-dev clang libclang-rt-14-dev "${windows[@]}" \
+  xvfb xdotool imagemagick x11-utils libchm-bin zip tesseract-ocr
 
 jobs="$(nproc)"
+# Only what this script made is removed or stopped: a WINEPREFIX the user
+# exported (run.sh's documentation suggests one) is never touched.
+test_prefix=""
 cleanup() {
   if [ -n "${fuzz_dir:-}" ]; then rm -rf "$fuzz_dir"; fi
-  if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
-    wineserver -k 2>/dev/null || true
-    rm -rf "$WINEPREFIX"
+  if [ -n "$test_prefix" ]; then
+    WINEPREFIX="$test_prefix" wineserver -k 2>/dev/null || true
+    rm -rf "$test_prefix"
   fi
   if [ -n "${xvfb_pid:-}" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
 }
@@ -79,8 +81,8 @@ windows_preset=$RATECALC_PRESET
   echo "This host cannot start 32-bit programs: the Windows suites run on the x86-64 build."
 # A prefix that nothing on this machine has touched, prepared as run.sh
 # prepares the user's, so that the tests see what users see.
-WINEPREFIX="$(mktemp -d /tmp/ratecalc-wine.XXXXXX)"
-export WINEPREFIX WINEDEBUG=-all
+test_prefix="$(mktemp -d /tmp/ratecalc-wine.XXXXXX)"
+export WINEPREFIX="$test_prefix" WINEDEBUG=-all
 prepare_wine_prefix
 # Wine draws the window frames itself, so screenshots show the captions even
 # on a display without a window manager.

@@ -1,25 +1,28 @@
 # The release a user downloads: KOVRateCalc-<version>-win32.zip with the
-# program, its help file, the README as text and the licence, all at the top,
-# and SHA256SUMS beside it. `cmake --install` puts the same four files into a
-# folder.
+# program, its help file, the user's README (from docs/README.txt.in) and the
+# licence, all at the top, and SHA256SUMS beside it. `cmake --install` puts
+# the same four files into a folder.
 set(RELEASE_FILES $<TARGET_FILE:KOVRateCalc> $<TARGET_PROPERTY:help_file,HELP_FILE>
                   ${PROJECT_BINARY_DIR}/README.txt ${PROJECT_SOURCE_DIR}/LICENSE.txt)
 install(FILES ${RELEASE_FILES} DESTINATION .)
 
-# Windows' own editors want CRLF line ends.
-file(READ ${PROJECT_SOURCE_DIR}/README.md readme)
-string(REPLACE "\n" "\r\n" readme "${readme}")
-file(WRITE ${PROJECT_BINARY_DIR}/README.txt "${readme}")
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(RATECALC_RELEASE_ZIP_NAME KOVRateCalc-${PROJECT_VERSION}-win64.zip)
+else()
+  set(RATECALC_RELEASE_ZIP_NAME KOVRateCalc-${PROJECT_VERSION}-win32.zip)
+endif()
+set(RATECALC_RELEASE_ZIP ${PROJECT_BINARY_DIR}/${RATECALC_RELEASE_ZIP_NAME})
+
+# The README for the people who download the zip, with this version and zip
+# name; CRLF for Notepad. configure_file makes the build configure again
+# when the template changes, so the zip never carries an old one.
+configure_file(${PROJECT_SOURCE_DIR}/docs/README.txt.in ${PROJECT_BINARY_DIR}/README.txt @ONLY
+               NEWLINE_STYLE CRLF)
 
 # CMake's own archives carry the builder's user and the file access times,
 # so the zip is made by Info-ZIP's zip, with fixed names, order and times.
 find_program(ZIP_EXECUTABLE zip)
 find_program(BASH_EXECUTABLE bash)
-if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-  set(RATECALC_RELEASE_ZIP ${PROJECT_BINARY_DIR}/KOVRateCalc-${PROJECT_VERSION}-win64.zip)
-else()
-  set(RATECALC_RELEASE_ZIP ${PROJECT_BINARY_DIR}/KOVRateCalc-${PROJECT_VERSION}-win32.zip)
-endif()
 add_custom_command(
   OUTPUT ${RATECALC_RELEASE_ZIP} ${PROJECT_BINARY_DIR}/SHA256SUMS
   COMMAND ${CMAKE_COMMAND} -E env ZIP_PROGRAM=${ZIP_EXECUTABLE} ${BASH_EXECUTABLE}

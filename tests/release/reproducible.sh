@@ -40,4 +40,20 @@ for file in app/KOVRateCalc.exe app/KOVRateCalc.chm KOVRateCalc-*.zip; do
     fail "$first differs between the two builds"
 done
 (cd "$work/one/build" && sha256sum --check --quiet SHA256SUMS) || fail "SHA256SUMS does not verify"
-echo "two builds gave the same program, help file and zip"
+
+# The zip's README is read in Notepad: plain text, CRLF lines of at most 78
+# characters, naming the version that was built.
+zip_name=$(cd "$work/one/build" && ls KOVRateCalc-*.zip)
+version=${zip_name#KOVRateCalc-}
+version=${version%-win*.zip}
+mkdir "$work/unpacked"
+(cd "$work/unpacked" && cmake -E tar xf "$work/one/build/$zip_name")
+readme="$work/unpacked/README.txt"
+[ -s "$readme" ] || fail "the zip has no README.txt"
+! grep -n -e '\*\*' -e '`' -e '](' -e '@[A-Za-z_]*@' "$readme" ||
+  fail "README.txt has markdown or an unfilled placeholder (lines above)"
+LC_ALL=C awk '!/\r$/ { print FILENAME ":" FNR ": no CRLF"; bad = 1 }
+  length($0) > 79 { print FILENAME ":" FNR ": longer than 78"; bad = 1 }
+  END { exit bad }' "$readme" || fail "README.txt has lines Notepad shows badly"
+grep -qF "$version" "$readme" || fail "README.txt does not name version $version"
+echo "two builds gave the same program, help file and zip; its README reads as text"
