@@ -49,7 +49,7 @@ cmake --build --preset fuzz -j "$jobs" >/dev/null
 fuzz_dir="$(mktemp -d)"
 mkdir "$fuzz_dir/corpus"
 (cd "$fuzz_dir" && "$root/build/fuzz/tests/fuzz/settings_fuzz" -max_total_time=60 -max_len=4096 \
-  corpus "$root/tests/fuzz/corpus" >fuzz.log 2>&1) || { tail -40 "$fuzz_dir/fuzz.log"; exit 1; }
+  -dict="$root/tests/fuzz/settings.dict" corpus "$root/tests/fuzz/corpus" >fuzz.log 2>&1) || { tail -40 "$fuzz_dir/fuzz.log"; exit 1; }
 tail -1 "$fuzz_dir/fuzz.log"
 rm -rf "$fuzz_dir"
 fuzz_dir=""
