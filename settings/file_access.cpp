@@ -232,7 +232,10 @@ bool WriteAt(std::FILE* file, const char* buffer, std::size_t size, std::uint64_
 }
 
 bool Reserve(std::FILE* file, std::uint64_t length) {
-  return posix_fallocate(fileno(file), 0, static_cast<off_t>(length)) == 0;
+  // A file system that cannot reserve (EINVAL, EOPNOTSUPP) gets the write
+  // unreserved; one that has no room says so.
+  const int result = posix_fallocate(fileno(file), 0, static_cast<off_t>(length));
+  return result == 0 || result == EINVAL || result == EOPNOTSUPP;
 }
 
 bool CutAndSync(std::FILE* file, std::uint64_t length) {
@@ -343,13 +346,13 @@ FileFacts InspectFile(const FilePath& path) {
   if (attributes == INVALID_FILE_ATTRIBUTES) return facts;
   facts.exists = true;
   facts.mode = attributes;
+  facts.regular = (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
   HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                             nullptr, OPEN_EXISTING, 0, nullptr);
   if (file != INVALID_HANDLE_VALUE) {
     BY_HANDLE_FILE_INFORMATION info{};
     if (GetFileInformationByHandle(file, &info)) facts.several_names = info.nNumberOfLinks > 1;
-    facts.regular =
-        GetFileType(file) == FILE_TYPE_DISK && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    facts.regular = facts.regular && GetFileType(file) == FILE_TYPE_DISK;
     CloseHandle(file);
   }
 #else

@@ -610,7 +610,7 @@ void SaveSettings(const RateModel& model, std::string_view path_text) {
     if (facts.exists) SaveInPlace(model, target);
   }
   RemoveStaleTemporaries(target);
-  for (std::size_t place = 1; place < kRedoPlaces; ++place) {
+  for (std::size_t place = 0; place < kRedoPlaces; ++place) {
     FilePath redo;
     if (RedoPath(target, place, redo)) RemoveStaleTemporaries(redo);
   }

@@ -563,6 +563,25 @@ TEST(SettingsSurvive, FullDiskLeavesTheFileWholeInPlace) {
 }
 #endif
 
+// Another user saving the file in a folder both may write: the file stays
+// its owner's (root only: it takes a second user).
+TEST(SettingsSurvive, SaveByAnotherUserKeepsTheOwner) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to act as a second user";
+  TempFolder folder;
+  fs::permissions(fs::path(folder.File()).parent_path(), fs::perms::all);
+  WriteFile(folder.File(), "[Mine]\n");
+  chmod(folder.File().c_str(), 0666);
+  EXPECT_TRUE(PassesInChild(20, [&folder] {
+    if (setgid(65534) != 0 || setuid(65534) != 0) return false;
+    SaveSettings(WorkedExample(), folder.File());
+    return true;
+  }));
+  struct stat info {};
+  stat(folder.File().c_str(), &info);
+  EXPECT_EQ(info.st_uid, 0u);
+  EXPECT_EQ(ReadFile(folder.File()), "[Mine]\n[RateCalc]\n" + WorkedKeys("\n"));
+}
+
 // A temporary name that a killed run of a process with this id left is
 // taken: the save takes the next name, replaces the file as usual, and
 // removes the old temporaries.
