@@ -193,11 +193,9 @@ ReadResult ScanPath(const FilePath& path, ScannedFile& file) {
 }
 
 ReadResult ScanPathWithRetries(const FilePath& path, ScannedFile& file) {
-  for (int attempt = 1;; ++attempt) {
-    const ReadResult result = ScanPath(path, file);
-    if (result != ReadResult::Unreadable || attempt >= kBusyAttempts) return result;
-    PauseMilliseconds(kBusyPauseMs);
-  }
+  ReadResult result = ReadResult::Unreadable;
+  RetryWhileBusy([&] { return (result = ScanPath(path, file)) != ReadResult::Unreadable; });
+  return result;
 }
 
 void CloseSource(ScannedFile& file) {
