@@ -401,15 +401,12 @@ std::FILE* OpenLocked(const FilePath& path) {
       CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
-  bool locked = false;
-  if (GetFileType(handle) == FILE_TYPE_DISK) {
-    for (int attempt = 1; !locked && attempt <= kBusyAttempts; ++attempt) {
-      OVERLAPPED whole{};
-      locked = LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD,
+  const bool locked =
+      GetFileType(handle) == FILE_TYPE_DISK && RetryWhileBusy([handle] {
+        OVERLAPPED whole{};
+        return LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD,
                           MAXDWORD, &whole) != 0;
-      if (!locked && attempt < kBusyAttempts) PauseMilliseconds(kBusyPauseMs);
-    }
-  }
+      });
   if (!locked) {
     CloseHandle(handle);
     return nullptr;
@@ -419,11 +416,7 @@ std::FILE* OpenLocked(const FilePath& path) {
 #else
   const int fd = OpenRegular(path, O_RDWR);
   if (fd == -1) return nullptr;
-  bool locked = false;
-  for (int attempt = 1; !locked && attempt <= kBusyAttempts; ++attempt) {
-    locked = flock(fd, LOCK_EX | LOCK_NB) == 0;
-    if (!locked && attempt < kBusyAttempts) PauseMilliseconds(kBusyPauseMs);
-  }
+  const bool locked = RetryWhileBusy([fd] { return flock(fd, LOCK_EX | LOCK_NB) == 0; });
   std::FILE* file = locked ? fdopen(fd, "r+b") : nullptr;
   if (!file) close(fd);
   return file;
@@ -513,21 +506,17 @@ bool ReplaceWithTemporary(std::FILE* temporary, const FilePath& temporary_path,
                        FILE_ATTRIBUTE_ARCHIVE;
     ok = SetFileAttributesA(temporary_path.c_str(), kept) != 0;
   }
-  // A reader that has the file open for a moment blocks the replacement.
-  for (int attempt = 1; ok; ++attempt) {
-    if (MoveFileExA(temporary_path.c_str(), target.c_str(),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      return true;
-    }
-    const DWORD error = GetLastError();
-    if (attempt == kBusyAttempts ||
-        (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED &&
-         error != ERROR_LOCK_VIOLATION)) {
-      return false;
-    }
-    PauseMilliseconds(kBusyPauseMs);
-  }
-  return false;
+  // A reader that has the file open for a moment blocks the replacement;
+  // any other failure is final.
+  bool moved = false;
+  RetryWhileBusy([&] {
+    moved = ok && MoveFileExA(temporary_path.c_str(), target.c_str(),
+                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    const DWORD error = moved || !ok ? 0 : GetLastError();
+    return error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED &&
+           error != ERROR_LOCK_VIOLATION;
+  });
+  return moved;
 #else
   const int fd = fileno(temporary);
   ok = ok && fsync(fd) == 0;

@@ -26,7 +26,6 @@ inline constexpr std::size_t kChunkBytes = 65536;
 // second, which outlasts a backup or virus scanner's look at the file.
 inline constexpr int kBusyRetryMs = 1000;
 inline constexpr int kBusyPauseMs = 50;
-inline constexpr int kBusyAttempts = kBusyRetryMs / kBusyPauseMs + 1;
 
 struct FilePath {
   char chars[kMaxPathLength + 1] = {};
@@ -128,6 +127,17 @@ inline constexpr int kStaleTemporarySeconds = 60;
 void RemoveStaleTemporaries(const FilePath& path);
 
 void PauseMilliseconds(int milliseconds);
+
+// Calls `attempt` until it returns true or kBusyRetryMs have passed in
+// pauses of kBusyPauseMs; whether it returned true.
+template <typename Attempt>
+bool RetryWhileBusy(Attempt attempt) {
+  for (int waited = 0;; waited += kBusyPauseMs) {
+    if (attempt()) return true;
+    if (waited >= kBusyRetryMs) return false;
+    PauseMilliseconds(kBusyPauseMs);
+  }
+}
 
 // The name the next temporary beside `target` would try first: the process
 // id and a per-process count, so no two saves running now share one.

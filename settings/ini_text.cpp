@@ -189,7 +189,6 @@ bool TakeLfAfterCr(IniScan& scan, char c) {
   }
   if (!lf) return false;
   const std::uint64_t pos = scan.length++;
-  scan.last_unit = c;
   if (scan.insert_at == pos) ++scan.insert_at;  // after the whole line end
   scan.line.begin = pos + 1;
   return true;
@@ -220,7 +219,6 @@ void ScanIniText(IniScan& scan, std::string_view units) {
       if (stop > i) {
         scan.length += stop - i;
         scan.text_end = scan.length;
-        scan.last_unit = units[stop - 1];
         i = stop;
       }
       if (found == std::string_view::npos) return;
@@ -239,7 +237,6 @@ void ScanIniText(IniScan& scan, std::string_view units) {
       scan.text_end = pos + 1;
       ScanUnit(scan.line, c, pos);
     }
-    scan.last_unit = c;
   }
 }
 

@@ -25,7 +25,6 @@ struct ShortText {
   void Append(std::string_view text) {
     for (const char c : text) PushBack(c);
   }
-  bool Full() const { return length == N; }
   std::string_view View() const { return {chars, length}; }
 };
 
@@ -98,11 +97,10 @@ struct IniScan {
   bool pending_cr = false;     // the last unit was a CR: an LF next belongs to it
   std::uint64_t length = 0;    // units scanned
   std::uint64_t text_end = 0;  // after the last unit that is no line end
-  char last_unit = 0;
 
   IniLineState line;
 
-  bool EndsWithLineEnd() const { return last_unit == '\n' || last_unit == '\r'; }
+  bool EndsWithLineEnd() const { return text_end < length; }
 };
 
 // Starts a scan for `count` keys (at most kMaxIniKeys) in `section`.

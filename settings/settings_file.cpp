@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "file_access.h"
+#include "file_encoding.h"
 #include "ini_text.h"
 #include "model_keys.h"
 #include "value_text.h"
@@ -69,8 +70,6 @@ bool IsWithheld(const FilePath& path) {
   return false;
 }
 
-enum class Encoding { Bytes, Utf16Le, Utf16Be };
-
 // An open settings file: 8-bit text (perhaps after a UTF-8 byte-order
 // mark) or UTF-16 text, with or without its byte-order mark.
 struct Source {
@@ -90,41 +89,6 @@ struct Source {
     return text_start + 2 * unit;
   }
 };
-
-// A UTF-16 file without a byte-order mark shows itself by a NUL in every
-// other byte of its first line: the high bytes of its ASCII characters.
-Encoding UnmarkedEncoding(std::string_view head) {
-  std::size_t end = head.find_first_of("\r\n");
-  if (end == std::string_view::npos) end = head.size();
-  bool low_nul = true, high_nul = true, low_text = false, high_text = false;
-  for (std::size_t i = 0; i < end; ++i) {
-    const bool nul = head[i] == '\0';
-    if (i % 2 == 0) {
-      low_nul = low_nul && nul;
-      low_text = low_text || !nul;
-    } else {
-      high_nul = high_nul && nul;
-      high_text = high_text || !nul;
-    }
-  }
-  if (end % 2 == 0 && end >= 2 && high_nul && low_text) return Encoding::Utf16Le;
-  if (end % 2 == 1 && end >= 3 && low_nul && high_text) return Encoding::Utf16Be;
-  return Encoding::Bytes;
-}
-
-void DetectEncoding(std::string_view head, Source& source) {
-  if (head.substr(0, 2) == "\xFF\xFE") {
-    source.encoding = Encoding::Utf16Le;
-    source.text_start = 2;
-  } else if (head.substr(0, 2) == "\xFE\xFF") {
-    source.encoding = Encoding::Utf16Be;
-    source.text_start = 2;
-  } else if (head.substr(0, 3) == "\xEF\xBB\xBF") {
-    source.text_start = 3;
-  } else {
-    source.encoding = UnmarkedEncoding(head);
-  }
-}
 
 // Turns bytes at `offset` in the file into units for the scan, narrowed as
 // IniScan wants them; a unit split between two reads is carried over.
@@ -189,10 +153,10 @@ bool FeedFile(const Source& source, IniScan& scan, bool as_bytes) {
 ReadResult ScanOpenFile(ScannedFile& file) {
   file.scan = StartScan();
   file.has_tail = false;
-  char head[kChunkBytes];
+  char head[kEncodingProbeBytes];
   const std::size_t got = std::fread(head, 1, sizeof head, file.source.file);
   if (std::ferror(file.source.file)) return ReadResult::Unreadable;
-  DetectEncoding(std::string_view(head, got), file.source);
+  file.source.encoding = DetectEncoding(std::string_view(head, got), file.source.text_start);
   if (file.source.Utf16()) {
     // An earlier version read such a file as 8-bit text and added its
     // section as 8-bit text at the end: seen only when read as bytes.
@@ -229,11 +193,9 @@ ReadResult ScanPath(const FilePath& path, ScannedFile& file) {
 }
 
 ReadResult ScanPathWithRetries(const FilePath& path, ScannedFile& file) {
-  for (int attempt = 1;; ++attempt) {
-    const ReadResult result = ScanPath(path, file);
-    if (result != ReadResult::Unreadable || attempt >= kBusyAttempts) return result;
-    PauseMilliseconds(kBusyPauseMs);
-  }
+  ReadResult result = ReadResult::Unreadable;
+  RetryWhileBusy([&] { return (result = ScanPath(path, file)) != ReadResult::Unreadable; });
+  return result;
 }
 
 void CloseSource(ScannedFile& file) {
@@ -334,11 +296,8 @@ struct SavePlan {
 };
 
 void AppendEncoded(ShortText<kMaxSpliceBytes>& out, std::string_view text, Encoding encoding) {
-  for (const char c : text) {
-    if (encoding == Encoding::Utf16Be) out.PushBack('\0');
-    out.PushBack(c);
-    if (encoding == Encoding::Utf16Le) out.PushBack('\0');
-  }
+  char unit[2];
+  for (const char c : text) out.Append(std::string_view(unit, EncodeUnit(c, encoding, unit)));
 }
 
 // Each key line of the section rewritten in place, keys it lacks added
@@ -421,11 +380,7 @@ bool PassThrough(const Source& source, std::FILE* target, std::uint64_t& positio
                                   ? static_cast<std::size_t>(source.byte_tail - position)
                                   : got;
       std::size_t n = 0;
-      for (std::size_t i = raw; i < got; ++i) {
-        if (source.encoding == Encoding::Utf16Be) units[n++] = '\0';
-        units[n++] = bytes[i];
-        if (source.encoding == Encoding::Utf16Le) units[n++] = '\0';
-      }
+      for (std::size_t i = raw; i < got; ++i) n += EncodeUnit(bytes[i], source.encoding, units + n);
       if (std::fwrite(bytes, 1, raw, target) != raw || std::fwrite(units, 1, n, target) != n) {
         return false;
       }
@@ -525,10 +480,7 @@ void SaveInPlace(const RateModel& model, const FilePath& target) {
     OverwriteInPlace(staged, locked);
     std::fclose(staged);
   }
-  if (recorded) {
-    RemovePath(temporary);  // left only when the rename failed
-    RemoveStaleTemporaries(redo);
-  }
+  if (recorded) RemovePath(temporary);  // left only when the rename failed
   CloseLocked(locked);
 }
 
@@ -550,7 +502,7 @@ Replaced SaveByReplacing(const RateModel& model, const FilePath& target, const F
   std::FILE* staged = CreateTemporaryBeside(target, temporary);
   if (!staged) {
     CloseSource(file);
-    return facts.exists ? Replaced::NeedsInPlace : Replaced::Abandoned;
+    return Replaced::NeedsInPlace;
   }
   const bool written = WriteSpliced(file.source, staged, plan);
   CloseSource(file);
@@ -561,7 +513,7 @@ Replaced SaveByReplacing(const RateModel& model, const FilePath& target, const F
   }
   if (ReplaceWithTemporary(staged, temporary, target, facts)) return Replaced::Done;
   RemovePath(temporary);
-  return facts.exists ? Replaced::NeedsInPlace : Replaced::Abandoned;
+  return Replaced::NeedsInPlace;
 }
 
 }  // namespace
@@ -578,12 +530,13 @@ void LoadSettings(RateModel& model, std::string_view path_text) {
     SetWithheld(path, read == ReadResult::Unreadable);
   }
   // What could not be read gives defaults, even if part of it was scanned.
-  if (read == ReadResult::Unreadable) file.scan = StartScan();
+  if (read == ReadResult::Unreadable) {
+    file.scan = StartScan();
+    file.has_tail = false;
+  }
   // Of a UTF-16 file with an 8-bit section at its end, the section that is complete.
   const IniScan& scan =
-      !HasAllKeys(file.scan) && file.has_tail && HasAllKeys(file.tail) && read == ReadResult::Read
-          ? file.tail
-          : file.scan;
+      !HasAllKeys(file.scan) && file.has_tail && HasAllKeys(file.tail) ? file.tail : file.scan;
   for (std::size_t i = 0; i < kFirstFigure; ++i) {
     model.*kFlags[i].member = ReadFlag(scan.found[i], defaults.*kFlags[i].member);
   }
@@ -604,7 +557,8 @@ void SaveSettings(const RateModel& model, std::string_view path_text) {
   if (facts.exists && !facts.regular) return;  // a FIFO, device or folder holds no settings
   FinishInterruptedSave(target);
   // Replacing would split hard links, or give the file this user as its
-  // owner; such a file, and one that cannot be replaced, is written in place.
+  // owner; such a file, and one that cannot be replaced, is written in place
+  // (a file that does not exist yet has nothing to write into).
   if (facts.several_names || facts.foreign_owner ||
       SaveByReplacing(model, target, facts) == Replaced::NeedsInPlace) {
     if (facts.exists) SaveInPlace(model, target);

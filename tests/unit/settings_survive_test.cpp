@@ -423,65 +423,70 @@ RateModel OtherExample() {
   return m;
 }
 
-TEST(SettingsSurvive, InPlaceSavesByTwoProcessesNeverMix) {
-  for (const InPlaceWay way : kInPlaceWays) {
-    TempFolder folder;
-    const std::string old = UsersFile(3000);
-    const std::string a = SavedForm(folder, old, WorkedExample());
-    const std::string b = SavedForm(folder, old, OtherExample());
+// A file of the user's lines that saves must write in place, and what a
+// save of either example makes of it.
+struct InPlaceFile {
+  TempFolder folder;
+  std::string old, a, b;
+  InPlaceFile(InPlaceWay way, int lines_each_side)
+      : old(UsersFile(lines_each_side)),
+        a(SavedForm(folder, old, WorkedExample())),
+        b(SavedForm(folder, old, OtherExample())) {
     WriteFile(folder.File(), old);
     MakeInPlace(folder, way);
+  }
+  ~InPlaceFile() { UndoInPlace(folder); }
+  std::string File() const { return folder.File(); }
+};
+
+TEST(SettingsSurvive, InPlaceSavesByTwoProcessesNeverMix) {
+  for (const InPlaceWay way : kInPlaceWays) {
+    InPlaceFile file(way, 3000);
     pid_t savers[2];
     for (int n = 0; n < 2; ++n) {
       savers[n] = fork();
       if (savers[n] == 0) {
         AsOrdinaryUser user;
         for (int i = 0; i < 60; ++i)
-          SaveSettings(n == 0 ? WorkedExample() : OtherExample(), folder.File());
+          SaveSettings(n == 0 ? WorkedExample() : OtherExample(), file.File());
         std::_Exit(0);
       }
     }
     for (const pid_t saver : savers) waitpid(saver, nullptr, 0);
-    UndoInPlace(folder);
-    const std::string last = ReadFile(folder.File());
-    EXPECT_TRUE(last == a || last == b) << static_cast<int>(way) << last.substr(0, 200);
+    const std::string last = ReadFile(file.File());
+    EXPECT_TRUE(last == file.a || last == file.b) << static_cast<int>(way) << last.substr(0, 200);
   }
 }
 
 TEST(SettingsSurvive, KilledInPlaceSaveIsFinishedByTheNextLoad) {
   std::mt19937 random(7);
   for (const InPlaceWay way : kInPlaceWays) {
-    TempFolder folder;
-    const std::string old = UsersFile(10000);
-    const std::string a = SavedForm(folder, old, WorkedExample());
-    const std::string b = SavedForm(folder, old, OtherExample());
-    WriteFile(folder.File(), old);
-    MakeInPlace(folder, way);
+    InPlaceFile file(way, 10000);
     int torn = 0;
     for (int kill_count = 0; kill_count < 150; ++kill_count) {
       const pid_t saver = fork();
       if (saver == 0) {
         AsOrdinaryUser user;
-        for (int i = 0;; ++i) SaveSettings(i % 2 ? WorkedExample() : OtherExample(), folder.File());
+        for (int i = 0;; ++i) SaveSettings(i % 2 ? WorkedExample() : OtherExample(), file.File());
       }
       std::this_thread::sleep_for(std::chrono::microseconds(random() % 20000));
       kill(saver, SIGKILL);
       waitpid(saver, nullptr, 0);
       AsOrdinaryUser user;
       RateModel m;
-      LoadSettings(m, folder.File());
-      const std::string now = ReadFile(folder.File());
-      torn += now != old && now != a && now != b;
+      LoadSettings(m, file.File());
+      const std::string now = ReadFile(file.File());
+      torn += now != file.old && now != file.a && now != file.b;
     }
     {
       AsOrdinaryUser user;
-      SaveSettings(WorkedExample(), folder.File());  // and leaves nothing behind
+      SaveSettings(WorkedExample(), file.File());  // and leaves nothing behind
     }
-    UndoInPlace(folder);
+    UndoInPlace(file.folder);
     EXPECT_EQ(torn, 0) << static_cast<int>(way);
-    EXPECT_EQ(folder.EntryCount(), 1u);
+    EXPECT_EQ(file.folder.EntryCount(), 1u);
     FilePath target, redo;
-    target.Assign(folder.File());
+    target.Assign(file.File());
     RedoPathInTemporaryFolder(target, redo);
     for (const auto& entry : fs::directory_iterator(fs::path(redo.c_str()).parent_path())) {
       EXPECT_NE(entry.path().string().rfind(redo.c_str(), 0), 0u) << entry.path();
