@@ -128,16 +128,16 @@ make_test_prefix() {
     "$RATECALC_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f &&
     wineserver -w
 }
+# Wine and the help viewer it starts are desktop programs of the host: they
+# get a data folder of test.sh's own, which must stay as it was, so that
+# nothing of the user's desktop data is touched. Wine's menu builder would
+# otherwise add menu entries and file types there for the test prefix.
+data_home="$scratch/data-home"
+mkdir -p "$data_home"
+export XDG_DATA_HOME="$data_home" WINEDLLOVERRIDES="winemenubuilder.exe=d"
 test_prefix="$(mktemp -d /tmp/ratecalc-wine.XXXXXX)"
 export WINEPREFIX="$test_prefix" WINEDEBUG=-all
 stage "Wine prefix, new for this run" make_test_prefix
-
-# The Windows suites start the help viewer and other host programs: they
-# get a data folder of test.sh's own, which must stay as it was, so that
-# nothing of the user's desktop data is touched.
-data_home="$scratch/data-home"
-mkdir -p "$data_home"
-export XDG_DATA_HOME="$data_home"
 run_preset "$windows_preset"
 untouched_data_home() {
   local written
