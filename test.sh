@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds every preset and runs every test suite: native, under the
 # sanitizers, and the i686 build under Wine on a virtual display.
-# Ends non-zero on the first failure.
+# One line per stage, with its time; what the tools print goes to a log per
+# stage in build/logs, and a failing stage shows that log's end and its
+# path. Ends non-zero on the first failure.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 cd "$root"
@@ -15,11 +17,15 @@ require_packages g++ libgtest-dev libbenchmark-dev clang libclang-rt-14-dev "${w
   xvfb xdotool imagemagick x11-utils libchm-bin zip tesseract-ocr
 
 jobs="$(nproc)"
+logs="$root/build/logs"
+mkdir -p "$logs"
+tests_passed=0
+
 # Only what this script made is removed or stopped: a WINEPREFIX the user
 # exported (run.sh's documentation suggests one) is never touched.
 test_prefix=""
 cleanup() {
-  if [ -n "${fuzz_dir:-}" ]; then rm -rf "$fuzz_dir"; fi
+  if [ -n "${scratch:-}" ]; then rm -rf "$scratch"; fi
   if [ -n "$test_prefix" ]; then
     WINEPREFIX="$test_prefix" wineserver -k 2>/dev/null || true
     rm -rf "$test_prefix"
@@ -27,50 +33,83 @@ cleanup() {
   if [ -n "${xvfb_pid:-}" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
 }
 trap cleanup EXIT
+scratch="$(mktemp -d /tmp/ratecalc-test.XXXXXX)"
 
-# Configures, builds (plus any extra targets named) and runs the suites.
+# Runs one stage: "NAME ... ok, 12 s". Its output goes to its own log
+# (last_log), whose end is shown, with the path, when it fails. A CTest run
+# adds its count to the total. Errors inside a function run as a stage do
+# not end it by themselves (set -e is off there): such functions chain
+# their steps with &&.
+stage() {
+  local name="$1"
+  shift
+  local log="$logs/${name//[^A-Za-z0-9.-]/_}.log" start=$SECONDS
+  last_log=$log
+  printf '%s ... ' "$name"
+  if ! "$@" >"$log" 2>&1; then
+    echo "FAILED after $((SECONDS - start)) s; the end of its log:"
+    tail -n 40 "$log" | sed 's/^/  | /'
+    echo "The whole log: $log"
+    exit 1
+  fi
+  local count
+  count=$(sed -n 's/^[0-9]*% tests passed, 0 tests failed out of \([0-9]*\)$/\1/p' "$log")
+  if [ -n "$count" ]; then
+    tests_passed=$((tests_passed + count))
+    echo "ok, $count tests, $((SECONDS - start)) s"
+  else
+    echo "ok, $((SECONDS - start)) s"
+  fi
+}
+
+# Configures and builds a preset (plus any extra targets named) and runs
+# its suites, a stage each.
 run_preset() {
   local preset="$1"
   shift
-  echo "== $preset"
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" -j "$jobs" >/dev/null
-  for target in "$@"; do cmake --build --preset "$preset" --target "$target" >/dev/null; done
-  ctest --preset "$preset"
+  stage "$preset: configure" cmake --preset "$preset"
+  stage "$preset: build" cmake --build --preset "$preset" -j "$jobs"
+  for target in "$@"; do
+    stage "$preset: build $target" cmake --build --preset "$preset" --target "$target"
+  done
+  stage "$preset: tests" ctest --preset "$preset"
 }
 
 run_preset native
-build/native/bench/value_text_bench --benchmark_min_time=0.001 >/dev/null 2>&1
+stage "native: benchmarks run" build/native/bench/value_text_bench --benchmark_min_time=0.001
 run_preset native-asan
 
-echo "== fuzz (settings reader, 60 s)"
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j "$jobs" >/dev/null
-fuzz_dir="$(mktemp -d)"
-mkdir "$fuzz_dir/corpus"
-(cd "$fuzz_dir" && "$root/build/fuzz/tests/fuzz/settings_fuzz" -max_total_time=60 -max_len=4096 \
-  -dict="$root/tests/fuzz/settings.dict" corpus "$root/tests/fuzz/corpus" >fuzz.log 2>&1) || { tail -40 "$fuzz_dir/fuzz.log"; exit 1; }
-tail -1 "$fuzz_dir/fuzz.log"
-rm -rf "$fuzz_dir"
-fuzz_dir=""
+# The fuzzer's own closing line is summed up: runs made, nothing found.
+fuzz_settings_reader() {
+  mkdir -p "$scratch/corpus" &&
+    (cd "$scratch" && "$root/build/fuzz/tests/fuzz/settings_fuzz" -max_total_time=60 -max_len=4096 \
+    -dict="$root/tests/fuzz/settings.dict" corpus "$root/tests/fuzz/corpus")
+}
+stage "fuzz: configure" cmake --preset fuzz
+stage "fuzz: build" cmake --build --preset fuzz -j "$jobs"
+stage "fuzz: settings reader, 60 s" fuzz_settings_reader
+sed -n 's/^Done \([0-9]*\) runs in .*/  \1 inputs read, none failed/p' "$last_log"
 
 # A virtual display of our own unless one is given, and a Wine prefix that
 # nothing on this machine has touched.
-if [ -z "${DISPLAY:-}" ]; then
-  display_number=""
+start_virtual_display() {
+  local display_number="" n
   for n in $(seq 90 130); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display_number=$n; break; }
   done
   if [ -z "$display_number" ]; then
-    echo "No free X display number from :90 to :130 for the virtual display." >&2
-    echo "Stop an unused Xvfb, or run with DISPLAY set to a display of your own." >&2
-    exit 1
+    echo "No free X display number from :90 to :130 for the virtual display."
+    echo "Stop an unused Xvfb, or run with DISPLAY set to a display of your own."
+    return 1
   fi
   Xvfb ":$display_number" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
   xvfb_pid=$!
   export DISPLAY=":$display_number"
-  for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-fi
+  for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
+  echo "Xvfb did not start on $DISPLAY"
+  return 1
+}
+if [ -z "${DISPLAY:-}" ]; then stage "virtual display" start_virtual_display; fi
 
 # Wine runs the released i686 program wherever the host can start 32-bit
 # programs. Some virtual machines cannot; there the same sources built for
@@ -79,26 +118,44 @@ choose_wine
 windows_preset=$RATECALC_PRESET
 [ "$windows_preset" = win32 ] ||
   echo "This host cannot start 32-bit programs: the Windows suites run on the x86-64 build."
-# A prefix that nothing on this machine has touched, prepared as run.sh
-# prepares the user's, so that the tests see what users see.
+
+# A new prefix for every run, prepared as run.sh prepares the user's, so
+# that the tests see what users see; removed at the end.
+make_test_prefix() {
+  # Wine draws the window frames itself, so screenshots show the captions
+  # even on a display without a window manager.
+  prepare_wine_prefix &&
+    "$RATECALC_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f &&
+    wineserver -w
+}
+# Wine and the help viewer it starts are desktop programs of the host: they
+# get a data folder of test.sh's own, which must stay as it was, so that
+# nothing of the user's desktop data is touched. Wine's menu builder would
+# otherwise add menu entries and file types there for the test prefix.
+data_home="$scratch/data-home"
+mkdir -p "$data_home"
+export XDG_DATA_HOME="$data_home" WINEDLLOVERRIDES="winemenubuilder.exe=d"
 test_prefix="$(mktemp -d /tmp/ratecalc-wine.XXXXXX)"
 export WINEPREFIX="$test_prefix" WINEDEBUG=-all
-prepare_wine_prefix
-# Wine draws the window frames itself, so screenshots show the captions even
-# on a display without a window manager.
-"$RATECALC_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
-wineserver -w
-
+stage "Wine prefix, new for this run" make_test_prefix
 run_preset "$windows_preset"
+untouched_data_home() {
+  local written
+  written=$(find "$data_home" -mindepth 1)
+  [ -z "$written" ] || { echo "the Windows suites wrote into XDG_DATA_HOME: $written"; return 1; }
+}
+stage "$windows_preset: desktop data untouched" untouched_data_home
+
 # The released program's size and its floating-point flags need no Wine.
 if [ "$windows_preset" != win32 ]; then
-  cmake --preset win32 >/dev/null
-  cmake --build --preset win32 -j "$jobs" --target KOVRateCalc >/dev/null
-  ctest --preset win32 -R '^(program_size|sse2_flags_.*)$'
+  stage "win32: configure" cmake --preset win32
+  stage "win32: build" cmake --build --preset win32 -j "$jobs" --target KOVRateCalc
+  stage "win32: size and flags" ctest --preset win32 -R '^(program_size|sse2_flags_.*)$'
 fi
 # Without Wine for i686, the i686 arithmetic is shown by the engine's own
 # suite built for 32-bit x86 Linux with the same flags, under qemu.
 if [ "$windows_preset" != win32 ]; then run_preset linux-i686; fi
-echo "== reproducible release (two more builds)"
-tests/release/reproducible.sh
+stage "release: the README's command, twice, same bytes" tests/release/reproducible.sh
+stage "release: a build without the help compiler" tests/release/no_help_compiler.sh
 echo "All test suites passed."
+echo "$tests_passed passed, 0 failed"

@@ -2,8 +2,21 @@
 # program, its help file, the user's README (from docs/README.txt.in) and the
 # licence, all at the top, and SHA256SUMS beside it. `cmake --install` puts
 # the same four files into a folder.
+
+# A release without its help file would leave F1 with nothing to open.
+if(NOT TARGET help_file)
+  add_custom_target(
+    package
+    COMMAND ${CMAKE_COMMAND} -E echo "The release zip is not made without the help file: no help "
+            "compiler (chmcmd) was on the PATH when this build was configured. Install it "
+            "(Debian: apt-get install fp-utils) and configure again."
+    COMMAND ${CMAKE_COMMAND} -E false
+    VERBATIM)
+  return()
+endif()
+
 set(RELEASE_FILES $<TARGET_FILE:KOVRateCalc> $<TARGET_PROPERTY:help_file,HELP_FILE>
-                  ${PROJECT_BINARY_DIR}/README.txt ${PROJECT_SOURCE_DIR}/LICENSE.txt)
+                  ${PROJECT_BINARY_DIR}/README.txt ${PROJECT_BINARY_DIR}/LICENSE.txt)
 install(FILES ${RELEASE_FILES} DESTINATION .)
 
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
@@ -17,6 +30,9 @@ set(RATECALC_RELEASE_ZIP ${PROJECT_BINARY_DIR}/${RATECALC_RELEASE_ZIP_NAME})
 # name; CRLF for Notepad. configure_file makes the build configure again
 # when the template changes, so the zip never carries an old one.
 configure_file(${PROJECT_SOURCE_DIR}/docs/README.txt.in ${PROJECT_BINARY_DIR}/README.txt @ONLY
+               NEWLINE_STYLE CRLF)
+# The licence too is read in Notepad, which shows LF-only text as one line.
+configure_file(${PROJECT_SOURCE_DIR}/LICENSE.txt ${PROJECT_BINARY_DIR}/LICENSE.txt @ONLY
                NEWLINE_STYLE CRLF)
 
 # CMake's own archives carry the builder's user and the file access times,

@@ -114,8 +114,6 @@ Digits17 RoundTo17Digits(double magnitude) {
   return out;
 }
 
-}  // namespace
-
 // Copies a short fixed text such as "nan".
 ValueText Literal(std::string_view text) {
   ValueText out{};
@@ -123,6 +121,8 @@ ValueText Literal(std::string_view text) {
   out.length = text.size();
   return out;
 }
+
+}  // namespace
 
 ValueText FormatValueText(double value) {
   if (std::isnan(value)) return Literal("nan");

@@ -13,6 +13,14 @@ exe="$work/KOVRateCalc.exe"
 shots="$3"
 command -v tesseract >/dev/null || fail "tesseract is missing"
 
+# The viewer is a desktop program of the host: it keeps recent files and
+# its own settings in the home and data folders it is given, so it gets
+# throwaway ones rather than the user's.
+viewer_home="$work/viewer-home"
+mkdir -p "$viewer_home"
+export HOME="$viewer_home" XDG_DATA_HOME="$viewer_home/.local/share"
+export XDG_CONFIG_HOME="$viewer_home/.config" XDG_CACHE_HOME="$viewer_home/.cache"
+
 start_program "$exe"
 main=$(wait_for_window '^KOV$')
 press_keys "$main" F1

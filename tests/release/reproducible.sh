@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Two clean release builds of the same sources, in folders of different
-# depth and a while apart, give the same program, help file and zip byte
-# for byte. Slow: it builds the release twice (without the tests or Wine).
+# The README's release command, run as written in two fresh copies of the
+# sources, in folders of different depth and a while apart, makes the same
+# program, help file and zip byte for byte, and the zip's text files read
+# in Notepad. Slow: it builds the release twice (without the tests or Wine).
 # Usage: tests/release/reproducible.sh [SOURCE_FOLDER]
 set -euo pipefail
 root="$(realpath "${1:-$(dirname "${BASH_SOURCE[0]}")/../..}")"
@@ -24,36 +25,42 @@ for folder in "$work/one" "$work/second/build/folder"; do
   mkdir -p "$folder/src"
   copy_sources "$folder/src"
 done
+# The one indented line of the README that starts the release.
+release_command=$(sed -n 's/^    \(cmake --workflow .*\)$/\1/p' "$root/README.md")
+[ "$(printf '%s\n' "$release_command" | wc -l)" -eq 1 ] && [ -n "$release_command" ] ||
+  fail "the README gives no single release command: '$release_command'"
 build() {
-  { cmake -S "$1/src" -B "$1/build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
-    -DCMAKE_TOOLCHAIN_FILE="$1/src/cmake/i686-w64-mingw32.cmake" &&
-    cmake --build "$1/build" -j 2 --target all package; } >"$work/build.log" 2>&1 ||
-    { tail -30 "$work/build.log"; fail "the build in $1 failed"; }
+  (cd "$1/src" && eval "$release_command") >"$work/build.log" 2>&1 ||
+    { tail -30 "$work/build.log"; fail "'$release_command' failed in $1/src"; }
 }
 build "$work/one"
 sleep 2
 build "$work/second/build/folder"
+one="$work/one/src/build/release"
+second="$work/second/build/folder/src/build/release"
 
 for file in app/KOVRateCalc.exe app/KOVRateCalc.chm KOVRateCalc-*.zip; do
-  first=$(cd "$work/one/build" && ls $file)
-  cmp "$work/one/build/$first" "$work/second/build/folder/build/$first" ||
-    fail "$first differs between the two builds"
+  first=$(cd "$one" && ls $file)
+  cmp "$one/$first" "$second/$first" || fail "$first differs between the two builds"
 done
-(cd "$work/one/build" && sha256sum --check --quiet SHA256SUMS) || fail "SHA256SUMS does not verify"
+(cd "$one" && sha256sum --check --quiet SHA256SUMS) || fail "SHA256SUMS does not verify"
 
 # The zip's README is read in Notepad: plain text, CRLF lines of at most 78
 # characters, naming the version that was built.
-zip_name=$(cd "$work/one/build" && ls KOVRateCalc-*.zip)
+zip_name=$(cd "$one" && ls KOVRateCalc-*.zip)
 version=${zip_name#KOVRateCalc-}
 version=${version%-win*.zip}
 mkdir "$work/unpacked"
-(cd "$work/unpacked" && cmake -E tar xf "$work/one/build/$zip_name")
+(cd "$work/unpacked" && cmake -E tar xf "$one/$zip_name")
 readme="$work/unpacked/README.txt"
 [ -s "$readme" ] || fail "the zip has no README.txt"
 ! grep -n -e '\*\*' -e '`' -e '](' -e '@[A-Za-z_]*@' "$readme" ||
   fail "README.txt has markdown or an unfilled placeholder (lines above)"
-LC_ALL=C awk '!/\r$/ { print FILENAME ":" FNR ": no CRLF"; bad = 1 }
-  length($0) > 79 { print FILENAME ":" FNR ": longer than 78"; bad = 1 }
-  END { exit bad }' "$readme" || fail "README.txt has lines Notepad shows badly"
+for text in "$work/unpacked"/*.txt; do
+  LC_ALL=C awk '!/\r$/ { print FILENAME ":" FNR ": no CRLF"; bad = 1 }
+    length($0) > 79 { print FILENAME ":" FNR ": longer than 78"; bad = 1 }
+    END { exit bad }' "$text" || fail "$(basename "$text") has lines Notepad shows badly"
+done
 grep -qF "$version" "$readme" || fail "README.txt does not name version $version"
-echo "two builds gave the same program, help file and zip; its README reads as text"
+echo "the README's release command gave the same program, help file and zip twice;"
+echo "its text files read in Notepad"
