@@ -1,0 +1,22 @@
+#include "app_files.h"
+
+#include <QCoreApplication>
+
+namespace ratecalc {
+namespace {
+
+QString SharePath() {
+  return QCoreApplication::applicationDirPath() + QStringLiteral("/../share/");
+}
+
+}  // namespace
+
+QString AppDataFile(const QString& name) {
+  return SharePath() + QStringLiteral("kov-rate-calculator/") + name;
+}
+
+QString AppIconFile(int size) {
+  return SharePath() + QStringLiteral("icons/hicolor/%1x%1/apps/kov-rate-calculator.png").arg(size);
+}
+
+}  // namespace ratecalc
