@@ -12,7 +12,8 @@ cd "$root"
 
 mapfile -t windows < <(windows_packages test)
 require_packages g++ libgtest-dev libbenchmark-dev clang libclang-rt-14-dev "${windows[@]}" \
-  xvfb xdotool imagemagick x11-utils libchm-bin zip tesseract-ocr
+  xvfb xdotool imagemagick x11-utils libchm-bin zip tesseract-ocr \
+  qt6-base-dev openbox dpkg-dev file
 
 jobs="$(nproc)"
 # Only what this script made is removed or stopped: a WINEPREFIX the user
@@ -42,6 +43,10 @@ run_preset() {
 run_preset native
 build/native/bench/value_text_bench --benchmark_min_time=0.001 >/dev/null 2>&1
 run_preset native-asan
+
+# The Linux program on Qt 6: its window driven in-process, its .deb read and
+# unpacked, and the unpacked program on a display of its own with openbox.
+run_preset linux
 
 echo "== fuzz (settings reader, 60 s)"
 cmake --preset fuzz >/dev/null

@@ -1,12 +1,14 @@
 #include "app_files.h"
 
 #include <QCoreApplication>
+#include <QDir>
 
 namespace ratecalc {
 namespace {
 
 QString SharePath() {
-  return QCoreApplication::applicationDirPath() + QStringLiteral("/../share/");
+  return QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../share")) +
+         QLatin1Char('/');
 }
 
 }  // namespace
