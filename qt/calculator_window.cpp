@@ -94,8 +94,12 @@ QPalette FieldPalette(bool input_look) {
 void RefreshDisplay() {
   g_wtr_check->setChecked(g_model.bCalcWTR != 0);
   g_erni_check->setChecked(g_model.bCalcERNI != 0);
+  // Tab reaches the mode buttons once, at the selected one; the arrow keys
+  // move among them, and a click still focuses any.
   for (int mode = 0; mode < 3; ++mode) {
-    if (g_model.sCalcMode == kModes[mode]) g_mode_buttons[mode]->setChecked(true);
+    const bool selected = g_model.sCalcMode == kModes[mode];
+    if (selected) g_mode_buttons[mode]->setChecked(true);
+    g_mode_buttons[mode]->setFocusPolicy(selected ? Qt::StrongFocus : Qt::ClickFocus);
   }
   for (int field = 0; field < kFieldCount; ++field) {
     g_fields[field]->setText(QString::fromLatin1(FieldText(g_model, field).c_str()));

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -179,12 +180,25 @@ std::vector<Scenario> Scenarios() {
   }
   // Tab walks the fields and switches, then the selected mode button, then
   // round to the first field, never stopping on Calc; read-only fields too.
-  const Control order[] = {kPay,     kCharge,    kWtr,       kWtrPct,  kErni,
-                           kErniPct, kMarginAmt, kMarginPct, kModePay, kPay};
-  for (int tabs = 1; tabs < 10; ++tabs) {
-    rows.push_back({std::to_string(tabs) + " Tabs from the pay field", calculated,
-                    std::vector<Step>(static_cast<std::size_t>(tabs), Key(Qt::Key_Tab)),
-                    kWorkedExample, order[tabs]});
+  const std::pair<CalcMode, Control> modes[] = {
+      {CalcMode::Pay, kModePay}, {CalcMode::Charge, kModeCharge}, {CalcMode::Margin, kModeMargin}};
+  for (const auto& [mode, button] : modes) {
+    RateModel start = calculated;
+    start.sCalcMode = mode;
+    const Control order[] = {kPay,     kCharge,    kWtr,       kWtrPct, kErni,
+                             kErniPct, kMarginAmt, kMarginPct, button,  kPay};
+    Scenario tab = {"", start, {}, {}, kPay, {false, false, false, false, false, false}};
+    tab.shown = {"14.11", "20.00", "12.07", "13.80", "2.00", "10.00"};
+    for (int field = 0; field < kFieldCount; ++field) {
+      tab.derived[static_cast<std::size_t>(field)] = !IsInputField(start, field);
+    }
+    for (int tabs = 1; tabs < 10; ++tabs) {
+      tab.name = std::to_string(tabs) + " Tabs from the pay field, mode " +
+                 std::to_string(static_cast<int>(mode));
+      tab.steps.push_back(Key(Qt::Key_Tab));
+      tab.focus = order[tabs];
+      rows.push_back(tab);
+    }
   }
   return rows;
 }
@@ -231,6 +245,12 @@ TEST(CalculatorWindow, Scenarios) {
     }
     EXPECT_EQ(shown, row.shown);
     EXPECT_EQ(window->focusWidget(), controls[static_cast<std::size_t>(row.focus)]);
+    // Tab into a field, read-only or not, selects its text.
+    auto* tabbed_into = qobject_cast<QLineEdit*>(window->focusWidget());
+    if (tabbed_into && row.steps.back().action == kKey &&
+        row.steps.back().control_or_key == Qt::Key_Tab) {
+      EXPECT_EQ(tabbed_into->selectedText(), tabbed_into->text());
+    }
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(window->windowFlags() & Qt::WindowStaysOnTopHint);
     ASSERT_EQ(g_opened.size(), static_cast<std::size_t>(row.help_pages_opened));
@@ -257,6 +277,13 @@ TEST(CalculatorWindow, ClosingPassesThroughTheAboutWindow) {
     for (QWidget* top : QApplication::topLevelWidgets()) {
       if (top->isVisible() && top->windowTitle() == "About KOV Rate Calculator") {
         about_seen = true;
+        const QLabel* picture = nullptr;
+        for (const QLabel* label : top->findChildren<QLabel*>()) {
+          if (!label->pixmap().isNull()) picture = label;
+        }
+        ASSERT_NE(picture, nullptr);
+        EXPECT_EQ(picture->pixmap().size(), QSize(320, 240));
+        EXPECT_TRUE(top->windowFlags() & Qt::WindowStaysOnTopHint);
         main_visible_with_about = window && window->isVisible();
         quits_with_about = g_quits;
         QTest::keyClick(top, Qt::Key_Escape);  // closes nothing
