@@ -28,7 +28,7 @@ void (*g_quit)() = [] { QCoreApplication::exit(0); };
 
 namespace {
 
-// The template: 120 x 103 dialog units, its controls in tab order.
+// The template: the window and its controls' places, in dialog units.
 constexpr DialogRect kWindowSize = {0, 0, 120, 103};
 constexpr DialogRect kCalcButton = {4, 4, 30, 12};
 constexpr DialogRect kValuesHeader = {40, 5, 35, 10};
