@@ -1,47 +1,85 @@
 #!/usr/bin/env bash
-# Builds the Windows program and starts it under Wine, in the current folder
-# (where it keeps KOVRateCalc.ini). On Windows, run KOVRateCalc.exe instead.
-# Wine runs it in a prefix of its own, prepared once so that it looks and
-# helps as on Windows (scripts/wine_prefix.sh); set WINEPREFIX to use another.
-# The terminal gets a line per stage; what the build, Wine and the help
-# viewer print goes to kovratecalc.log in the prefix.
+# Builds the calculator and starts it.
+#   ./run.sh          the Linux program, on Qt 6: built once in build/linux-run
+#                     (needs cmake, g++ and qt6-base-dev), then started at once.
+#                     It keeps its figures in
+#                     ${XDG_CONFIG_HOME:-~/.config}/kov-rate-calculator/KOVRateCalc.ini.
+#   ./run.sh --wine   the Windows program under Wine, in the current folder
+#                     (where it keeps KOVRateCalc.ini). Wine runs it in a prefix
+#                     of its own, prepared once so that it looks and helps as on
+#                     Windows (scripts/wine_prefix.sh); set WINEPREFIX to use
+#                     another. What the build, Wine and the help viewer print
+#                     goes to kovratecalc.log in the prefix.
+# On Windows, run KOVRateCalc.exe instead.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 # shellcheck source=scripts/packages.sh
 . "$root/scripts/packages.sh"
-# shellcheck source=scripts/wine_prefix.sh
-. "$root/scripts/wine_prefix.sh"
 
-mapfile -t packages < <(windows_packages run)
-require_packages "${packages[@]}"
-
-if [ -z "${DISPLAY:-}" ]; then
-  echo "No X display: the calculator is a window and needs one." >&2
-  echo "Run it from a desktop session, or on a virtual display:" >&2
-  echo "  apt-get install xvfb && xvfb-run -a $0" >&2
-  exit 1
-fi
-
-choose_wine
-export WINEPREFIX="${WINEPREFIX:-${XDG_DATA_HOME:-$HOME/.local/share}/kov-rate-calculator/wine}"
-export WINEDEBUG="${WINEDEBUG:--all}"
-mkdir -p "$WINEPREFIX"
-log=$(wine_prefix_log)
-: >"$log"
-
-echo "Building the calculator in $root/build/$RATECALC_PRESET..."
-(cd "$root" && cmake --preset "$RATECALC_PRESET" &&
-  cmake --build --preset "$RATECALC_PRESET" -j "$(nproc)" --target KOVRateCalc help_file) >>"$log" 2>&1 || {
-  echo "The build failed; its messages are in $log" >&2
-  exit 1
+need_display() {
+  if [ -z "${DISPLAY:-}" ]; then
+    echo "No X display: the calculator is a window and needs one." >&2
+    echo "Run it from a desktop session (on Wayland through XWayland, which sets DISPLAY)," >&2
+    echo "or from another machine over ssh -X." >&2
+    exit 1
+  fi
 }
-exe="$root/build/$RATECALC_PRESET/app/KOVRateCalc.exe"
 
-prepare_wine_prefix
-echo "Starting the calculator; it keeps your figures in $PWD/KOVRateCalc.ini."
-rc=0
-"$RATECALC_WINE" "$exe" >>"$log" 2>&1 || rc=$?
-if [ "$rc" -ne 0 ]; then
-  echo "The calculator ended with code $rc; Wine's messages are in $log" >&2
-  exit "$rc"
-fi
+run_native() {
+  require_packages cmake make g++ qt6-base-dev
+  need_display
+  local build="$root/build/linux-run" log
+  mkdir -p "$build"
+  log="$build/build.log"
+  echo "Building the calculator in $build..."
+  (cd "$root" && cmake --preset linux -B "$build" -DBUILD_TESTING=OFF -DCMAKE_BUILD_TYPE=Release &&
+    cmake --build "$build" -j "$(nproc)" --target kov-rate-calculator) >"$log" 2>&1 || {
+    echo "The build failed; its messages are in $log" >&2
+    exit 1
+  }
+  echo "Starting the calculator; it keeps your figures in" \
+    "${XDG_CONFIG_HOME:-$HOME/.config}/kov-rate-calculator/KOVRateCalc.ini."
+  exec "$build/bin/kov-rate-calculator"
+}
+
+run_wine() {
+  # shellcheck source=scripts/wine_prefix.sh
+  . "$root/scripts/wine_prefix.sh"
+  mapfile -t packages < <(windows_packages run)
+  require_packages "${packages[@]}"
+  need_display
+
+  choose_wine
+  export WINEPREFIX="${WINEPREFIX:-${XDG_DATA_HOME:-$HOME/.local/share}/kov-rate-calculator/wine}"
+  export WINEDEBUG="${WINEDEBUG:--all}"
+  mkdir -p "$WINEPREFIX"
+  local log
+  log=$(wine_prefix_log)
+  : >"$log"
+
+  echo "Building the calculator in $root/build/$RATECALC_PRESET..."
+  (cd "$root" && cmake --preset "$RATECALC_PRESET" &&
+    cmake --build --preset "$RATECALC_PRESET" -j "$(nproc)" --target KOVRateCalc help_file) >>"$log" 2>&1 || {
+    echo "The build failed; its messages are in $log" >&2
+    exit 1
+  }
+  local exe="$root/build/$RATECALC_PRESET/app/KOVRateCalc.exe"
+
+  prepare_wine_prefix
+  echo "Starting the calculator; it keeps your figures in $PWD/KOVRateCalc.ini."
+  local rc=0
+  "$RATECALC_WINE" "$exe" >>"$log" 2>&1 || rc=$?
+  if [ "$rc" -ne 0 ]; then
+    echo "The calculator ended with code $rc; Wine's messages are in $log" >&2
+    exit "$rc"
+  fi
+}
+
+case "${1:-}" in
+  "") run_native ;;
+  --wine) run_wine ;;
+  *)
+    echo "Usage: $0 [--wine]" >&2
+    exit 2
+    ;;
+esac

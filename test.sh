@@ -14,7 +14,8 @@ cd "$root"
 
 mapfile -t windows < <(windows_packages test)
 require_packages g++ libgtest-dev libbenchmark-dev clang libclang-rt-14-dev "${windows[@]}" \
-  xvfb xdotool imagemagick x11-utils libchm-bin zip tesseract-ocr
+  xvfb xdotool imagemagick x11-utils libchm-bin zip tesseract-ocr \
+  qt6-base-dev openbox dpkg-dev file
 
 jobs="$(nproc)"
 logs="$root/build/logs"
@@ -78,6 +79,10 @@ run_preset() {
 run_preset native
 stage "native: benchmarks run" build/native/bench/value_text_bench --benchmark_min_time=0.001
 run_preset native-asan
+
+# The Linux program on Qt 6: its window driven in-process, its .deb read and
+# unpacked, and the unpacked program on a display of its own with openbox.
+run_preset linux
 
 # The fuzzer's own closing line is summed up: runs made, nothing found.
 fuzz_settings_reader() {

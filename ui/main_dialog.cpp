@@ -10,24 +10,26 @@
 #include "settings_file.h"
 #include "shell_services.h"
 #include "value_text.h"
+#include "window_rules.h"
 #include "window_setup.h"
 
 namespace ratecalc {
 namespace {
 
-enum Field { kPay, kCharge, kWtrPct, kErniPct, kMarginAmt, kMarginPct, kFieldCount };
 // A field's place, its figure and its control agree, entry by entry.
-static_assert(kFieldCount == kFigureCount && std::size(kFieldIds) == kFieldCount);
-static_assert(kFigures[kPay].member == &RateModel::nPayAmt && kFieldIds[kPay] == IDC_PAY_AMT);
-static_assert(kFigures[kCharge].member == &RateModel::nChargeAmt &&
-              kFieldIds[kCharge] == IDC_CHARGE_AMT);
-static_assert(kFigures[kWtrPct].member == &RateModel::nWTRPct && kFieldIds[kWtrPct] == IDC_WTR_PCT);
-static_assert(kFigures[kErniPct].member == &RateModel::nERNIPct &&
-              kFieldIds[kErniPct] == IDC_ERNI_PCT);
-static_assert(kFigures[kMarginAmt].member == &RateModel::nMarginAmt &&
-              kFieldIds[kMarginAmt] == IDC_MARGIN_AMT);
-static_assert(kFigures[kMarginPct].member == &RateModel::nMarginPct &&
-              kFieldIds[kMarginPct] == IDC_MARGIN_PCT);
+static_assert(std::size(kFieldIds) == kFieldCount);
+static_assert(kFigures[kPayField].member == &RateModel::nPayAmt &&
+              kFieldIds[kPayField] == IDC_PAY_AMT);
+static_assert(kFigures[kChargeField].member == &RateModel::nChargeAmt &&
+              kFieldIds[kChargeField] == IDC_CHARGE_AMT);
+static_assert(kFigures[kWtrPctField].member == &RateModel::nWTRPct &&
+              kFieldIds[kWtrPctField] == IDC_WTR_PCT);
+static_assert(kFigures[kErniPctField].member == &RateModel::nERNIPct &&
+              kFieldIds[kErniPctField] == IDC_ERNI_PCT);
+static_assert(kFigures[kMarginAmtField].member == &RateModel::nMarginAmt &&
+              kFieldIds[kMarginAmtField] == IDC_MARGIN_AMT);
+static_assert(kFigures[kMarginPctField].member == &RateModel::nMarginPct &&
+              kFieldIds[kMarginPctField] == IDC_MARGIN_PCT);
 
 constexpr COLORREF kDerivedText = RGB(0, 0, 255);
 constexpr COLORREF kHeaderText = RGB(255, 255, 255);
@@ -38,7 +40,7 @@ HWND g_erni_check;
 HWND g_pay_mode_button;
 HWND g_charge_mode_button;
 HWND g_margin_mode_button;
-HWND g_fields[kFigureCount];
+HWND g_fields[kFieldCount];
 
 void LookUpControls(HWND window) {
   g_wtr_check = GetDlgItem(window, IDC_WTR);
@@ -46,38 +48,16 @@ void LookUpControls(HWND window) {
   g_pay_mode_button = GetDlgItem(window, IDC_MODE_PAY);
   g_charge_mode_button = GetDlgItem(window, IDC_MODE_CHARGE);
   g_margin_mode_button = GetDlgItem(window, IDC_MODE_MARGIN);
-  for (int i = 0; i < kFigureCount; ++i) g_fields[i] = GetDlgItem(window, kFieldIds[i]);
+  for (int i = 0; i < kFieldCount; ++i) g_fields[i] = GetDlgItem(window, kFieldIds[i]);
 }
 
-// Whether the field is one the user types in, by the mode and the switches;
-// the others are derived, read-only and drawn in the derived look.
-bool IsInputField(int field) {
-  switch (field) {
-    case kPay:
-      return g_model.sCalcMode != CalcMode::Pay;
-    case kCharge:
-      return g_model.sCalcMode != CalcMode::Charge;
-    case kWtrPct:
-      return g_model.bCalcWTR == 1;
-    case kErniPct:
-      return g_model.bCalcERNI == 1;
-    default:
-      return g_model.sCalcMode != CalcMode::Margin;
-  }
-}
-
-MarginFocus FocusedMarginField() {
+// The field that has the keyboard focus, or kNoField.
+int FocusedField() {
   const HWND focus = GetFocus();
-  if (focus == g_fields[kMarginAmt]) return MarginFocus::Amount;
-  if (focus == g_fields[kMarginPct]) return MarginFocus::Percent;
-  return MarginFocus::None;
-}
-
-bool AllFiguresFit(const RateModel& model) {
-  for (const FigureKey& figure : kFigures) {
-    if (FormatValueText(model.*figure.member).length > kMaxValueTextLength) return false;
+  for (int field = 0; field < kFieldCount; ++field) {
+    if (focus == g_fields[field]) return field;
   }
-  return true;
+  return kNoField;
 }
 
 int CheckState(HWND button) { return SendMessageA(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
@@ -90,16 +70,6 @@ void SetReadOnly(int field, bool read_only) {
   SendMessageA(g_fields[field], EM_SETREADONLY, read_only ? TRUE : FALSE, 0);
 }
 
-// Copies the six field texts (kMaxValueTextLength characters of each at
-// most) into the model.
-void ReadInputs() {
-  for (int field = 0; field < kFigureCount; ++field) {
-    char text[kMaxValueTextLength + 1];
-    GetWindowTextA(g_fields[field], text, sizeof text);
-    g_model.*kFigures[field].member = ParseValue(text);
-  }
-}
-
 // Makes every control show the model: switches, mode, figures, and which
 // fields are read-only.
 void RefreshDisplay() {
@@ -108,23 +78,24 @@ void RefreshDisplay() {
   SetCheck(g_pay_mode_button, g_model.sCalcMode == CalcMode::Pay);
   SetCheck(g_charge_mode_button, g_model.sCalcMode == CalcMode::Charge);
   SetCheck(g_margin_mode_button, g_model.sCalcMode == CalcMode::Margin);
-  for (int field = 0; field < kFigureCount; ++field) {
-    SetWindowTextA(g_fields[field], FormatValueText(g_model.*kFigures[field].member).c_str());
+  for (int field = 0; field < kFieldCount; ++field) {
+    SetWindowTextA(g_fields[field], FieldText(g_model, field).c_str());
   }
-  for (int field = 0; field < kFigureCount; ++field) SetReadOnly(field, !IsInputField(field));
+  for (int field = 0; field < kFieldCount; ++field) {
+    SetReadOnly(field, !IsInputField(g_model, field));
+  }
 }
 
-// Read, calculate, show. A result with a figure too long for a field to
-// hold back (longer than kMaxValueTextLength) is refused: the model goes back to what it
-// was, the window beeps, and the fields show the previous figures.
+// Read, calculate, show; a refused result (a figure too long for a field)
+// beeps and leaves the previous figures on show.
 void CalculateFromWindow() {
-  const RateModel before = g_model;
-  ReadInputs();
-  Calculate(g_model, FocusedMarginField());
-  if (!AllFiguresFit(g_model)) {
-    g_model = before;
-    MessageBeep(MB_ICONEXCLAMATION);
+  char texts[kFieldCount][kMaxValueTextLength + 1];
+  FieldTexts views;
+  for (int field = 0; field < kFieldCount; ++field) {
+    GetWindowTextA(g_fields[field], texts[field], sizeof texts[field]);
+    views[static_cast<std::size_t>(field)] = texts[field];
   }
+  if (!CalculateFromTexts(g_model, views, FocusedField())) MessageBeep(MB_ICONEXCLAMATION);
   RefreshDisplay();
 }
 
@@ -191,9 +162,9 @@ INT_PTR OnControlColour(UINT message, HDC dc, HWND control) {
       return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNSHADOW));
     }
   }
-  for (int field = 0; field < kFigureCount; ++field) {
+  for (int field = 0; field < kFieldCount; ++field) {
     if (control == g_fields[field]) {
-      return reinterpret_cast<INT_PTR>(PickFieldColours(dc, IsInputField(field)));
+      return reinterpret_cast<INT_PTR>(PickFieldColours(dc, IsInputField(g_model, field)));
     }
   }
   return 0;
@@ -204,10 +175,16 @@ INT_PTR OnHelp(HWND window) {
   return 1;
 }
 
+// The window being closed, for the close sequence's steps.
+HWND g_closing_window;
+
 INT_PTR OnClose(HWND window) {
-  DestroyWindow(window);
-  DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_ABOUT), nullptr, AboutDialogProc, 0);
-  PostQuitMessage(0);
+  g_closing_window = window;
+  RunCloseSequence({
+      [] { DestroyWindow(g_closing_window); },
+      [] { DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_ABOUT), nullptr, AboutDialogProc, 0); },
+      [] { PostQuitMessage(0); },
+  });
   return 1;
 }
 

@@ -16,7 +16,7 @@ prefix="$home/.local/share/kov-rate-calculator/wine"
 stop_prefix() { WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true; }
 trap 'stop_prefix; cleanup_e2e' EXIT
 
-(cd "$work" && exec env -u WINEPREFIX -u XDG_DATA_HOME HOME="$home" "$run_sh" >"$work/run.log" 2>&1) &
+(cd "$work" && exec env -u WINEPREFIX -u XDG_DATA_HOME HOME="$home" "$run_sh" --wine >"$work/run.log" 2>&1) &
 program_pid=$!
 main=$(wait_for_window '^KOV$' 300) # the first start prepares the prefix
 close_through_about "$main"

@@ -1,6 +1,9 @@
-// Draws the program's icon (app.ico) and the About picture (about.bmp).
+// Draws the program's icon (app.ico), the About picture (about.bmp) and the
+// desktop icons (icon-48.png, icon-256.png).
 // Deterministic: the same build always writes the same bytes, and a test
 // checks the committed files against it. Usage: make_art <output folder>
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -131,20 +134,28 @@ constexpr Rgb kPalette[16] = {{0, 0, 0},       {128, 0, 0},   {0, 128, 0},   {12
 constexpr int kClear = -1, kBlack = 0, kGreen = 2, kNavy = 4, kSilver = 7, kGrey = 8, kLime = 10,
               kYellow = 11, kWhite = 15;
 
+// The 32 and 16 pixel images are the Windows icon's; from 48 pixels up
+// the same design is drawn to scale, edges and glyph included, so that
+// desktop icons are crisp rather than enlarged.
 Canvas<int> DrawIcon(int size) {
   Canvas<int> c(size, size, kClear);
   const int s = size / 16;  // 2 for 32 x 32, 1 for 16 x 16
+  const bool large = size >= 48;
+  const int e = large ? s / 2 : 1;  // edge width
   // Body with cut corners and a dark edge.
   c.Rect(2 * s, 0, 12 * s, 16 * s, kBlack);
-  c.Rect(2 * s + 1, 1, 12 * s - 2, 16 * s - 2, kNavy);
-  c.Set(2 * s, 0, kClear);
-  c.Set(14 * s - 1, 0, kClear);
-  c.Set(2 * s, 16 * s - 1, kClear);
-  c.Set(14 * s - 1, 16 * s - 1, kClear);
+  c.Rect(2 * s + e, e, 12 * s - 2 * e, 16 * s - 2 * e, kNavy);
+  c.Rect(2 * s, 0, e, e, kClear);
+  c.Rect(14 * s - e, 0, e, e, kClear);
+  c.Rect(2 * s, 16 * s - e, e, e, kClear);
+  c.Rect(14 * s - e, 16 * s - e, e, e, kClear);
   // Display with a pound sign.
-  c.Rect(3 * s + 1, 2 * s, 10 * s - 2, 4 * s, kGreen);
-  c.Rect(3 * s + 2, 2 * s + 1, 10 * s - 4, 4 * s - 2, kLime);
-  if (size >= 32) {
+  c.Rect(3 * s + e, 2 * s, 10 * s - 2 * e, 4 * s, kGreen);
+  c.Rect(3 * s + 2 * e, 2 * s + e, 10 * s - 4 * e, 4 * s - 2 * e, kLime);
+  if (large) {
+    const int scale = s / 2;
+    c.Text(8 * s - 5 * scale / 2, 2 * s + (4 * s - 7 * scale) / 2, scale, "$", kBlack);
+  } else if (size >= 32) {
     c.Text(15, 5, 1, "$", kBlack);
   } else {
     c.Rect(8, 3, 1, 2, kBlack);  // a pound sign in two strokes
@@ -153,14 +164,14 @@ Canvas<int> DrawIcon(int size) {
   // Keys: three rows of four (of three on the small image), the last one
   // highlighted.
   const int columns = s > 1 ? 4 : 3;
-  const int pitch = s > 1 ? 5 : 3;
+  const int pitch = large ? 5 * s / 2 : (s > 1 ? 5 : 3);
   for (int row = 0; row < 3; ++row) {
     for (int col = 0; col < columns; ++col) {
       const bool equals = row == 2 && col == columns - 1;
-      const int x = 3 * s + 1 + col * pitch;
+      const int x = 3 * s + e + col * pitch;
       const int y = 7 * s + row * (3 * s);
       c.Rect(x, y, 2 * s, 2 * s, equals ? kYellow : (col == columns - 1 ? kSilver : kWhite));
-      if (s > 1) c.Rect(x + 2 * s - 1, y + 1, 1, 2 * s - 1, kGrey);
+      if (s > 1) c.Rect(x + 2 * s - e, y + e, e, 2 * s - e, kGrey);
     }
   }
   return c;
@@ -219,6 +230,77 @@ std::vector<std::uint8_t> MakeIcon() {
     offset += static_cast<std::uint32_t>(images[static_cast<std::size_t>(i)].size());
   }
   for (const auto& image : images) out.insert(out.end(), image.begin(), image.end());
+  return out;
+}
+
+// ---- Desktop icons: PNG, stored without compression ----
+
+std::uint32_t Crc32(const std::uint8_t* data, std::size_t size, std::uint32_t crc = 0) {
+  crc = ~crc;
+  for (std::size_t i = 0; i < size; ++i) {
+    crc ^= data[i];
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
+}
+
+void PutBig32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
+}
+
+void PutChunk(std::vector<std::uint8_t>& out, const char* type,
+              const std::vector<std::uint8_t>& data) {
+  PutBig32(out, static_cast<std::uint32_t>(data.size()));
+  std::vector<std::uint8_t> body(type, type + 4);
+  body.insert(body.end(), data.begin(), data.end());
+  out.insert(out.end(), body.begin(), body.end());
+  PutBig32(out, Crc32(body.data(), body.size()));
+}
+
+// Palette rows (the 16 colours and a clear one), each led by filter type
+// 0, in a zlib stream of stored blocks.
+std::vector<std::uint8_t> MakePng(const Canvas<int>& c) {
+  const int n = c.width();
+  constexpr std::uint8_t kClearEntry = 16;
+  std::vector<std::uint8_t> raw;
+  for (int y = 0; y < n; ++y) {
+    raw.push_back(0);
+    for (int x = 0; x < n; ++x) {
+      const int index = c.at(x, y);
+      raw.push_back(index == kClear ? kClearEntry : static_cast<std::uint8_t>(index));
+    }
+  }
+  std::vector<std::uint8_t> zlib = {0x78, 0x01};
+  for (std::size_t at = 0; at < raw.size();) {
+    const std::size_t length = std::min<std::size_t>(65535, raw.size() - at);
+    zlib.push_back(at + length == raw.size() ? 1 : 0);
+    Put16(zlib, static_cast<unsigned>(length));
+    Put16(zlib, static_cast<unsigned>(~length & 0xFFFF));
+    zlib.insert(zlib.end(), raw.begin() + static_cast<std::ptrdiff_t>(at),
+                raw.begin() + static_cast<std::ptrdiff_t>(at + length));
+    at += length;
+  }
+  std::uint32_t a = 1, b = 0;
+  for (std::uint8_t byte : raw) {
+    a = (a + byte) % 65521;
+    b = (b + a) % 65521;
+  }
+  PutBig32(zlib, (b << 16) | a);
+
+  std::vector<std::uint8_t> out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  std::vector<std::uint8_t> header;
+  PutBig32(header, static_cast<std::uint32_t>(n));
+  PutBig32(header, static_cast<std::uint32_t>(n));
+  header.insert(header.end(), {8, 3, 0, 0, 0});  // 8-bit palette, no interlace
+  PutChunk(out, "IHDR", header);
+  std::vector<std::uint8_t> palette, alpha(kClearEntry + 1, 255);
+  for (const Rgb& p : kPalette) palette.insert(palette.end(), {p.r, p.g, p.b});
+  palette.insert(palette.end(), {0, 0, 0});
+  alpha[kClearEntry] = 0;
+  PutChunk(out, "PLTE", palette);
+  PutChunk(out, "tRNS", alpha);
+  PutChunk(out, "IDAT", zlib);
+  PutChunk(out, "IEND", {});
   return out;
 }
 
@@ -306,8 +388,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string folder = argv[1];
-  const bool ok =
-      Save(folder + "/app.ico", MakeIcon()) && Save(folder + "/about.bmp", MakeBitmap());
+  const bool ok = Save(folder + "/app.ico", MakeIcon()) &&
+                  Save(folder + "/about.bmp", MakeBitmap()) &&
+                  Save(folder + "/icon-48.png", MakePng(DrawIcon(48))) &&
+                  Save(folder + "/icon-256.png", MakePng(DrawIcon(256)));
   if (!ok) std::fprintf(stderr, "make_art: cannot write into %s\n", argv[1]);
   return ok ? 0 : 1;
 }
