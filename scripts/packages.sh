@@ -67,14 +67,15 @@ host_runs_32bit() {
 }
 
 # What building and running the Windows program needs on this host: the
-# help compiler and GoogleTest's sources, which configuring any Windows build
-# needs; the MinGW compiler and the Wine for the build this host runs (see
+# help compiler; the MinGW compiler and the Wine for the build this host runs (see
 # choose_wine in scripts/wine_prefix.sh); and what the prefix preparation
 # puts into a prefix, Wine's own fonts and the host's help viewer.
 # Usage: windows_packages run|test, "test" adding what the test suites need
-# beyond run.sh. Prints one package a line.
+# beyond run.sh (GoogleTest's sources, which the Windows suites are built
+# from, among them). Prints one package a line.
 windows_packages() {
-  printf '%s\n' cmake make fp-utils googletest wine fonts-wine xchm
+  printf '%s\n' cmake make fp-utils wine fonts-wine xchm
+  if [ "$1" = test ]; then printf '%s\n' googletest; fi
   if host_runs_32bit; then
     printf '%s\n' g++-mingw-w64-i686 binutils-mingw-w64-i686 wine32:i386
   else
