@@ -9,26 +9,20 @@ set -euo pipefail
 root="$(realpath "$1")"
 shots="${2:-}"
 program="$root/usr/bin/kov-rate-calculator"
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
 
-work="$(mktemp -d /tmp/ratecalc-desktop.XXXXXX)"
-xvfb_pid="" wm_pid="" program_pid=""
-cleanup() {
-  for pid in "$program_pid" "$wm_pid" "$xvfb_pid"; do
+xvfb_pid="" wm_pid=""
+stop_display() {
+  for pid in "$wm_pid" "$xvfb_pid"; do
     if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; fi
   done
-  rm -rf "$work"
 }
-trap cleanup EXIT
+trap stop_display EXIT
 
 display_number=""
 for n in $(seq 131 170); do
   [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display_number=$n; break; }
 done
-[ -n "$display_number" ] || fail "no free X display number from :131 to :170"
+[ -n "$display_number" ] || { echo "FAIL: no free X display number from :131 to :170" >&2; exit 1; }
 Xvfb ":$display_number" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 export DISPLAY=":$display_number"
@@ -36,6 +30,11 @@ for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 openbox --sm-disable >/dev/null 2>&1 &
 wm_pid=$!
 for _ in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break; sleep 0.1; done
+
+# The end-to-end helpers (fail, work, wait_for_window, expect_exit_code)
+# need the display first; the program is started here, natively.
+. "$(dirname "${BASH_SOURCE[0]}")/../e2e/lib.sh"
+trap 'cleanup_e2e; stop_display' EXIT
 
 # The user's viewer is xdg-open; this one notes what it was asked to open.
 mkdir -p "$work/bin" "$work/home"
@@ -45,20 +44,6 @@ printf '%s\n' "$1" >>"$HOME/opened"
 VIEWER
 chmod +x "$work/bin/xdg-open"
 
-wait_for_window() {
-  local id
-  for _ in $(seq 100); do
-    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1) || true
-    if [ -n "$id" ]; then
-      sleep 0.3
-      echo "$id"
-      return 0
-    fi
-    kill -0 "$program_pid" 2>/dev/null || fail "program ended while waiting for '$1'"
-    sleep 0.1
-  done
-  fail "no window named '$1' appeared"
-}
 keys() {
   xdotool windowactivate --sync "$1" 2>/dev/null || xdotool windowfocus --sync "$1"
   shift
@@ -72,13 +57,6 @@ start_program() {
   (cd "$work" && exec env -u XDG_CONFIG_HOME -u QT_QPA_PLATFORM HOME="$work/home" \
     PATH="$work/bin:$PATH" XDG_CURRENT_DESKTOP=X-Generic "$program") >"$work/program.log" 2>&1 &
   program_pid=$!
-}
-expect_exit_code_0() {
-  local rc=0
-  for _ in $(seq 100); do kill -0 "$program_pid" 2>/dev/null || break; sleep 0.1; done
-  wait "$program_pid" || rc=$?
-  program_pid=""
-  [ "$rc" -eq 0 ] || fail "exit code $rc: $(cat "$work/program.log")"
 }
 crlf() { printf '%s\r\n' "$@"; }
 
@@ -112,7 +90,7 @@ if [ -n "$shots" ]; then import -frame -window "$about" "$shots/linux-about.png"
 keys "$about" Escape
 xdotool search --onlyvisible --name '^About' >/dev/null || fail "Escape closed the About window"
 keys "$about" alt+F4
-expect_exit_code_0
+expect_exit_code 0
 
 expected=$(crlf '[RateCalc]' bCalcWTR=1 bCalcERNI=1 nPayAmt=14.11 nChargeAmt=20.00 \
   nWTRPct=12.07 nERNIPct=13.80 nMarginAmt=2.00 nMarginPct=10.00 sCalcMode=Pay | od -c)
@@ -130,7 +108,7 @@ keys "$main" Tab Tab Tab Tab Tab Tab Tab Tab Down  # to the selected mode, then 
 keys "$main" alt+F4
 about=$(wait_for_window '^About KOV Rate Calculator$')
 keys "$about" alt+F4
-expect_exit_code_0
+expect_exit_code 0
 expected=$(crlf '[Mine]' 'note=keep me' '' '[RateCalc]' bCalcWTR=1 bCalcERNI=0 nPayAmt=14.11 \
   nChargeAmt=17.57 nWTRPct=12.07 nERNIPct=13.80 nMarginAmt=1.76 nMarginPct=10.00 \
   sCalcMode=Margin | od -c)
