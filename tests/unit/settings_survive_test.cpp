@@ -8,6 +8,7 @@
 #include <string>
 
 #include "file_access.h"
+#include "in_place_save.h"
 #include "settings_file.h"
 #include "settings_test_support.h"
 
@@ -48,6 +49,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing::ReadFile;
 using testing::TempFolder;
+using testing::TemporaryPathBeside;
 using testing::WorkedExample;
 using testing::WorkedKeys;
 using testing::WriteFile;
@@ -92,8 +94,8 @@ TEST(SettingsSurvive, Utf16FileReadsAndKeepsItsText) {
       {Wide::BeUnmarked, u"; \u0100\r\n[RateCalc]\r\nnPayAmt=5\r\n", "", 5, u"; \u0100\r\n" + saved},
       {Wide::BeUnmarked, u";" + std::u16string(2100, u'x') + u"\r\n[RateCalc]\r\nnPayAmt=5\r\n", "", 5,
        u";" + std::u16string(2100, u'x') + u"\r\n" + saved},
-      {Wide::LeMarked, u"[RateCalc]\r\nnPayAmt=5\r\n", "\r\n; \xa3 \x80\r\n", 5,
-       saved + u"\r\n; \u00a3 \u20ac\r\n"},
+      {Wide::LeMarked, u"[RateCalc]\r\nnPayAmt=5\r\n", "\r\n[RateCalc]\r\n; \xa3 \x80\r\n", 5,
+       saved + u"\r\n[RateCalc]\r\n; \u00a3 \u20ac\r\n"},
       {Wide::LeMarked, u"[Caf\u00e9]\nn\u00e4me=\u2603 \U0001F600\n\u0A0D\u0D0A=\u0A00\n[ratecalc]\n NPAYAMT = \"7\" \n", "", 7,
        u"[Caf\u00e9]\nn\u00e4me=\u2603 \U0001F600\n\u0A0D\u0D0A=\u0A00\n[ratecalc]\nNPAYAMT=14.11\nbCalcWTR=1\n"
        u"bCalcERNI=0\nnChargeAmt=20.00\nnWTRPct=12.07\nnERNIPct=13.80\nnMarginAmt=2.00\n"
@@ -123,9 +125,10 @@ TEST(SettingsSurvive, Utf16FileReadsAndKeepsItsText) {
   }
   // Figures loaded from the 8-bit section: one too long to write keeps the
   // value the load saw.
-  WriteFile(folder.File(), Utf16(u"[RateCalc]\r\nnPayAmt=5\r\n") +
-                               "\n[RateCalc]\nbCalcWTR=1\nbCalcERNI=0\nnPayAmt=6\nnChargeAmt=7\n"
-                               "nWTRPct=0\nnERNIPct=0\nnMarginAmt=0\nnMarginPct=0\nsCalcMode=Pay\n");
+  WriteFile(folder.File(),
+            Utf16(u"[RateCalc]\r\nnPayAmt=5\r\n") +
+                "\n[RateCalc]\nbCalcWTR=1\nbCalcERNI=0\nnPayAmt=6\nnChargeAmt=7\n"
+                "nWTRPct=0\nnERNIPct=0\nnMarginAmt=0\nnMarginPct=0\nsCalcMode=Pay\n");
   RateModel m;
   LoadSettings(m, folder.File());
   m.nChargeAmt = 1e80;
@@ -516,7 +519,7 @@ TEST(SettingsSurvive, KilledInPlaceSaveIsFinishedByTheNextLoad) {
     EXPECT_EQ(file.folder.EntryCount(), 1u);
     FilePath target, redo;
     target.Assign(file.File());
-    RedoPathInTemporaryFolder(target, redo);
+    RecordPath(target, kInPrivateFolder, redo);
     for (const auto& entry : fs::directory_iterator(fs::path(redo.c_str()).parent_path())) {
       EXPECT_NE(entry.path().string().rfind(redo.c_str(), 0), 0u) << entry.path();
     }
@@ -526,15 +529,14 @@ TEST(SettingsSurvive, KilledInPlaceSaveIsFinishedByTheNextLoad) {
 #ifdef __linux__
 // Leaves what a save killed just before it first writes the file in place
 // leaves: its redo record on the disk, the file as it was. The kill comes
-// from the kernel at the first call that would reserve room in or write to
-// the file, so it lands at the same point every time.
+// from the kernel when the save reserves room for the longer file, before
+// it writes a byte there, so it lands at the same point every time.
 bool KillSaveBeforeItWritesInPlace(const std::string& path, const RateModel& model) {
   const pid_t saver = fork();
   if (saver == 0) {
     AsOrdinaryUser user;
     sock_filter filter[] = {
         BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_pwrite64, 2, 0),
         BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fallocate, 1, 0),
         BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
         BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_KILL_PROCESS),
@@ -571,8 +573,7 @@ TEST(SettingsSurvive, RedoRecordIsFinishedOnlyInTheFileItWasMadeFor) {
       {InPlaceWay::HardLink, "nothing", [](InPlaceFile&) {}, true},
       {InPlaceWay::LockedFolder, "nothing", [](InPlaceFile&) {}, true},
       {InPlaceWay::HardLink, "half written",
-       [](InPlaceFile& f) { WriteFile(f.File(), f.a.substr(0, 1000) + f.old.substr(1000)); },
-       true},
+       [](InPlaceFile& f) { WriteFile(f.File(), f.a.substr(0, 1000) + f.old.substr(1000)); }, true},
       {InPlaceWay::HardLink, "deleted and saved anew",
        [](InPlaceFile& f) {
          fs::remove(f.File());
@@ -741,8 +742,9 @@ TEST(SettingsSurvive, OtherUsersCannotSteerASave) {
     stat(file.File().c_str(), &info);
     const char* tmp = std::getenv("TMPDIR");
     char name[256];
-    std::snprintf(name, sizeof name, "%s/KOVRateCalc-%lx-%lx.redo", tmp && *tmp == '/' ? tmp : "/tmp",
-                  static_cast<unsigned long>(info.st_dev), static_cast<unsigned long>(info.st_ino));
+    std::snprintf(name, sizeof name, "%s/KOVRateCalc-%lx-%lx.redo",
+                  tmp && *tmp == '/' ? tmp : "/tmp", static_cast<unsigned long>(info.st_dev),
+                  static_cast<unsigned long>(info.st_ino));
     const std::string planted = name;
     EXPECT_TRUE(AsSecondUser([&] { plant(planted); }));
     {
