@@ -55,7 +55,7 @@ std::string_view Decoder::Decode(std::string_view bytes, std::uint64_t offset) {
   std::size_t n = 0;
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     const char byte = bytes[i];
-    if (encoding == Encoding::Bytes || offset + i >= byte_tail) {
+    if (encoding == Encoding::Bytes || offset + i >= eight_bit_from_byte) {
       units[n++] = static_cast<unsigned char>(byte) < kFirstNonAscii ? byte : kNonAsciiUnit;
       continue;
     }

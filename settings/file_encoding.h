@@ -24,12 +24,12 @@ inline constexpr std::size_t kEncodingProbeBytes = 4096;
 Encoding DetectEncoding(std::string_view head, std::uint64_t& mark_length);
 
 // Turns a file's bytes into units for the ini scan: a unit above 0x7F
-// becomes 0x80. From `byte_tail` on, each byte is a unit of its own: the
+// becomes 0x80. From `eight_bit_from_byte` on, each byte is a unit of its own: the
 // 8-bit section an earlier version wrote at the end of a UTF-16 file. A
 // unit split between two calls is carried over.
 struct Decoder {
   Encoding encoding = Encoding::Bytes;
-  std::uint64_t byte_tail = UINT64_MAX;
+  std::uint64_t eight_bit_from_byte = UINT64_MAX;
   bool has_odd_byte = false;
   char odd_byte = 0;
   char units[kChunkBytes];

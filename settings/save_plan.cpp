@@ -14,7 +14,7 @@ bool FeedFile(const Source& source, IniScan& scan, bool as_bytes) {
   char buffer[kChunkBytes];
   Decoder decoder;
   decoder.encoding = source.encoding;
-  decoder.byte_tail = source.byte_tail;
+  decoder.eight_bit_from_byte = source.eight_bit_from_byte;
   std::uint64_t offset = 0;
   std::size_t got = 0;
   while (!scan.section_ended && (got = std::fread(buffer, 1, sizeof buffer, source.file)) > 0) {
@@ -39,7 +39,7 @@ void AppendEncoded(ShortText<kMaxSpliceBytes>& out, std::string_view text, Encod
 }
 
 // Passes the old file's bytes from `position` up to `to` on to `target`
-// (or skips them when there is none), the 8-bit tail of a UTF-16 file
+// (or skips them when there is none), the 8-bit section of a UTF-16 file
 // turned into UTF-16 on the way. False if the file ends early or anything fails.
 bool PassThrough(const Source& source, std::FILE* target, std::uint64_t& position,
                  std::uint64_t to) {
@@ -51,10 +51,10 @@ bool PassThrough(const Source& source, std::FILE* target, std::uint64_t& positio
     const std::size_t got = std::fread(bytes, 1, want, source.file);
     if (got == 0) return to == UINT64_MAX && !std::ferror(source.file);
     if (target) {
-      const std::uint64_t before_tail = source.byte_tail - position;
-      const std::size_t raw = position >= source.byte_tail ? 0
-                              : before_tail < got          ? static_cast<std::size_t>(before_tail)
-                                                           : got;
+      const std::uint64_t before_eight_bit = source.eight_bit_from_byte - position;
+      const std::size_t raw = position >= source.eight_bit_from_byte ? 0
+                              : before_eight_bit < got ? static_cast<std::size_t>(before_eight_bit)
+                                                       : got;
       std::size_t n = 0;
       for (std::size_t i = raw; i < got; ++i) n += EncodeUnit(bytes[i], source.encoding, units + n);
       if (std::fwrite(bytes, 1, raw, target) != raw || std::fwrite(units, 1, n, target) != n) {
@@ -70,17 +70,19 @@ bool PassThrough(const Source& source, std::FILE* target, std::uint64_t& positio
 
 std::uint64_t Source::ByteOf(std::uint64_t unit) const {
   if (!Utf16()) return text_start + unit;
-  if (unit >= tail_unit) return byte_tail + (unit - tail_unit);
+  if (unit >= eight_bit_from_unit) return eight_bit_from_byte + (unit - eight_bit_from_unit);
   return text_start + 2 * unit;
 }
 
 const IniScan& ScannedFile::Loaded() const {
-  return !HasAllKeys(scan) && has_tail && HasAllKeys(tail) ? tail : scan;
+  return !HasAllKeys(scan) && has_eight_bit_section && HasAllKeys(eight_bit_section)
+             ? eight_bit_section
+             : scan;
 }
 
 ReadResult ScanOpenFile(ScannedFile& file) {
   file.scan = StartSettingsScan();
-  file.has_tail = false;
+  file.has_eight_bit_section = false;
   char head[kEncodingProbeBytes];
   const std::size_t got = std::fread(head, 1, sizeof head, file.source.file);
   if (std::ferror(file.source.file)) return ReadResult::Unreadable;
@@ -88,16 +90,16 @@ ReadResult ScanOpenFile(ScannedFile& file) {
   if (file.source.Utf16()) {
     // An earlier version read such a file as 8-bit text and added its
     // section as 8-bit text at the end: seen only when read as bytes.
-    file.tail = StartSettingsScan();
-    if (!FeedFile(file.source, file.tail, true)) return ReadResult::Unreadable;
-    if (file.tail.section_found) {
-      file.has_tail = true;
+    file.eight_bit_section = StartSettingsScan();
+    if (!FeedFile(file.source, file.eight_bit_section, true)) return ReadResult::Unreadable;
+    if (file.eight_bit_section.section_found) {
+      file.has_eight_bit_section = true;
       // From the line end before its header, on a unit boundary.
-      std::uint64_t at = file.tail.section_break;
+      std::uint64_t at = file.eight_bit_section.section_break;
       at += at % 2;
-      if (at > file.tail.section_begin) at = file.tail.section_begin;
-      file.source.byte_tail = file.source.text_start + at;
-      file.source.tail_unit = at / 2;
+      if (at > file.eight_bit_section.section_begin) at = file.eight_bit_section.section_begin;
+      file.source.eight_bit_from_byte = file.source.text_start + at;
+      file.source.eight_bit_from_unit = at / 2;
     }
   }
   return FeedFile(file.source, file.scan, false) ? ReadResult::Read : ReadResult::Unreadable;
@@ -106,7 +108,7 @@ ReadResult ScanOpenFile(ScannedFile& file) {
 ReadResult ScanPath(const FilePath& path, ScannedFile& file) {
   file.source = Source{};
   file.scan = StartSettingsScan();
-  file.has_tail = false;
+  file.has_eight_bit_section = false;
   switch (OpenForReading(path, file.source.file)) {
     case OpenResult::Missing:
       return ReadResult::Missing;
@@ -141,7 +143,8 @@ SavePlan PlanSave(const RateModel& model, const ScannedFile& file, bool existed)
   const Source& source = file.source;
   const std::string_view eol = LineEndText(scan.line_end);
   SavePlan plan;
-  plan.changed = !existed || file.has_tail;  // a file of two encodings is written as one
+  plan.changed =
+      !existed || file.has_eight_bit_section;  // a file of two encodings is written as one
   for (std::size_t n = 0; n < scan.order_count; ++n) {
     const std::size_t i = scan.order[n];
     // A text the next load could only read in part is not written at all:

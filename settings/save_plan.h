@@ -23,8 +23,8 @@ struct Source {
   // A UTF-16 file to whose end an earlier version of this program wrote
   // its section as 8-bit text: from this byte on, each byte is one unit,
   // and a save writes them back as UTF-16.
-  std::uint64_t byte_tail = UINT64_MAX;
-  std::uint64_t tail_unit = UINT64_MAX;
+  std::uint64_t eight_bit_from_byte = UINT64_MAX;
+  std::uint64_t eight_bit_from_unit = UINT64_MAX;
 
   bool Utf16() const { return encoding != Encoding::Bytes; }
   std::uint64_t ByteOf(std::uint64_t unit) const;
@@ -33,8 +33,8 @@ struct Source {
 struct ScannedFile {
   Source source;
   IniScan scan;
-  IniScan tail;  // the 8-bit section at the end of a UTF-16 file, if any
-  bool has_tail = false;
+  IniScan eight_bit_section;  // the 8-bit section at the end of a UTF-16 file, if any
+  bool has_eight_bit_section = false;
 
   // The section a load takes its figures from: of a UTF-16 file with an
   // 8-bit section at its end, the one that is complete.
