@@ -85,8 +85,8 @@ bool TemporaryOwner(std::string_view name, std::string_view base, bool fold_case
     if (!same) return false;
   }
   const std::size_t digits_end = name.size() - kTemporarySuffix.size();
-  if (name.substr(digits_end) != kTemporarySuffix) return false;
-  const std::string_view middle = name.substr(n + 1, digits_end - n - 1);
+  if (TextFrom(name, digits_end) != kTemporarySuffix) return false;
+  const std::string_view middle(name.data() + n + 1, digits_end - n - 1);
   const std::size_t dash = middle.find('-');
   if (dash == 0 || dash == std::string_view::npos || dash + 1 == middle.size() ||
       dash > kMaxProcessDigits) {

@@ -40,6 +40,13 @@ struct FilePath {
   std::string_view View() const { return {chars, length}; }
 };
 
+// The text from `from` on, none when it is shorter: string_view's own
+// substr reports a bad position by throwing, which this code never does.
+inline std::string_view TextFrom(std::string_view text, std::size_t from) {
+  return from < text.size() ? std::string_view(text.data() + from, text.size() - from)
+                            : std::string_view();
+}
+
 // The path a caller gave, in the program's 8-bit text (the Windows code page).
 bool PathFromCaller(std::string_view text, FilePath& path);
 

@@ -320,7 +320,7 @@ void RemovePath(const FilePath& path) { unlink(path.c_str()); }
 
 void RemoveStaleTemporaries(const FilePath& path) {
   const std::size_t folder_length = FolderLength(path.View());
-  const std::string_view base = path.View().substr(folder_length);
+  const std::string_view base = TextFrom(path.View(), folder_length);
   DIR* dir = opendir(FolderOf(path).c_str());
   if (!dir) return;
   const std::time_t now = std::time(nullptr);

@@ -162,9 +162,9 @@ bool ResolveLinks(const FilePath& path, FilePath& resolved) {
   const std::string_view text = out.View();
   if (text.substr(0, kLongUncPrefix.size()) == kLongUncPrefix) {
     resolved.Assign("\\");
-    resolved.Append(text.substr(kLongUncPrefix.size() - 1));
+    resolved.Append(TextFrom(text, kLongUncPrefix.size() - 1));
   } else if (text.substr(0, kLongPathPrefix.size()) == kLongPathPrefix) {
-    resolved.Assign(text.substr(kLongPathPrefix.size()));
+    resolved.Assign(TextFrom(text, kLongPathPrefix.size()));
   } else {
     resolved = out;
   }
@@ -422,7 +422,7 @@ void RemovePath(const FilePath& path) {
 
 void RemoveStaleTemporaries(const FilePath& path) {
   const std::size_t folder_length = FolderLength(path.View());
-  const std::string_view base = path.View().substr(folder_length);
+  const std::string_view base = TextFrom(path.View(), folder_length);
   FilePath pattern = path;
   WidePath wide;
   WIN32_FIND_DATAW found{};
