@@ -189,6 +189,15 @@ TEST(SettingsSurvive, SavingKeepsAttributesAndHardLinks) {
   SaveSettings(WorkedExample(), folder.File());
   EXPECT_EQ(ReadFile(folder.File("other.ini")), ReadFile(folder.File()));
   EXPECT_NE(ReadFile(folder.File()).find("sCalcMode=Charge"), std::string::npos);
+  // A record beside it that is no whole record of this file is never replayed.
+  const std::string saved = ReadFile(folder.File());
+  for (const char* record : {"", "garbag"}) {
+    WriteFile(folder.File() + ".redo", record);
+    RateModel m;
+    LoadSettings(m, folder.File());
+    EXPECT_EQ(ReadFile(folder.File()), saved) << record;
+    EXPECT_FALSE(fs::exists(folder.File() + ".redo")) << record;
+  }
 }
 #endif
 
