@@ -1,9 +1,8 @@
 // The file operations the settings code needs beyond the C library: one
-// portable face, carried out by posix/file_access.cpp or
-// windows/file_access.cpp as the build chooses, and by file_access.cpp
-// where the platforms agree. Open files are C streams in binary mode.
-// Nothing here allocates. What each step leaves on the disk after a crash
-// is part of the save protocol in redo_record.h.
+// portable face, carried out by posix/ or windows/ as the build chooses,
+// and by file_access.cpp where the platforms agree. Open files are C
+// streams in binary mode. Nothing here allocates. What each step leaves on
+// the disk after a crash is part of the save protocol in in_place_save.h.
 #pragma once
 
 #include <cstddef>

@@ -7,20 +7,10 @@ namespace {
 
 constexpr char kRecordMark[8] = {'K', 'O', 'V', 'r', 'e', 'd', 'o', '1'};
 constexpr unsigned kBitsPerByte = 8;
-constexpr std::uint64_t kHashStart = 14695981039346656037ull;  // 64-bit FNV-1a
-constexpr std::uint64_t kHashPrime = 1099511628211ull;
 constexpr std::size_t kReaderBlock = 4096;
 
 enum Field { kMark, kDevice, kNumber, kOldLength, kOldHash, kNewLength, kNewHash, kKept, kCheck };
 static_assert(kCheck + 1 == kRecordFields);
-
-struct Hash {
-  std::uint64_t value = kHashStart;
-  void Add(const char* bytes, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i)
-      value = (value ^ static_cast<unsigned char>(bytes[i])) * kHashPrime;
-  }
-};
 
 void PutField(char* header, Field field, std::uint64_t value) {
   for (std::size_t i = 0; i < sizeof value; ++i) {
@@ -37,13 +27,13 @@ std::uint64_t GetField(const char* header, Field field) {
 }
 
 std::uint64_t HeaderCheck(const char* header) {
-  Hash hash;
+  Hash64 hash;
   hash.Add(header, kCheck * sizeof(std::uint64_t));
   return hash.value;
 }
 
 // Adds `length` bytes of the file from `offset` to the hash; false if it ends early.
-bool HashRange(std::FILE* file, std::uint64_t offset, std::uint64_t length, Hash& hash) {
+bool HashRange(std::FILE* file, std::uint64_t offset, std::uint64_t length, Hash64& hash) {
   char buffer[kReaderBlock];
   for (std::uint64_t done = 0; done < length;) {
     const std::size_t want =
@@ -58,8 +48,8 @@ bool HashRange(std::FILE* file, std::uint64_t offset, std::uint64_t length, Hash
 // The hashes of the new and the old content the record holds.
 bool ContentHashes(std::FILE* record, const RecordHeader& header, std::uint64_t& new_hash,
                    std::uint64_t& old_hash) {
-  Hash new_content;
-  Hash old_content;
+  Hash64 new_content;
+  Hash64 old_content;
   const std::uint64_t old_part = kRecordHeaderBytes + header.new_length;
   const bool read = HashRange(record, kRecordHeaderBytes, header.new_length, new_content) &&
                     HashRange(record, kRecordHeaderBytes, header.kept, old_content) &&

@@ -11,6 +11,17 @@
 
 namespace ratecalc {
 
+// 64-bit FNV-1a, fed in pieces: a record's content hashes, and any other
+// short fingerprint the settings code keeps.
+struct Hash64 {
+  std::uint64_t value = 14695981039346656037ull;
+  void Add(const char* bytes, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) {
+      value = (value ^ static_cast<unsigned char>(bytes[i])) * 1099511628211ull;
+    }
+  }
+};
+
 // Nine 64-bit little-endian fields: a mark, the file's identity, the old
 // content's length and hash, the new content's length and hash, how many
 // bytes both start with alike, and a hash of the fields before it.

@@ -6,6 +6,7 @@
 
 #include "file_access.h"
 #include "in_place_save.h"
+#include "redo_record.h"
 #include "save_plan.h"
 
 namespace ratecalc {
@@ -16,15 +17,13 @@ namespace {
 // the path, so that no memory is allocated; a program has one such path,
 // a test a few. Loads run before any save, on one thread.
 constexpr std::size_t kWithheldSlots = 16;
-constexpr std::uint64_t kHashStart = 14695981039346656037ull;  // 64-bit FNV-1a
-constexpr std::uint64_t kHashPrime = 1099511628211ull;
 std::uint64_t g_withheld[kWithheldSlots];
 std::size_t g_withheld_count = 0;
 
 std::uint64_t PathHash(const FilePath& path) {
-  std::uint64_t hash = kHashStart;
-  for (const char c : path.View()) hash = (hash ^ static_cast<unsigned char>(c)) * kHashPrime;
-  return hash;
+  Hash64 hash;
+  hash.Add(path.chars, path.length);
+  return hash.value;
 }
 
 void SetWithheld(const FilePath& path, bool withheld) {
