@@ -46,7 +46,8 @@ inline std::string_view TextFrom(std::string_view text, std::size_t from) {
                             : std::string_view();
 }
 
-// The path a caller gave, in the program's 8-bit text (the Windows code page).
+// The path a caller gave, in the program's 8-bit text (the Windows code
+// page). False for an empty one, which names no file.
 bool PathFromCaller(std::string_view text, FilePath& path);
 
 // The length of the folder part of `path` (0 for none), with its trailing separator.

@@ -96,7 +96,9 @@ bool OwnFolder(const FilePath& folder, bool create) {
 
 bool IsSeparator(char c) { return c == '/'; }
 
-bool PathFromCaller(std::string_view text, FilePath& path) { return path.Assign(text); }
+bool PathFromCaller(std::string_view text, FilePath& path) {
+  return path.Assign(text) && path.length > 0;
+}
 
 unsigned long ProcessId() { return static_cast<unsigned long>(getpid()); }
 

@@ -58,10 +58,11 @@ FileFacts InspectFile(const FilePath& path) {
   facts.exists = true;
   facts.mode = attributes;
   facts.regular = (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
-  HANDLE file = OpenHandle(path, 0, kShareAll, OPEN_EXISTING, 0);
+  HANDLE file = OpenHandle(path, READ_CONTROL, kShareAll, OPEN_EXISTING, 0);
   if (file != INVALID_HANDLE_VALUE) {
     BY_HANDLE_FILE_INFORMATION info{};
     if (GetFileInformationByHandle(file, &info)) facts.several_names = info.nNumberOfLinks > 1;
+    facts.foreign_owner = !OwnedByThisUser(file);
     facts.regular = facts.regular && GetFileType(file) == FILE_TYPE_DISK;
     CloseHandle(file);
   }
@@ -157,10 +158,9 @@ std::FILE* CreateScratchFile() {
 }
 
 // A replace keeps the hidden, system and not-indexed attributes and sets
-// the archive one, as any change does. The new file has this user as its
-// owner and the access list the folder gives new files: a file of another
-// user's, or with an access list of its own, loses them to a replace, so
-// keep such a file read-only or with a second name to have it written in place.
+// the archive one, as any change does; the new file has this user as its
+// owner and the access list the folder gives new files. A file of another
+// user's is written in place instead (InspectFile), keeping both.
 bool ReplaceWithTemporary(std::FILE* temporary, const FilePath& temporary_path,
                           const FilePath& target, const FileFacts& keep) {
   WidePath from;

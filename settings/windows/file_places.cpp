@@ -50,8 +50,8 @@ bool ProcessHasEnded(unsigned long pid) {
   return ended;
 }
 
-// Whether the object's owner is this process's user, or the owner it gives
-// what it creates (an administrators' group when elevated).
+}  // namespace
+
 bool OwnedByThisUser(HANDLE handle) {
   PSID owner = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -74,8 +74,6 @@ bool OwnedByThisUser(HANDLE handle) {
   LocalFree(descriptor);
   return ours;
 }
-
-}  // namespace
 
 const wchar_t* Wide(const FilePath& path, WidePath& out) {
   ToWide(path.View(), CP_UTF8, out);
