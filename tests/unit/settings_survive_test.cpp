@@ -660,6 +660,32 @@ TEST(SettingsSurvive, RedoRecordIsFinishedOnlyInTheFileItWasMadeFor) {
 #endif
 
 #ifdef __linux__
+// The record of a file in a folder that is not writable goes to a folder of
+// the user's own, made owner-only; one that is a link is refused, and the
+// save goes ahead unrecorded.
+TEST(SettingsSurvive, RecordsLiveInAFolderOfTheUsersOwn) {
+  const char* saved = std::getenv("XDG_STATE_HOME");
+  const std::string before = saved ? saved : "";
+  for (const bool linked : {false, true}) {
+    InPlaceFile file(InPlaceWay::LockedFolder, 10);
+    const fs::path state = fs::path(file.File()).parent_path().string() + "-state";
+    fs::create_directories(state / "elsewhere");
+    if (linked) fs::create_directory_symlink(state / "elsewhere", state / "KOVRateCalc");
+    setenv("XDG_STATE_HOME", state.c_str(), 1);
+    EXPECT_TRUE(KillSaveBeforeItWritesInPlace(file.File(), WorkedExample()));
+    if (saved) setenv("XDG_STATE_HOME", before.c_str(), 1);
+    if (!saved) unsetenv("XDG_STATE_HOME");
+    const fs::path records = state / (linked ? "elsewhere" : "KOVRateCalc");
+    EXPECT_EQ(fs::is_empty(records), linked) << linked;
+    if (!linked) {
+      EXPECT_EQ(fs::status(records).permissions(), fs::perms::owner_all);
+    }
+    fs::remove_all(state);
+  }
+}
+#endif
+
+#ifdef __linux__
 // A disk with a few pages free: a small file system of its own, which the
 // test mounts in a mount namespace of its own (root only).
 TEST(SettingsSurvive, FullDiskLeavesTheFileWholeInPlace) {
