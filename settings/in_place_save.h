@@ -37,7 +37,9 @@
 //
 // FINISHING a killed save (FinishInterruptedSave), first thing in every load
 // and every save, for each place a record may have:
-//   F1. No record: nothing to do. A record whose file is gone is removed.
+//   F1. No record: nothing to do. A record beside a file that is gone is
+//       removed. (One in the private folder is named by the file's identity,
+//       so only a file of that identity leads to it, and F3 removes it there.)
 //   F2. Lock the file as in P1. A record there now is an orphan: the save
 //       that wrote it holds the lock from P1 to P6, so it was killed.
 //   F3. Replay it as in P5 only when it is this user's regular file, reached
