@@ -1,14 +1,13 @@
-// The file operations saving needs beyond the C library, each a small
-// function of its own so that the rest of the settings code stays portable.
-// Open files are C streams in binary mode. Nothing here allocates.
-//
-// What each leaves after a crash (a kill, a power cut once the disk has
-// what was forced to it) is said beside it.
+// The file operations the settings code needs beyond the C library: one
+// portable face, carried out by posix/ or windows/ as the build chooses,
+// and by file_access.cpp where the platforms agree. Open files are C
+// streams in binary mode. Nothing here allocates. What each step leaves on
+// the disk after a crash is part of the save protocol in in_place_save.h.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
-#include <string>
 #include <string_view>
 
 namespace ratecalc {
@@ -27,6 +26,8 @@ inline constexpr std::size_t kChunkBytes = 65536;
 inline constexpr int kBusyRetryMs = 1000;
 inline constexpr int kBusyPauseMs = 50;
 
+// A path as the platform's calls take it: the program's 8-bit text on
+// POSIX, UTF-8 on Windows (turned into UTF-16 for every call there).
 struct FilePath {
   char chars[kMaxPathLength + 1] = {};
   std::size_t length = 0;
@@ -38,14 +39,34 @@ struct FilePath {
   std::string_view View() const { return {chars, length}; }
 };
 
+// The text from `from` on, none when it is shorter: string_view's own
+// substr reports a bad position by throwing, which this code never does.
+inline std::string_view TextFrom(std::string_view text, std::size_t from) {
+  return from < text.size() ? std::string_view(text.data() + from, text.size() - from)
+                            : std::string_view();
+}
+
+// The path a caller gave, in the program's 8-bit text (the Windows code
+// page). False for an empty one, which names no file.
+bool PathFromCaller(std::string_view text, FilePath& path);
+
+// The length of the folder part of `path` (0 for none), with its trailing separator.
+bool IsSeparator(char c);
+std::size_t FolderLength(std::string_view path);
+
+// Appends the number in lower-case hexadecimal digits.
+bool AppendHex(FilePath& out, std::uint64_t value);
+
 // Whether the file exists and is marked read-only, as the platform sees it
 // (on Windows the read-only attribute, elsewhere the owner's write bit), so
 // that a read-only settings file is honoured even for an administrator.
 bool IsReadOnlyFile(const FilePath& path);
 
 // The file that `path` names once symbolic links are followed, whether or
-// not that file exists yet; `path` itself when it is no link.
-FilePath ResolveLinks(const FilePath& path);
+// not that file exists yet. False for a link in a folder that every user
+// may write and that keeps others' names (sticky) when the link is neither
+// this user's nor the folder owner's: another user may have planted it.
+bool ResolveLinks(const FilePath& path, FilePath& resolved);
 
 // What a save must know and keep of an existing file.
 struct FileFacts {
@@ -59,62 +80,92 @@ struct FileFacts {
 };
 FileFacts InspectFile(const FilePath& path);
 
-enum class OpenResult { Opened, Missing, Unreadable };
+enum class OpenResult { Opened, Missing, NotRegular, Unreadable };
 
-// Opens a regular file for reading without ever blocking (a FIFO or a
-// device counts as unreadable); Missing only when it does not exist.
-// Unreadable too while a save writes the file in place.
+// Opens a regular file for reading without ever blocking, sharing a lock
+// with other readers. NotRegular for a FIFO, a device or a folder, at
+// once; Unreadable while a save writes the file in place, or when it
+// cannot be read at all.
 OpenResult OpenForReading(const FilePath& path, std::FILE*& file);
 
-// Opens an existing regular file for reading and writing and locks it
-// against every other save and load, waiting up to kBusyRetryMs for
-// another save to finish. Null when it cannot. The lock goes with
-// CloseLocked, or with the process.
-std::FILE* OpenLocked(const FilePath& path);
-void CloseLocked(std::FILE* file);
+// An existing regular file, open for reading and writing and locked
+// against every other save and load. Only OpenLocked makes one, so that a
+// function taking it runs under the lock.
+class LockedFile {
+ public:
+  std::FILE* Stream() const { return file_; }
+  explicit operator bool() const { return file_ != nullptr; }
+
+ private:
+  friend LockedFile OpenLocked(const FilePath& path);
+  friend void CloseLocked(LockedFile& locked);
+  std::FILE* file_ = nullptr;
+};
+
+// Waits up to kBusyRetryMs for another save to finish; empty when it cannot.
+// The lock goes with CloseLocked, or with the process.
+LockedFile OpenLocked(const FilePath& path);
+void CloseLocked(LockedFile& locked);
 
 // Creates a new file beside `target` for reading and writing, readable by
 // its owner alone: `target`.<process>-<n>.tmp, taking the next n while a
 // name is taken. While the stream is open it is marked as held by a
-// running save, so RemoveStaleTemporaries leaves it. After a crash the
-// file stays until a later save removes it; `target` is not touched.
+// running save, so RemoveStaleTemporaries leaves it.
 std::FILE* CreateTemporaryBeside(const FilePath& target, FilePath& temporary);
+
+// The name the next temporary beside `target` would try first: the process
+// id and a per-process count, so no two saves running now share one.
+bool NextTemporaryPath(const FilePath& target, FilePath& temporary);
 
 // A file without a name in the system's temporary folder, gone when closed.
 std::FILE* CreateScratchFile();
 
-// Forces the temporary to the disk, gives it the permissions, owner and
-// group (or attributes) of `keep`, closes it and puts it in the place of
-// `target` in one step: after a crash `target` is the old file or the new
-// one, never a mixture. False when the file could not be replaced; the
-// temporary is then closed but still there, whole.
+// Forces the temporary to the disk, gives it what a replace keeps of
+// `keep` (see the platform's file), closes it and puts it in the place of
+// `target` in one step, then forces the folder. False when the file could
+// not be replaced; the temporary is then closed but still there.
 bool ReplaceWithTemporary(std::FILE* temporary, const FilePath& temporary_path,
                           const FilePath& target, const FileFacts& keep);
 
-// Forces the file to the disk, closes it and renames it to `to`, replacing
-// any file there. After a crash `to` is whole or absent.
+// Forces the file to the disk, closes it, renames it to `to`, replacing
+// any file there, and forces the folder, so that the name is on the disk too.
 bool CloseAndRename(std::FILE* file, const FilePath& from, const FilePath& to);
 
-// Makes the locked file `target` hold exactly what `source` holds, writing
-// only from the first byte that differs. Room for a longer file is taken
-// from the disk first, so a full disk leaves the file exactly as it was
-// (Unchanged). Forced to the disk. A failure or a crash part-way (Torn)
-// leaves the new bytes up to some point after the first difference and the
-// old ones after it; a redo record (see settings_file.cpp) makes that whole.
-enum class InPlaceResult { Written, Unchanged, Torn };
-InPlaceResult OverwriteInPlace(std::FILE* source, std::FILE* target);
+// Plain access to an open file by position, and its length.
+bool LengthOf(std::FILE* file, std::uint64_t& length);
+std::size_t ReadAt(std::FILE* file, char* buffer, std::size_t size, std::uint64_t offset);
+bool WriteAt(std::FILE* file, const char* buffer, std::size_t size, std::uint64_t offset);
+// Takes room for `length` bytes from the disk; the file may grow to it, with zeros.
+bool Reserve(std::FILE* file, std::uint64_t length);
+bool CutAndSync(std::FILE* file, std::uint64_t length);
 
-// Where a redo record of `target` goes when its own folder is not
-// writable: the user's temporary folder, named after the file's identity
-// (device and file number), so that every path to the file finds it.
-// False when the file does not exist.
-bool RedoPathInTemporaryFolder(const FilePath& target, FilePath& redo);
+// What names one file on this machine, whatever path leads to it.
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t number = 0;
+};
+bool IdentityOf(std::FILE* file, FileIdentity& identity);
+bool IdentityOfPath(const FilePath& path, FileIdentity& identity);
+
+// Makes the locked file hold exactly `length` bytes of `source` from
+// `offset`, writing only from the first byte that differs. Room for a
+// longer file is taken first, so a full disk leaves the file as it was
+// (Unchanged). Forced to the disk. A failure or a crash part-way (Torn)
+// leaves the new bytes up to some point and the old ones after it.
+enum class InPlaceResult { Written, Unchanged, Torn };
+InPlaceResult OverwriteInPlace(std::FILE* source, std::uint64_t offset, std::uint64_t length,
+                               const LockedFile& target);
+
+// A folder of this user's own for redo records, made owner-only where it
+// is missing when `create`: under the user's state folder on POSIX, under
+// the local application data on Windows. False when it is missing, or what
+// is there is a link, not a folder, not this user's or open to others.
+bool PrivateFolder(FilePath& folder, bool create);
 
 // Opens a redo record for reading: a regular file of this user's, reached
-// through no link (a shared temporary folder may hold others' files).
-std::FILE* OpenRedoRecord(const FilePath& path);
+// through no link. Null, and `present` false, when nothing has the name.
+std::FILE* OpenOwnRecord(const FilePath& path, bool& present);
 
-// Whether a file of that name exists; and removing one.
 bool PathExists(const FilePath& path);
 void RemovePath(const FilePath& path);
 
@@ -126,6 +177,13 @@ void RemovePath(const FilePath& path);
 inline constexpr int kStaleTemporarySeconds = 60;
 void RemoveStaleTemporaries(const FilePath& path);
 
+// The process id in the name of one of our temporary files beside a file
+// named `base`: base.<hex pid>-<hex counter>.tmp. False for any other name.
+// `fold_case` for file systems that ignore case.
+bool TemporaryOwner(std::string_view name, std::string_view base, bool fold_case,
+                    unsigned long& pid);
+
+unsigned long ProcessId();
 void PauseMilliseconds(int milliseconds);
 
 // Calls `attempt` until it returns true or kBusyRetryMs have passed in
@@ -137,19 +195,6 @@ bool RetryWhileBusy(Attempt attempt) {
     if (waited >= kBusyRetryMs) return false;
     PauseMilliseconds(kBusyPauseMs);
   }
-}
-
-// The name the next temporary beside `target` would try first: the process
-// id and a per-process count, so no two saves running now share one.
-bool NextTemporaryPath(const FilePath& target, FilePath& temporary);
-
-// The same for tests, as a string; product code does not call it.
-inline std::string TemporaryPathBeside(const std::string& path) {
-  FilePath target;
-  FilePath temporary;
-  target.Assign(path);
-  NextTemporaryPath(target, temporary);
-  return std::string(temporary.View());
 }
 
 }  // namespace ratecalc

@@ -85,11 +85,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       std::string wide = "\xFF\xFE";
       for (const char c : text) wide.append({c, '\0'});
       const ratecalc::RateModel from_wide = RoundTrip(wide, saved);
-      // A leading byte-order mark, or a NUL in the first line (the mark of
-      // UTF-16 without a byte-order mark), makes the 8-bit file a different one.
-      const std::string first_line = text.substr(0, text.find_first_of("\r\n"));
+      // A leading byte-order mark, or a NUL where the encoding is probed
+      // (the mark of UTF-16 without a byte-order mark), makes the 8-bit file
+      // a different one.
+      const std::string probe = text.substr(0, 4096);
       if (text.rfind("\xEF\xBB\xBF", 0) == 0 || text.rfind("\xFF\xFE", 0) == 0 ||
-          text.rfind("\xFE\xFF", 0) == 0 || first_line.find('\0') != std::string::npos) {
+          text.rfind("\xFE\xFF", 0) == 0 || probe.find('\0') != std::string::npos) {
         break;
       }
       std::string narrow_saved;

@@ -25,6 +25,7 @@ namespace {
 
 using testing::ReadFile;
 using testing::TempFolder;
+using testing::TemporaryPathBeside;
 using testing::WorkedExample;
 using testing::WorkedKeys;
 using testing::WriteFile;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "file_access.h"
+#include "in_place_save.h"
 #include "settings_file.h"
 #include "settings_test_support.h"
 
@@ -34,7 +35,12 @@
 #endif
 #ifdef __linux__
 #include <linux/capability.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
+
+#include <cstddef>
 #endif
 
 namespace ratecalc {
@@ -43,6 +49,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing::ReadFile;
 using testing::TempFolder;
+using testing::TemporaryPathBeside;
 using testing::WorkedExample;
 using testing::WorkedKeys;
 using testing::WriteFile;
@@ -81,6 +88,14 @@ TEST(SettingsSurvive, Utf16FileReadsAndKeepsItsText) {
       {Wide::BeMarked, u"[RateCalc]\r\nnPayAmt=5\r\n", "", 5, saved},
       {Wide::LeUnmarked, u"[RateCalc]\r\nnPayAmt=5\r\n", "", 5, saved},
       {Wide::BeUnmarked, u"[RateCalc]\r\nnPayAmt=5\r\n", "", 5, saved},
+      {Wide::LeUnmarked, u"\r\n[RateCalc]\r\nnPayAmt=5\r\n", "", 5, u"\r\n" + saved},
+      {Wide::BeUnmarked, u"\r\n[RateCalc]\r\nnPayAmt=5\r\n", "", 5, u"\r\n" + saved},
+      {Wide::LeUnmarked, u"; \u20ac\r\n[RateCalc]\r\nnPayAmt=5\r\n", "", 5, u"; \u20ac\r\n" + saved},
+      {Wide::BeUnmarked, u"; \u0100\r\n[RateCalc]\r\nnPayAmt=5\r\n", "", 5, u"; \u0100\r\n" + saved},
+      {Wide::BeUnmarked, u";" + std::u16string(2100, u'x') + u"\r\n[RateCalc]\r\nnPayAmt=5\r\n", "", 5,
+       u";" + std::u16string(2100, u'x') + u"\r\n" + saved},
+      {Wide::LeMarked, u"[RateCalc]\r\nnPayAmt=5\r\n", "\r\n[RateCalc]\r\n; \xa3 \x80\r\n", 5,
+       saved + u"\r\n[RateCalc]\r\n; \u00a3 \u20ac\r\n"},
       {Wide::LeMarked, u"[Caf\u00e9]\nn\u00e4me=\u2603 \U0001F600\n\u0A0D\u0D0A=\u0A00\n[ratecalc]\n NPAYAMT = \"7\" \n", "", 7,
        u"[Caf\u00e9]\nn\u00e4me=\u2603 \U0001F600\n\u0A0D\u0D0A=\u0A00\n[ratecalc]\nNPAYAMT=14.11\nbCalcWTR=1\n"
        u"bCalcERNI=0\nnChargeAmt=20.00\nnWTRPct=12.07\nnERNIPct=13.80\nnMarginAmt=2.00\n"
@@ -104,10 +119,23 @@ TEST(SettingsSurvive, Utf16FileReadsAndKeepsItsText) {
     WriteFile(folder.File(), Utf16(c.before, c.form) + c.added);
     RateModel m;
     LoadSettings(m, folder.File());
-    EXPECT_EQ(m.nPayAmt, c.pay) << ReadFile(folder.File());
+    EXPECT_EQ(m.nPayAmt, c.pay) << "row " << &c - cases;
     SaveSettings(WorkedExample(), folder.File());
-    EXPECT_EQ(ReadFile(folder.File()), Utf16(c.after, c.form));
+    EXPECT_TRUE(ReadFile(folder.File()) == Utf16(c.after, c.form)) << "row " << &c - cases;
   }
+  // Figures loaded from the 8-bit section: one too long to write keeps the
+  // value the load saw.
+  WriteFile(folder.File(),
+            Utf16(u"[RateCalc]\r\nnPayAmt=5\r\n") +
+                "\n[RateCalc]\nbCalcWTR=1\nbCalcERNI=0\nnPayAmt=6\nnChargeAmt=7\n"
+                "nWTRPct=0\nnERNIPct=0\nnMarginAmt=0\nnMarginPct=0\nsCalcMode=Pay\n");
+  RateModel m;
+  LoadSettings(m, folder.File());
+  m.nChargeAmt = 1e80;
+  SaveSettings(m, folder.File());
+  LoadSettings(m, folder.File());
+  EXPECT_EQ(m.nPayAmt, 6);
+  EXPECT_EQ(m.nChargeAmt, 7);
 }
 
 // A temporary file is removed only once the save that wrote it has ended.
@@ -161,6 +189,15 @@ TEST(SettingsSurvive, SavingKeepsAttributesAndHardLinks) {
   SaveSettings(WorkedExample(), folder.File());
   EXPECT_EQ(ReadFile(folder.File("other.ini")), ReadFile(folder.File()));
   EXPECT_NE(ReadFile(folder.File()).find("sCalcMode=Charge"), std::string::npos);
+  // A record beside it that is no whole record of this file is never replayed.
+  const std::string saved = ReadFile(folder.File());
+  for (const char* record : {"", "garbag"}) {
+    WriteFile(folder.File() + ".redo", record);
+    RateModel m;
+    LoadSettings(m, folder.File());
+    EXPECT_EQ(ReadFile(folder.File()), saved) << record;
+    EXPECT_FALSE(fs::exists(folder.File() + ".redo")) << record;
+  }
 }
 #endif
 
@@ -367,11 +404,15 @@ TEST(SettingsSurvive, OnlyRegularFilesAreReadOrWritten) {
     TempFolder folder;
     c.make(folder.File(), folder.File("other"));
     const fs::file_type before = fs::status(folder.File()).type();
+    // Well inside the time a busy file is retried: nothing here will change.
     EXPECT_TRUE(PassesInChild(5, [&folder] {
       RateModel m = WorkedExample();
+      const auto start = std::chrono::steady_clock::now();
       LoadSettings(m, folder.File());
+      const auto waited = std::chrono::steady_clock::now() - start;
       SaveSettings(WorkedExample(), folder.File());
-      return m.nPayAmt == 0 && m.sCalcMode == CalcMode::Pay;
+      return m.nPayAmt == 0 && m.sCalcMode == CalcMode::Pay &&
+             waited < std::chrono::milliseconds(kBusyRetryMs / 4);
     })) << c.name;
     EXPECT_EQ(fs::status(folder.File()).type(), before) << c.name;
   }
@@ -487,37 +528,162 @@ TEST(SettingsSurvive, KilledInPlaceSaveIsFinishedByTheNextLoad) {
     EXPECT_EQ(file.folder.EntryCount(), 1u);
     FilePath target, redo;
     target.Assign(file.File());
-    RedoPathInTemporaryFolder(target, redo);
+    RecordPath(target, kInPrivateFolder, redo);
     for (const auto& entry : fs::directory_iterator(fs::path(redo.c_str()).parent_path())) {
       EXPECT_NE(entry.path().string().rfind(redo.c_str(), 0), 0u) << entry.path();
     }
   }
 }
 
-// The record a killed in-place save left, beside the file or in the
-// temporary folder: the next load finishes the write and removes it.
-TEST(SettingsSurvive, RedoRecordOfAKilledSaveIsFinished) {
-  for (const InPlaceWay way : kInPlaceWays) {
-    TempFolder folder;
-    const std::string intended = SavedForm(folder, UsersFile(100), WorkedExample());
-    WriteFile(folder.File(), intended.substr(0, 1000) + "half a li");
-    FilePath target, redo;
-    target.Assign(folder.File());
-    if (way == InPlaceWay::HardLink) redo.Assign(folder.File() + ".redo");
-    if (way == InPlaceWay::LockedFolder) RedoPathInTemporaryFolder(target, redo);
-    WriteFile(redo.c_str(), intended);
-    MakeInPlace(folder, way);
-    RateModel m;
+#ifdef __linux__
+// Leaves what a save killed just before it first writes the file in place
+// leaves: its redo record on the disk, the file as it was. The kill comes
+// from the kernel when the save reserves room for the longer file, before
+// it writes a byte there, so it lands at the same point every time.
+bool KillSaveBeforeItWritesInPlace(const std::string& path, const RateModel& model) {
+  const pid_t saver = fork();
+  if (saver == 0) {
+    AsOrdinaryUser user;
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fallocate, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_KILL_PROCESS),
+    };
+    const sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+    if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+        prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0) {
+      std::_Exit(1);
+    }
+    SaveSettings(model, path);
+    std::_Exit(0);
+  }
+  int status = 0;
+  waitpid(saver, &status, 0);
+  return WIFSIGNALED(status) && WTERMSIG(status) == SIGSYS;
+}
+
+// A killed in-place save's record, and what may have happened to the file
+// or the record before the next load: the load finishes the save only in
+// the file that save was writing, while it holds what the save left.
+TEST(SettingsSurvive, RedoRecordIsFinishedOnlyInTheFileItWasMadeFor) {
+  using Change = std::function<void(InPlaceFile&)>;
+  const auto record = [](const InPlaceFile& f) { return f.File() + ".redo"; };
+  // legend: way in place, what happens between the kill and the next load,
+  // whether that load finishes the killed save (else it leaves the file as
+  // the change left it)
+  struct Case {
+    InPlaceWay way;
+    const char* name;
+    Change change;
+    bool finished;
+  };
+  const Case cases[] = {
+      {InPlaceWay::HardLink, "nothing", [](InPlaceFile&) {}, true},
+      {InPlaceWay::LockedFolder, "nothing", [](InPlaceFile&) {}, true},
+      {InPlaceWay::HardLink, "half written",
+       [](InPlaceFile& f) { WriteFile(f.File(), f.a.substr(0, 1000) + f.old.substr(1000)); }, true},
+      {InPlaceWay::HardLink, "deleted and saved anew",
+       [](InPlaceFile& f) {
+         fs::remove(f.File());
+         SaveSettings(OtherExample(), f.File());
+       },
+       false},
+      {InPlaceWay::HardLink, "a backup restored under its name",
+       [](InPlaceFile& f) {
+         WriteFile(f.File() + ".bak", "[RateCalc]\nnPayAmt=3\n");
+         fs::rename(f.File() + ".bak", f.File());
+       },
+       false},
+      {InPlaceWay::HardLink, "the same file with other content",
+       [](InPlaceFile& f) { WriteFile(f.File(), "[RateCalc]\nnPayAmt=3\n"); }, false},
+      {InPlaceWay::LockedFolder, "saved by a run with another temporary folder",
+       [](InPlaceFile& f) {
+         const std::string other = fs::path(f.File()).parent_path().string() + "-tmp";
+         fs::create_directory(other);
+         const char* saved = std::getenv("TMPDIR");
+         const std::string before = saved ? saved : "";
+         setenv("TMPDIR", other.c_str(), 1);
+         {
+           AsOrdinaryUser user;
+           RateModel m;
+           LoadSettings(m, f.File());
+           SaveSettings(OtherExample(), f.File());
+         }
+         if (saved) setenv("TMPDIR", before.c_str(), 1);
+         if (!saved) unsetenv("TMPDIR");
+         fs::remove_all(other);
+       },
+       false},
+      {InPlaceWay::HardLink, "an empty record", [&](InPlaceFile& f) { WriteFile(record(f), ""); },
+       false},
+      {InPlaceWay::HardLink, "half a record",
+       [&](InPlaceFile& f) { fs::resize_file(record(f), fs::file_size(record(f)) / 2); }, false},
+      {InPlaceWay::HardLink, "six bytes of garbage",
+       [&](InPlaceFile& f) { WriteFile(record(f), "garbag"); }, false},
+      {InPlaceWay::HardLink, "another file's record",
+       [&](InPlaceFile& f) {
+         const std::string other = f.folder.File("second.ini");
+         WriteFile(other, f.old);
+         fs::create_hard_link(other, other + ".link");
+         KillSaveBeforeItWritesInPlace(other, OtherExample());
+         fs::rename(other + ".redo", record(f));
+         fs::remove(other);
+         fs::remove(other + ".link");
+       },
+       false},
+      {InPlaceWay::HardLink, "the file gone",
+       [](InPlaceFile& f) {
+         fs::remove(f.File());
+         fs::remove(f.folder.File("other.ini"));
+       },
+       false},
+  };
+  for (const Case& c : cases) {
+    InPlaceFile file(c.way, 3000);
+    ASSERT_TRUE(KillSaveBeforeItWritesInPlace(file.File(), WorkedExample())) << c.name;
+    EXPECT_TRUE(ReadFile(file.File()) == file.old) << c.name;
+    c.change(file);
+    const std::string changed = ReadFile(file.File());
     {
       AsOrdinaryUser user;
-      LoadSettings(m, folder.File());
+      RateModel m;
+      LoadSettings(m, file.File());
     }
-    UndoInPlace(folder);
-    EXPECT_EQ(m.nPayAmt, 14.11);
-    EXPECT_EQ(ReadFile(folder.File()), intended);
-    EXPECT_FALSE(fs::exists(redo.c_str()));
+    const std::string now = ReadFile(file.File());
+    EXPECT_TRUE(c.finished ? now == file.a : now == changed) << c.name;
+    EXPECT_FALSE(fs::exists(record(file))) << c.name;
+    UndoInPlace(file.folder);
+    EXPECT_LE(file.folder.EntryCount(), 1u) << c.name;
   }
 }
+#endif
+
+#ifdef __linux__
+// The record of a file in a folder that is not writable goes to a folder of
+// the user's own, made owner-only; one that is a link is refused, and the
+// save goes ahead unrecorded.
+TEST(SettingsSurvive, RecordsLiveInAFolderOfTheUsersOwn) {
+  const char* saved = std::getenv("XDG_STATE_HOME");
+  const std::string before = saved ? saved : "";
+  for (const bool linked : {false, true}) {
+    InPlaceFile file(InPlaceWay::LockedFolder, 10);
+    const fs::path state = fs::path(file.File()).parent_path().string() + "-state";
+    fs::create_directories(state / "elsewhere");
+    if (linked) fs::create_directory_symlink(state / "elsewhere", state / "KOVRateCalc");
+    setenv("XDG_STATE_HOME", state.c_str(), 1);
+    EXPECT_TRUE(KillSaveBeforeItWritesInPlace(file.File(), WorkedExample()));
+    if (saved) setenv("XDG_STATE_HOME", before.c_str(), 1);
+    if (!saved) unsetenv("XDG_STATE_HOME");
+    const fs::path records = state / (linked ? "elsewhere" : "KOVRateCalc");
+    EXPECT_EQ(fs::is_empty(records), linked) << linked;
+    if (!linked) {
+      EXPECT_EQ(fs::status(records).permissions(), fs::perms::owner_all);
+    }
+    fs::remove_all(state);
+  }
+}
+#endif
 
 #ifdef __linux__
 // A disk with a few pages free: a small file system of its own, which the
@@ -568,6 +734,15 @@ TEST(SettingsSurvive, FullDiskLeavesTheFileWholeInPlace) {
 }
 #endif
 
+// Runs `body` as a second, unprivileged user in a child process.
+bool AsSecondUser(const std::function<void()>& body) {
+  return PassesInChild(20, [&body] {
+    if (setgid(65534) != 0 || setuid(65534) != 0) return false;
+    body();
+    return true;
+  });
+}
+
 // Another user saving the file in a folder both may write: the file stays
 // its owner's (root only: it takes a second user).
 TEST(SettingsSurvive, SaveByAnotherUserKeepsTheOwner) {
@@ -576,15 +751,60 @@ TEST(SettingsSurvive, SaveByAnotherUserKeepsTheOwner) {
   fs::permissions(fs::path(folder.File()).parent_path(), fs::perms::all);
   WriteFile(folder.File(), "[Mine]\n");
   chmod(folder.File().c_str(), 0666);
-  EXPECT_TRUE(PassesInChild(20, [&folder] {
-    if (setgid(65534) != 0 || setuid(65534) != 0) return false;
-    SaveSettings(WorkedExample(), folder.File());
-    return true;
-  }));
+  EXPECT_TRUE(AsSecondUser([&folder] { SaveSettings(WorkedExample(), folder.File()); }));
   struct stat info {};
   stat(folder.File().c_str(), &info);
   EXPECT_EQ(info.st_uid, 0u);
   EXPECT_EQ(ReadFile(folder.File()), "[Mine]\n[RateCalc]\n" + WorkedKeys("\n"));
+}
+
+// What another local user can plant where a save of this user's looks: a
+// name in the shared temporary folder, a link in a sticky folder that all
+// may write (root only: it takes a second user).
+TEST(SettingsSurvive, OtherUsersCannotSteerASave) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to act as a second user";
+  // legend: what the other user plants at the name a record in the shared
+  // temporary folder would have
+  const std::function<void(const std::string&)> plants[] = {
+      [](const std::string& name) { WriteFile(name, "x"); },
+      [](const std::string& name) { fs::create_symlink("/dev/null", name); },
+      [](const std::string& name) { mkfifo(name.c_str(), 0666); },
+      [](const std::string& name) { fs::create_directory(name); },
+  };
+  for (const auto& plant : plants) {
+    InPlaceFile file(InPlaceWay::LockedFolder, 10);
+    struct stat info {};
+    stat(file.File().c_str(), &info);
+    const char* tmp = std::getenv("TMPDIR");
+    char name[256];
+    std::snprintf(name, sizeof name, "%s/KOVRateCalc-%lx-%lx.redo",
+                  tmp && *tmp == '/' ? tmp : "/tmp", static_cast<unsigned long>(info.st_dev),
+                  static_cast<unsigned long>(info.st_ino));
+    const std::string planted = name;
+    EXPECT_TRUE(AsSecondUser([&] { plant(planted); }));
+    {
+      AsOrdinaryUser user;
+      SaveSettings(WorkedExample(), file.File());
+    }
+    EXPECT_TRUE(ReadFile(file.File()) == file.a) << planted;
+    std::error_code ignored;
+    fs::remove_all(planted, ignored);
+  }
+
+  TempFolder folder;
+  const std::string shared = folder.File("shared"), own = folder.File("own.ini");
+  fs::create_directory(shared);
+  chmod(shared.c_str(), 01777);
+  WriteFile(own, "[Mine]\n");
+  chmod(own.c_str(), 0600);
+  const std::string link = shared + "/KOVRateCalc.ini";
+  EXPECT_TRUE(AsSecondUser([&] { fs::create_symlink(own, link); }));
+  RateModel m = WorkedExample();
+  LoadSettings(m, link);
+  SaveSettings(WorkedExample(), link);
+  EXPECT_EQ(m.nPayAmt, 0);
+  EXPECT_EQ(ReadFile(own), "[Mine]\n");
+  EXPECT_TRUE(fs::is_symlink(link));
 }
 
 // A temporary name that a killed run of a process with this id left is

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 
+#include "file_access.h"
 #include "rate_model.h"
 
 namespace ratecalc::testing {
@@ -78,6 +79,15 @@ inline std::string WorkedKeys(const std::string& eol) {
     out += line + eol;
   }
   return out;
+}
+
+// The name the next temporary beside `path` would try first.
+inline std::string TemporaryPathBeside(const std::string& path) {
+  FilePath target;
+  FilePath temporary;
+  target.Assign(path);
+  NextTemporaryPath(target, temporary);
+  return std::string(temporary.View());
 }
 
 }  // namespace ratecalc::testing
