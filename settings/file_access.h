@@ -138,6 +138,11 @@ bool WriteAt(std::FILE* file, const char* buffer, std::size_t size, std::uint64_
 // Takes room for `length` bytes from the disk; the file may grow to it, with zeros.
 bool Reserve(std::FILE* file, std::uint64_t length);
 bool CutAndSync(std::FILE* file, std::uint64_t length);
+// Where `source` from `offset` first differs from `target` (`length` at the
+// most, the end of a shorter `target` counting as a difference); false when
+// `source` ends early.
+bool FirstDifference(std::FILE* source, std::uint64_t offset, std::FILE* target,
+                     std::uint64_t length, std::uint64_t& at);
 
 // What names one file on this machine, whatever path leads to it.
 struct FileIdentity {
