@@ -21,6 +21,27 @@ bool CommitAndClose(std::FILE* file) {
   return std::fclose(file) == 0 && ok;
 }
 
+bool MoveOver(const FilePath& from, const FilePath& to) {
+  WidePath wide_from;
+  WidePath wide_to;
+  return MoveFileExW(Wide(from, wide_from), Wide(to, wide_to),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool SetLength(HANDLE handle, std::uint64_t length) {
+  LARGE_INTEGER end{};
+  end.QuadPart = static_cast<LONGLONG>(length);
+  return SetFilePointerEx(handle, end, nullptr, FILE_BEGIN) && SetEndOfFile(handle);
+}
+
+bool IdentityOfHandle(HANDLE handle, FileIdentity& identity) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(handle, &info)) return false;
+  identity.device = info.dwVolumeSerialNumber;
+  identity.number = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  return true;
+}
+
 OVERLAPPED At(std::uint64_t offset) {
   OVERLAPPED at{};
   at.Offset = static_cast<DWORD>(offset);
@@ -42,14 +63,6 @@ std::FILE* StreamOf(HANDLE handle, const char* mode) {
 }
 
 HANDLE HandleOf(std::FILE* file) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))); }
-
-bool IdentityOfHandle(HANDLE handle, FileIdentity& identity) {
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(handle, &info)) return false;
-  identity.device = info.dwVolumeSerialNumber;
-  identity.number = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-  return true;
-}
 
 FileFacts InspectFile(const FilePath& path) {
   FileFacts facts;
@@ -163,22 +176,20 @@ std::FILE* CreateScratchFile() {
 // user's is written in place instead (InspectFile), keeping both.
 bool ReplaceWithTemporary(std::FILE* temporary, const FilePath& temporary_path,
                           const FilePath& target, const FileFacts& keep) {
-  WidePath from;
-  WidePath to;
-  bool ok = CommitAndClose(temporary);
-  if (ok && keep.exists) {
+  if (!CommitAndClose(temporary)) return false;
+  if (keep.exists) {
     const DWORD kept = (keep.mode & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                      FILE_ATTRIBUTE_NOT_CONTENT_INDEXED)) |
                        FILE_ATTRIBUTE_ARCHIVE;
-    ok = SetFileAttributesW(Wide(temporary_path, from), kept) != 0;
+    WidePath wide;
+    if (!SetFileAttributesW(Wide(temporary_path, wide), kept)) return false;
   }
   // A reader that has the file open for a moment blocks the replacement;
   // any other failure is final. Written through: on the disk when it returns.
   bool moved = false;
   RetryWhileBusy([&] {
-    moved = ok && MoveFileExW(Wide(temporary_path, from), Wide(target, to),
-                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-    const DWORD error = moved || !ok ? 0 : GetLastError();
+    moved = MoveOver(temporary_path, target);
+    const DWORD error = moved ? 0 : GetLastError();
     return error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED &&
            error != ERROR_LOCK_VIOLATION;
   });
@@ -186,11 +197,7 @@ bool ReplaceWithTemporary(std::FILE* temporary, const FilePath& temporary_path,
 }
 
 bool CloseAndRename(std::FILE* file, const FilePath& from, const FilePath& to) {
-  WidePath wide_from;
-  WidePath wide_to;
-  return CommitAndClose(file) &&
-         MoveFileExW(Wide(from, wide_from), Wide(to, wide_to),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  return CommitAndClose(file) && MoveOver(from, to);
 }
 
 bool LengthOf(std::FILE* file, std::uint64_t& length) {
@@ -222,21 +229,23 @@ bool Reserve(std::FILE* file, std::uint64_t length) {
   if (GetLastError() == ERROR_DISK_FULL) return false;
   // Where the allocation cannot be asked for (Wine), the file is made that
   // long; NTFS gives a longer file its clusters at once, or fails.
-  LARGE_INTEGER end{};
-  end.QuadPart = static_cast<LONGLONG>(length);
-  return SetFilePointerEx(handle, end, nullptr, FILE_BEGIN) && SetEndOfFile(handle);
+  return SetLength(handle, length);
 }
 
 bool CutAndSync(std::FILE* file, std::uint64_t length) {
-  HANDLE handle = HandleOf(file);
-  LARGE_INTEGER end{};
-  end.QuadPart = static_cast<LONGLONG>(length);
-  return SetFilePointerEx(handle, end, nullptr, FILE_BEGIN) && SetEndOfFile(handle) &&
-         FlushFileBuffers(handle);
+  return SetLength(HandleOf(file), length) && FlushFileBuffers(HandleOf(file));
 }
 
 bool IdentityOf(std::FILE* file, FileIdentity& identity) {
   return IdentityOfHandle(HandleOf(file), identity);
+}
+
+bool IdentityOfPath(const FilePath& path, FileIdentity& identity) {
+  HANDLE file = OpenHandle(path, 0, kShareAll, OPEN_EXISTING, 0);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const bool known = IdentityOfHandle(file, identity);
+  CloseHandle(file);
+  return known;
 }
 
 }  // namespace ratecalc
