@@ -16,6 +16,8 @@ namespace {
 
 constexpr int kTemporaryNameAttempts = 64;
 
+HANDLE HandleOf(std::FILE* file) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))); }
+
 bool CommitAndClose(std::FILE* file) {
   const bool ok = std::fflush(file) == 0 && _commit(_fileno(file)) == 0;
   return std::fclose(file) == 0 && ok;
@@ -61,8 +63,6 @@ std::FILE* StreamOf(HANDLE handle, const char* mode) {
   if (!file) _close(fd);
   return file;
 }
-
-HANDLE HandleOf(std::FILE* file) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))); }
 
 FileFacts InspectFile(const FilePath& path) {
   FileFacts facts;
