@@ -79,13 +79,13 @@ struct FileFacts {
 };
 FileFacts InspectFile(const FilePath& path);
 
-enum class OpenResult { Opened, Missing, NotRegular, Unreadable };
+enum class ReadResult { Read, Missing, NotRegular, Unreadable };
 
-// Opens a regular file for reading without ever blocking, sharing a lock
-// with other readers. NotRegular for a FIFO, a device or a folder, at
+// Opens a regular file for reading (Read) without ever blocking, sharing a
+// lock with other readers. NotRegular for a FIFO, a device or a folder, at
 // once; Unreadable while a save writes the file in place, or when it
 // cannot be read at all.
-OpenResult OpenForReading(const FilePath& path, std::FILE*& file);
+ReadResult OpenForReading(const FilePath& path, std::FILE*& file);
 
 // An existing regular file, open for reading and writing and locked
 // against every other save and load. Only OpenLocked makes one, so that a

@@ -113,10 +113,8 @@ ReadResult ScanPath(const FilePath& path, ScannedFile& file) {
   file.source = Source{};
   file.scan = StartSettingsScan();
   file.has_eight_bit_section = false;
-  const OpenResult opened = OpenForReading(path, file.source.file);
-  if (opened == OpenResult::Missing) return ReadResult::Missing;
-  if (opened == OpenResult::NotRegular) return ReadResult::NotRegular;
-  if (opened != OpenResult::Opened) return ReadResult::Unreadable;
+  const ReadResult opened = OpenForReading(path, file.source.file);
+  if (opened != ReadResult::Read) return opened;
   const ReadResult read = ScanOpenFile(file);
   if (read != ReadResult::Read) CloseSource(file);
   return read;

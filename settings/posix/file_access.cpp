@@ -139,19 +139,19 @@ FileFacts InspectFile(const FilePath& path) {
   return facts;
 }
 
-OpenResult OpenForReading(const FilePath& path, std::FILE*& file) {
+ReadResult OpenForReading(const FilePath& path, std::FILE*& file) {
   file = nullptr;
   const int fd = OpenRegular(path, O_RDONLY);
   if (fd == -1) {
-    if (errno == ENOENT) return OpenResult::Missing;
-    return errno == EISDIR ? OpenResult::NotRegular : OpenResult::Unreadable;
+    if (errno == ENOENT) return ReadResult::Missing;
+    return errno == EISDIR ? ReadResult::NotRegular : ReadResult::Unreadable;
   }
   // A save writing the file in place holds it exclusively.
   if (flock(fd, LOCK_SH | LOCK_NB) != 0 || !(file = fdopen(fd, "rb"))) {
     close(fd);
-    return OpenResult::Unreadable;
+    return ReadResult::Unreadable;
   }
-  return OpenResult::Opened;
+  return ReadResult::Read;
 }
 
 LockedFile OpenLocked(const FilePath& path) {

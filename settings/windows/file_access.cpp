@@ -82,33 +82,33 @@ FileFacts InspectFile(const FilePath& path) {
   return facts;
 }
 
-OpenResult OpenForReading(const FilePath& path, std::FILE*& file) {
+ReadResult OpenForReading(const FilePath& path, std::FILE*& file) {
   file = nullptr;
   const DWORD attributes = AttributesOf(path);
   if (attributes != INVALID_FILE_ATTRIBUTES &&
       (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
-    return OpenResult::NotRegular;
+    return ReadResult::NotRegular;
   }
   HANDLE handle =
       OpenHandle(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, 0);
   if (handle == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-    return missing ? OpenResult::Missing : OpenResult::Unreadable;
+    return missing ? ReadResult::Missing : ReadResult::Unreadable;
   }
   if (GetFileType(handle) != FILE_TYPE_DISK) {
     CloseHandle(handle);
-    return OpenResult::NotRegular;
+    return ReadResult::NotRegular;
   }
   // A save writing the file in place holds it exclusively; the shared lock
   // goes with the handle when the file is closed.
   OVERLAPPED whole{};
   if (!LockFileEx(handle, LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &whole)) {
     CloseHandle(handle);
-    return OpenResult::Unreadable;
+    return ReadResult::Unreadable;
   }
   file = StreamOf(handle, "rb");
-  return file ? OpenResult::Opened : OpenResult::Unreadable;
+  return file ? ReadResult::Read : ReadResult::Unreadable;
 }
 
 LockedFile OpenLocked(const FilePath& path) {
