@@ -25,10 +25,18 @@ bool SameName(std::string_view a, std::string_view b) {
 }
 
 void ResetLine(IniScan& scan, std::uint64_t begin) {
-  scan.line = IniLineState{};
-  scan.line.begin = begin;
-  scan.line.break_start = scan.text_end;
-  scan.line.wanted = -2;
+  IniLineState& line = scan.line;
+  line.phase = kStart;
+  line.begin = begin;
+  line.break_start = scan.text_end;
+  line.text.Clear();
+  line.name.Clear();
+  line.has_name = false;
+  line.header_closed = false;
+  line.header_has_name = false;
+  line.value.Clear();
+  line.has_value = false;
+  line.wanted = -2;
 }
 
 // The name that runs from name_first to `last`, if it is short enough to
