@@ -107,7 +107,9 @@ LockedFile OpenLocked(const FilePath& path);
 void CloseLocked(LockedFile& locked);
 
 // Creates `target`.<process>-<n>.tmp, owner-only, taking the next n while a
-// name is taken; held by a running save while open (RemoveStaleTemporaries).
+// name is taken, kTemporaryNameAttempts names at most; held by a running save
+// while open (RemoveStaleTemporaries).
+inline constexpr int kTemporaryNameAttempts = 64;
 std::FILE* CreateTemporaryBeside(const FilePath& target, FilePath& temporary);
 
 // The name the next temporary beside `target` would try first: the process

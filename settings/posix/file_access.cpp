@@ -23,8 +23,6 @@ constexpr mode_t kNewFileMode = S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH 
 constexpr mode_t kPermissionBits = 07777;
 // As the kernel's own limit on links followed while opening a path.
 constexpr int kMaxLinkDepth = 40;
-// Names tried before a save gives up on a temporary beside the file.
-constexpr int kTemporaryNameAttempts = 64;
 constexpr long kNanosecondsPerMillisecond = 1000000;
 
 bool ProcessHasEnded(unsigned long pid) {

@@ -14,8 +14,6 @@
 namespace ratecalc {
 namespace {
 
-constexpr int kTemporaryNameAttempts = 64;
-
 HANDLE HandleOf(std::FILE* file) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))); }
 
 bool CommitAndClose(std::FILE* file) {
