@@ -21,25 +21,6 @@ int HexDigit(char c) {
   return -1;
 }
 
-// Where `source` from `offset` first differs from `target`, both `length`
-// bytes long at most.
-bool FirstDifference(std::FILE* source, std::uint64_t offset, std::FILE* target,
-                     std::uint64_t length, std::uint64_t& at) {
-  char ours[kChunkBytes];
-  char theirs[kChunkBytes];
-  for (at = 0; at < length;) {
-    const std::size_t want =
-        static_cast<std::size_t>(length - at < kChunkBytes ? length - at : kChunkBytes);
-    if (ReadAt(source, ours, want, offset + at) != want) return false;
-    const std::size_t got = ReadAt(target, theirs, want, at);
-    std::size_t same = 0;
-    while (same < got && ours[same] == theirs[same]) ++same;
-    at += same;
-    if (same < want) return true;
-  }
-  return true;
-}
-
 }  // namespace
 
 bool FilePath::Assign(std::string_view text) {
@@ -74,6 +55,23 @@ bool AppendHex(FilePath& out, std::uint64_t value) {
     value /= 16;
   } while (value != 0);
   return out.Append(std::string_view(digits + n, sizeof digits - n));
+}
+
+bool FirstDifference(std::FILE* source, std::uint64_t offset, std::FILE* target,
+                     std::uint64_t length, std::uint64_t& at) {
+  char ours[kChunkBytes];
+  char theirs[kChunkBytes];
+  for (at = 0; at < length;) {
+    const std::size_t want =
+        static_cast<std::size_t>(length - at < kChunkBytes ? length - at : kChunkBytes);
+    if (ReadAt(source, ours, want, offset + at) != want) return false;
+    const std::size_t got = ReadAt(target, theirs, want, at);
+    std::size_t same = 0;
+    while (same < got && ours[same] == theirs[same]) ++same;
+    at += same;
+    if (same < want) return true;
+  }
+  return true;
 }
 
 bool TemporaryOwner(std::string_view name, std::string_view base, bool fold_case,

@@ -1,8 +1,7 @@
-// The file operations the settings code needs beyond the C library: one
-// portable face, carried out by posix/ or windows/ as the build chooses,
-// and by file_access.cpp where the platforms agree. Open files are C
-// streams in binary mode. Nothing here allocates. What each step leaves on
-// the disk after a crash is part of the save protocol in in_place_save.h.
+// The file operations the settings code needs beyond the C library, carried
+// out by posix/ or windows/ as the build chooses, and by file_access.cpp where
+// the platforms agree. Open files are C streams in binary mode. Nothing here
+// allocates. What each step leaves on the disk is in in_place_save.h.
 #pragma once
 
 #include <cstddef>
@@ -80,13 +79,13 @@ struct FileFacts {
 };
 FileFacts InspectFile(const FilePath& path);
 
-enum class OpenResult { Opened, Missing, NotRegular, Unreadable };
+enum class ReadResult { Read, Missing, NotRegular, Unreadable };
 
-// Opens a regular file for reading without ever blocking, sharing a lock
-// with other readers. NotRegular for a FIFO, a device or a folder, at
+// Opens a regular file for reading (Read) without ever blocking, sharing a
+// lock with other readers. NotRegular for a FIFO, a device or a folder, at
 // once; Unreadable while a save writes the file in place, or when it
 // cannot be read at all.
-OpenResult OpenForReading(const FilePath& path, std::FILE*& file);
+ReadResult OpenForReading(const FilePath& path, std::FILE*& file);
 
 // An existing regular file, open for reading and writing and locked
 // against every other save and load. Only OpenLocked makes one, so that a
@@ -107,10 +106,10 @@ class LockedFile {
 LockedFile OpenLocked(const FilePath& path);
 void CloseLocked(LockedFile& locked);
 
-// Creates a new file beside `target` for reading and writing, readable by
-// its owner alone: `target`.<process>-<n>.tmp, taking the next n while a
-// name is taken. While the stream is open it is marked as held by a
-// running save, so RemoveStaleTemporaries leaves it.
+// Creates `target`.<process>-<n>.tmp, owner-only, taking the next n while a
+// name is taken, kTemporaryNameAttempts names at most; held by a running save
+// while open (RemoveStaleTemporaries).
+inline constexpr int kTemporaryNameAttempts = 64;
 std::FILE* CreateTemporaryBeside(const FilePath& target, FilePath& temporary);
 
 // The name the next temporary beside `target` would try first: the process
@@ -120,10 +119,9 @@ bool NextTemporaryPath(const FilePath& target, FilePath& temporary);
 // A file without a name in the system's temporary folder, gone when closed.
 std::FILE* CreateScratchFile();
 
-// Forces the temporary to the disk, gives it what a replace keeps of
-// `keep` (see the platform's file), closes it and puts it in the place of
-// `target` in one step, then forces the folder. False when the file could
-// not be replaced; the temporary is then closed but still there.
+// Forces the temporary to the disk and puts it in the place of `target`
+// (steps R2-R3 of in_place_save.h). False when the file could not be
+// replaced; the temporary is then closed but still there.
 bool ReplaceWithTemporary(std::FILE* temporary, const FilePath& temporary_path,
                           const FilePath& target, const FileFacts& keep);
 
@@ -138,6 +136,11 @@ bool WriteAt(std::FILE* file, const char* buffer, std::size_t size, std::uint64_
 // Takes room for `length` bytes from the disk; the file may grow to it, with zeros.
 bool Reserve(std::FILE* file, std::uint64_t length);
 bool CutAndSync(std::FILE* file, std::uint64_t length);
+// Where `source` from `offset` first differs from `target` (`length` at the
+// most, the end of a shorter `target` counting as a difference); false when
+// `source` ends early.
+bool FirstDifference(std::FILE* source, std::uint64_t offset, std::FILE* target,
+                     std::uint64_t length, std::uint64_t& at);
 
 // What names one file on this machine, whatever path leads to it.
 struct FileIdentity {
@@ -147,11 +150,9 @@ struct FileIdentity {
 bool IdentityOf(std::FILE* file, FileIdentity& identity);
 bool IdentityOfPath(const FilePath& path, FileIdentity& identity);
 
-// Makes the locked file hold exactly `length` bytes of `source` from
-// `offset`, writing only from the first byte that differs. Room for a
-// longer file is taken first, so a full disk leaves the file as it was
-// (Unchanged). Forced to the disk. A failure or a crash part-way (Torn)
-// leaves the new bytes up to some point and the old ones after it.
+// Step P5 of in_place_save.h: makes the locked file hold exactly `length`
+// bytes of `source` from `offset`. Unchanged when no byte was written (a full
+// disk), Torn when it failed part-way.
 enum class InPlaceResult { Written, Unchanged, Torn };
 InPlaceResult OverwriteInPlace(std::FILE* source, std::uint64_t offset, std::uint64_t length,
                                const LockedFile& target);
@@ -169,11 +170,9 @@ std::FILE* OpenOwnRecord(const FilePath& path, bool& present);
 bool PathExists(const FilePath& path);
 void RemovePath(const FilePath& path);
 
-// Removes the temporary files beside `path` that saves left behind when
-// they were killed. One is stale when no running save holds it (see
-// CreateTemporaryBeside) and either its process has ended or it was last
-// written over kStaleTemporarySeconds ago: process ids are reused, and a
-// save that holds its file open writes it, or is about to rename it, now.
+// Removes the temporaries beside `path` that killed saves left: those no
+// running save holds whose process has ended or that were last written over
+// kStaleTemporarySeconds ago (process ids are reused; a live save writes now).
 inline constexpr int kStaleTemporarySeconds = 60;
 void RemoveStaleTemporaries(const FilePath& path);
 

@@ -1,5 +1,6 @@
 #include "redo_record.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace ratecalc {
@@ -87,14 +88,13 @@ bool HoldsOldNewOrBetween(const LockedFile& target, std::FILE* record, const Rec
       (length != header.old_length && length != header.new_length)) {
     return false;
   }
-  ByteReader file(target.Stream());
-  ByteReader new_content(record);
-  ByteReader old_content(record);
   std::uint64_t at = 0;
-  for (char ours = 0, theirs = 0; at < length && at < header.new_length; ++at) {
-    if (!file.At(at, theirs) || !new_content.At(kRecordHeaderBytes + at, ours)) return false;
-    if (ours != theirs) break;
+  if (!FirstDifference(record, kRecordHeaderBytes, target.Stream(),
+                       std::min(length, header.new_length), at)) {
+    return false;
   }
+  ByteReader file(target.Stream());
+  ByteReader old_content(record);
   const std::uint64_t old_part = kRecordHeaderBytes + header.new_length - header.kept;
   for (char old = 0, theirs = 0; at < length; ++at) {
     old = 0;
@@ -118,14 +118,9 @@ bool CompleteRecord(std::FILE* record, const LockedFile& target) {
     return false;
   }
   header.new_length = record_length - kRecordHeaderBytes;
-  ByteReader file(target.Stream());
-  ByteReader new_content(record);
-  for (char ours = 0, theirs = 0;
-       header.kept < header.new_length && header.kept < header.old_length; ++header.kept) {
-    if (!file.At(header.kept, theirs) || !new_content.At(kRecordHeaderBytes + header.kept, ours)) {
-      return false;
-    }
-    if (ours != theirs) break;
+  if (!FirstDifference(record, kRecordHeaderBytes, target.Stream(),
+                       std::min(header.new_length, header.old_length), header.kept)) {
+    return false;
   }
   // The old content from there on, which the write may change.
   char buffer[kReaderBlock];

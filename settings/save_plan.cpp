@@ -1,6 +1,7 @@
 #include "save_plan.h"
 
 #include <cassert>
+#include <initializer_list>
 
 namespace ratecalc {
 namespace {
@@ -29,12 +30,15 @@ bool FeedFile(const Source& source, IniScan& scan, bool as_bytes) {
   return !std::ferror(source.file);
 }
 
-void AppendEncoded(ShortText<kMaxSpliceBytes>& out, std::string_view text, Encoding encoding) {
+void AppendEncoded(ShortText<kMaxSpliceBytes>& out, Encoding encoding,
+                   std::initializer_list<std::string_view> texts) {
   char unit[2];
-  for (const char c : text) {
-    const std::size_t n = EncodeUnit(c, encoding, unit);
-    assert(out.length + n <= kMaxSpliceBytes && "the plan fits its buffer");
-    out.Append(std::string_view(unit, n));
+  for (const std::string_view text : texts) {
+    for (const char c : text) {
+      const std::size_t n = EncodeUnit(c, encoding, unit);
+      assert(out.length + n <= kMaxSpliceBytes && "the plan fits its buffer");
+      out.Append(std::string_view(unit, n));
+    }
   }
 }
 
@@ -109,16 +113,8 @@ ReadResult ScanPath(const FilePath& path, ScannedFile& file) {
   file.source = Source{};
   file.scan = StartSettingsScan();
   file.has_eight_bit_section = false;
-  switch (OpenForReading(path, file.source.file)) {
-    case OpenResult::Missing:
-      return ReadResult::Missing;
-    case OpenResult::NotRegular:
-      return ReadResult::NotRegular;
-    case OpenResult::Unreadable:
-      return ReadResult::Unreadable;
-    default:
-      break;
-  }
+  const ReadResult opened = OpenForReading(path, file.source.file);
+  if (opened != ReadResult::Read) return opened;
   const ReadResult read = ScanOpenFile(file);
   if (read != ReadResult::Read) CloseSource(file);
   return read;
@@ -161,27 +157,21 @@ SavePlan PlanSave(const RateModel& model, const ScannedFile& file, bool existed)
     text.Append(values[i].text.View());
     assert(text.length == line.name.length + 1 + values[i].text.length && "never cut short");
     if (!line.text_complete || line.text.View() != text.View()) plan.changed = true;
-    AppendEncoded(splice.text, text.View(), source.encoding);
+    AppendEncoded(splice.text, source.encoding, {text.View()});
   }
 
   ShortText<kMaxSpliceBytes> added;
   if (!scan.section_found) {
-    if (scan.length > 0 && !scan.EndsWithLineEnd()) AppendEncoded(added, eol, source.encoding);
-    AppendEncoded(added, "[", source.encoding);
-    AppendEncoded(added, kSection, source.encoding);
-    AppendEncoded(added, "]", source.encoding);
-    AppendEncoded(added, eol, source.encoding);
+    if (scan.length > 0 && !scan.EndsWithLineEnd()) AppendEncoded(added, source.encoding, {eol});
+    AppendEncoded(added, source.encoding, {"[", kSection, "]", eol});
   } else if (scan.insert_needs_line_end) {
-    AppendEncoded(added, eol, source.encoding);  // the section's last line ends the file bare
+    AppendEncoded(added, source.encoding, {eol});  // the section's last line ends the file bare
   }
   bool adds_key = false;
   for (std::size_t i = 0; i < kKeyCount; ++i) {
     if (scan.found[i].found || !values[i].fits) continue;
     adds_key = true;
-    AppendEncoded(added, KeyName(i), source.encoding);
-    AppendEncoded(added, "=", source.encoding);
-    AppendEncoded(added, values[i].text.View(), source.encoding);
-    AppendEncoded(added, eol, source.encoding);
+    AppendEncoded(added, source.encoding, {KeyName(i), "=", values[i].text.View(), eol});
   }
   if (adds_key) {  // after the last key line, so after every rewrite
     plan.changed = true;

@@ -41,8 +41,6 @@ struct ScannedFile {
   const IniScan& Loaded() const;
 };
 
-enum class ReadResult { Read, Missing, NotRegular, Unreadable };
-
 // Scans `file.source.file` from its start.
 ReadResult ScanOpenFile(ScannedFile& file);
 // Opens and scans the file; it stays open when Read.

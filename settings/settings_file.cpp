@@ -2,6 +2,7 @@
 // in_place_save.h describes, chosen for the file at hand.
 #include "settings_file.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "file_access.h"
@@ -28,25 +29,18 @@ std::uint64_t PathHash(const FilePath& path) {
 
 void SetWithheld(const FilePath& path, bool withheld) {
   const std::uint64_t hash = PathHash(path);
-  std::size_t kept = 0;
-  for (std::size_t i = 0; i < g_withheld_count; ++i) {
-    if (g_withheld[i] != hash) g_withheld[kept++] = g_withheld[i];
-  }
-  g_withheld_count = kept;
+  g_withheld_count = std::remove(g_withheld, g_withheld + g_withheld_count, hash) - g_withheld;
   if (!withheld) return;
   if (g_withheld_count == kWithheldSlots) {  // the oldest gives way
-    for (std::size_t i = 1; i < kWithheldSlots; ++i) g_withheld[i - 1] = g_withheld[i];
+    std::copy(g_withheld + 1, g_withheld + kWithheldSlots, g_withheld);
     --g_withheld_count;
   }
   g_withheld[g_withheld_count++] = hash;
 }
 
 bool IsWithheld(const FilePath& path) {
-  const std::uint64_t hash = PathHash(path);
-  for (std::size_t i = 0; i < g_withheld_count; ++i) {
-    if (g_withheld[i] == hash) return true;
-  }
-  return false;
+  std::uint64_t* const end = g_withheld + g_withheld_count;
+  return std::find(g_withheld, end, PathHash(path)) != end;
 }
 
 // A file another program holds for a moment is tried again; what is no

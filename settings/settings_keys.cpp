@@ -1,5 +1,7 @@
 #include "settings_keys.h"
 
+#include <charconv>
+
 namespace ratecalc {
 namespace {
 
@@ -57,14 +59,8 @@ std::string_view ModeName(CalcMode mode) {
 StoredValue FlagText(int flag) {  // "%d"
   StoredValue out;
   char digits[12];
-  std::size_t n = 0;
-  unsigned magnitude = flag < 0 ? 0u - static_cast<unsigned>(flag) : static_cast<unsigned>(flag);
-  do {
-    digits[n++] = static_cast<char>('0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude != 0);
-  if (flag < 0) out.text.PushBack('-');
-  while (n > 0) out.text.PushBack(digits[--n]);
+  const char* end = std::to_chars(digits, digits + sizeof digits, flag).ptr;
+  out.text.Append(std::string_view(digits, static_cast<std::size_t>(end - digits)));
   return out;
 }
 

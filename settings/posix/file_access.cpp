@@ -23,8 +23,6 @@ constexpr mode_t kNewFileMode = S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH 
 constexpr mode_t kPermissionBits = 07777;
 // As the kernel's own limit on links followed while opening a path.
 constexpr int kMaxLinkDepth = 40;
-// Names tried before a save gives up on a temporary beside the file.
-constexpr int kTemporaryNameAttempts = 64;
 constexpr long kNanosecondsPerMillisecond = 1000000;
 
 bool ProcessHasEnded(unsigned long pid) {
@@ -139,19 +137,19 @@ FileFacts InspectFile(const FilePath& path) {
   return facts;
 }
 
-OpenResult OpenForReading(const FilePath& path, std::FILE*& file) {
+ReadResult OpenForReading(const FilePath& path, std::FILE*& file) {
   file = nullptr;
   const int fd = OpenRegular(path, O_RDONLY);
   if (fd == -1) {
-    if (errno == ENOENT) return OpenResult::Missing;
-    return errno == EISDIR ? OpenResult::NotRegular : OpenResult::Unreadable;
+    if (errno == ENOENT) return ReadResult::Missing;
+    return errno == EISDIR ? ReadResult::NotRegular : ReadResult::Unreadable;
   }
   // A save writing the file in place holds it exclusively.
   if (flock(fd, LOCK_SH | LOCK_NB) != 0 || !(file = fdopen(fd, "rb"))) {
     close(fd);
-    return OpenResult::Unreadable;
+    return ReadResult::Unreadable;
   }
-  return OpenResult::Opened;
+  return ReadResult::Read;
 }
 
 LockedFile OpenLocked(const FilePath& path) {
@@ -201,25 +199,25 @@ std::FILE* CreateScratchFile() { return std::tmpfile(); }
 bool ReplaceWithTemporary(std::FILE* temporary, const FilePath& temporary_path,
                           const FilePath& target, const FileFacts& keep) {
   const int fd = fileno(temporary);
-  bool ok = std::fflush(temporary) == 0 && fsync(fd) == 0;
-  if (ok && keep.exists) {
+  bool ok = true;
+  if (keep.exists) {
     // The mode after the owner, since a change of owner clears the set-id bits.
     if (fchown(fd, static_cast<uid_t>(keep.owner), static_cast<gid_t>(keep.group)) != 0) {
       [[maybe_unused]] const int ignored =
           fchown(fd, static_cast<uid_t>(-1), static_cast<gid_t>(keep.group));
     }
     ok = fchmod(fd, static_cast<mode_t>(keep.mode)) == 0;
-  } else if (ok) {
+  } else {
     const mode_t mask = umask(0);
     umask(mask);
     ok = fchmod(fd, kNewFileMode & ~mask) == 0;
   }
-  // Renamed while still open, so that it is held until it has its place.
-  ok = ok && std::rename(temporary_path.c_str(), target.c_str()) == 0;
+  if (ok) return CloseAndRename(temporary, temporary_path, target);
   std::fclose(temporary);
-  return ok && SyncFolderOf(target);
+  return false;
 }
 
+// Renamed while still open, so that it is held until it has its place.
 bool CloseAndRename(std::FILE* file, const FilePath& from, const FilePath& to) {
   const bool ok = std::fflush(file) == 0 && fsync(fileno(file)) == 0 &&
                   std::rename(from.c_str(), to.c_str()) == 0;
@@ -299,16 +297,11 @@ bool PrivateFolder(FilePath& folder, bool create) {
 }
 
 std::FILE* OpenOwnRecord(const FilePath& path, bool& present) {
-  struct stat named {};
-  present = lstat(path.c_str(), &named) == 0;
-  const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  present = PathExists(path);
+  const int fd = OpenRegular(path, O_RDONLY | O_NOFOLLOW);
   if (fd == -1) return nullptr;
   struct stat info {};
-  std::FILE* file = nullptr;
-  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == geteuid()) {
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    file = fdopen(fd, "rb");
-  }
+  std::FILE* file = fstat(fd, &info) == 0 && info.st_uid == geteuid() ? fdopen(fd, "rb") : nullptr;
   if (!file) close(fd);
   return file;
 }

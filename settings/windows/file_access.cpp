@@ -14,11 +14,32 @@
 namespace ratecalc {
 namespace {
 
-constexpr int kTemporaryNameAttempts = 64;
+HANDLE HandleOf(std::FILE* file) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))); }
 
 bool CommitAndClose(std::FILE* file) {
   const bool ok = std::fflush(file) == 0 && _commit(_fileno(file)) == 0;
   return std::fclose(file) == 0 && ok;
+}
+
+bool MoveOver(const FilePath& from, const FilePath& to) {
+  WidePath wide_from;
+  WidePath wide_to;
+  return MoveFileExW(Wide(from, wide_from), Wide(to, wide_to),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool SetLength(HANDLE handle, std::uint64_t length) {
+  LARGE_INTEGER end{};
+  end.QuadPart = static_cast<LONGLONG>(length);
+  return SetFilePointerEx(handle, end, nullptr, FILE_BEGIN) && SetEndOfFile(handle);
+}
+
+bool IdentityOfHandle(HANDLE handle, FileIdentity& identity) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(handle, &info)) return false;
+  identity.device = info.dwVolumeSerialNumber;
+  identity.number = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  return true;
 }
 
 OVERLAPPED At(std::uint64_t offset) {
@@ -41,16 +62,6 @@ std::FILE* StreamOf(HANDLE handle, const char* mode) {
   return file;
 }
 
-HANDLE HandleOf(std::FILE* file) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))); }
-
-bool IdentityOfHandle(HANDLE handle, FileIdentity& identity) {
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(handle, &info)) return false;
-  identity.device = info.dwVolumeSerialNumber;
-  identity.number = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-  return true;
-}
-
 FileFacts InspectFile(const FilePath& path) {
   FileFacts facts;
   const DWORD attributes = AttributesOf(path);
@@ -69,33 +80,33 @@ FileFacts InspectFile(const FilePath& path) {
   return facts;
 }
 
-OpenResult OpenForReading(const FilePath& path, std::FILE*& file) {
+ReadResult OpenForReading(const FilePath& path, std::FILE*& file) {
   file = nullptr;
   const DWORD attributes = AttributesOf(path);
   if (attributes != INVALID_FILE_ATTRIBUTES &&
       (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
-    return OpenResult::NotRegular;
+    return ReadResult::NotRegular;
   }
   HANDLE handle =
       OpenHandle(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, 0);
   if (handle == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-    return missing ? OpenResult::Missing : OpenResult::Unreadable;
+    return missing ? ReadResult::Missing : ReadResult::Unreadable;
   }
   if (GetFileType(handle) != FILE_TYPE_DISK) {
     CloseHandle(handle);
-    return OpenResult::NotRegular;
+    return ReadResult::NotRegular;
   }
   // A save writing the file in place holds it exclusively; the shared lock
   // goes with the handle when the file is closed.
   OVERLAPPED whole{};
   if (!LockFileEx(handle, LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &whole)) {
     CloseHandle(handle);
-    return OpenResult::Unreadable;
+    return ReadResult::Unreadable;
   }
   file = StreamOf(handle, "rb");
-  return file ? OpenResult::Opened : OpenResult::Unreadable;
+  return file ? ReadResult::Read : ReadResult::Unreadable;
 }
 
 LockedFile OpenLocked(const FilePath& path) {
@@ -163,22 +174,20 @@ std::FILE* CreateScratchFile() {
 // user's is written in place instead (InspectFile), keeping both.
 bool ReplaceWithTemporary(std::FILE* temporary, const FilePath& temporary_path,
                           const FilePath& target, const FileFacts& keep) {
-  WidePath from;
-  WidePath to;
-  bool ok = CommitAndClose(temporary);
-  if (ok && keep.exists) {
+  if (!CommitAndClose(temporary)) return false;
+  if (keep.exists) {
     const DWORD kept = (keep.mode & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                      FILE_ATTRIBUTE_NOT_CONTENT_INDEXED)) |
                        FILE_ATTRIBUTE_ARCHIVE;
-    ok = SetFileAttributesW(Wide(temporary_path, from), kept) != 0;
+    WidePath wide;
+    if (!SetFileAttributesW(Wide(temporary_path, wide), kept)) return false;
   }
   // A reader that has the file open for a moment blocks the replacement;
   // any other failure is final. Written through: on the disk when it returns.
   bool moved = false;
   RetryWhileBusy([&] {
-    moved = ok && MoveFileExW(Wide(temporary_path, from), Wide(target, to),
-                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-    const DWORD error = moved || !ok ? 0 : GetLastError();
+    moved = MoveOver(temporary_path, target);
+    const DWORD error = moved ? 0 : GetLastError();
     return error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED &&
            error != ERROR_LOCK_VIOLATION;
   });
@@ -186,11 +195,7 @@ bool ReplaceWithTemporary(std::FILE* temporary, const FilePath& temporary_path,
 }
 
 bool CloseAndRename(std::FILE* file, const FilePath& from, const FilePath& to) {
-  WidePath wide_from;
-  WidePath wide_to;
-  return CommitAndClose(file) &&
-         MoveFileExW(Wide(from, wide_from), Wide(to, wide_to),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  return CommitAndClose(file) && MoveOver(from, to);
 }
 
 bool LengthOf(std::FILE* file, std::uint64_t& length) {
@@ -222,21 +227,23 @@ bool Reserve(std::FILE* file, std::uint64_t length) {
   if (GetLastError() == ERROR_DISK_FULL) return false;
   // Where the allocation cannot be asked for (Wine), the file is made that
   // long; NTFS gives a longer file its clusters at once, or fails.
-  LARGE_INTEGER end{};
-  end.QuadPart = static_cast<LONGLONG>(length);
-  return SetFilePointerEx(handle, end, nullptr, FILE_BEGIN) && SetEndOfFile(handle);
+  return SetLength(handle, length);
 }
 
 bool CutAndSync(std::FILE* file, std::uint64_t length) {
-  HANDLE handle = HandleOf(file);
-  LARGE_INTEGER end{};
-  end.QuadPart = static_cast<LONGLONG>(length);
-  return SetFilePointerEx(handle, end, nullptr, FILE_BEGIN) && SetEndOfFile(handle) &&
-         FlushFileBuffers(handle);
+  return SetLength(HandleOf(file), length) && FlushFileBuffers(HandleOf(file));
 }
 
 bool IdentityOf(std::FILE* file, FileIdentity& identity) {
   return IdentityOfHandle(HandleOf(file), identity);
+}
+
+bool IdentityOfPath(const FilePath& path, FileIdentity& identity) {
+  HANDLE file = OpenHandle(path, 0, kShareAll, OPEN_EXISTING, 0);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const bool known = IdentityOfHandle(file, identity);
+  CloseHandle(file);
+  return known;
 }
 
 }  // namespace ratecalc

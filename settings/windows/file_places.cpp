@@ -136,14 +136,6 @@ bool ResolveLinks(const FilePath& path, FilePath& resolved) {
   return true;
 }
 
-bool IdentityOfPath(const FilePath& path, FileIdentity& identity) {
-  HANDLE file = OpenHandle(path, 0, kShareAll, OPEN_EXISTING, 0);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  const bool known = IdentityOfHandle(file, identity);
-  CloseHandle(file);
-  return known;
-}
-
 // The local application data folder is the user's alone; the folder made
 // in it inherits that.
 bool PrivateFolder(FilePath& folder, bool create) {

@@ -22,8 +22,6 @@ const wchar_t* Wide(const FilePath& path, WidePath& out);
 DWORD AttributesOf(const FilePath& path);
 HANDLE OpenHandle(const FilePath& path, DWORD access, DWORD share, DWORD creation, DWORD flags);
 std::FILE* StreamOf(HANDLE handle, const char* mode);
-HANDLE HandleOf(std::FILE* file);
-bool IdentityOfHandle(HANDLE handle, FileIdentity& identity);
 // Whether the object's owner is this process's user, or the owner it gives
 // what it creates (an administrators' group when elevated).
 bool OwnedByThisUser(HANDLE handle);
