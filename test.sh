@@ -35,6 +35,9 @@ cleanup() {
 }
 trap cleanup EXIT
 scratch="$(mktemp -d /tmp/ratecalc-test.XXXXXX)"
+# The settings tests save into folders that are not writable, whose redo
+# records go to the user's state folder: a throwaway one here.
+export XDG_STATE_HOME="$scratch/state-home"
 
 # Runs one stage: "NAME ... ok, 12 s". Its output goes to its own log
 # (last_log), whose end is shown, with the path, when it fails. A CTest run
