@@ -29,7 +29,8 @@ std::uint64_t PathHash(const FilePath& path) {
 
 void SetWithheld(const FilePath& path, bool withheld) {
   const std::uint64_t hash = PathHash(path);
-  g_withheld_count = std::remove(g_withheld, g_withheld + g_withheld_count, hash) - g_withheld;
+  const std::uint64_t* kept_end = std::remove(g_withheld, g_withheld + g_withheld_count, hash);
+  g_withheld_count = static_cast<std::size_t>(kept_end - g_withheld);
   if (!withheld) return;
   if (g_withheld_count == kWithheldSlots) {  // the oldest gives way
     std::copy(g_withheld + 1, g_withheld + kWithheldSlots, g_withheld);
