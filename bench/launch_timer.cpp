@@ -13,6 +13,8 @@
 #include <cstring>
 #include <vector>
 
+#include "median.h"
+
 namespace {
 
 double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
@@ -65,12 +67,6 @@ const char* FileName(const char* path) {
   return slash ? slash + 1 : path;
 }
 
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const std::size_t n = values.size();
-  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -92,13 +88,13 @@ int main(int argc, char** argv) {
   }
   // The fastest run as well: on a busy machine it shows the program's own
   // cost when the median mostly shows the load.
-  const double a = Median(first), b = Median(second);
+  const double a = ratecalc_bench::Median(first), b = ratecalc_bench::Median(second);
   const double a_fastest = *std::min_element(first.begin(), first.end());
   const double b_fastest = *std::min_element(second.begin(), second.end());
   std::printf("%s: median %.1f ms (fastest %.1f), peak working set %.1f MB\n", FileName(argv[2]), a,
-              a_fastest, Median(first_memory));
+              a_fastest, ratecalc_bench::Median(first_memory));
   std::printf("%s: median %.1f ms (fastest %.1f), peak working set %.1f MB\n", FileName(argv[4]), b,
-              b_fastest, Median(second_memory));
+              b_fastest, ratecalc_bench::Median(second_memory));
   std::printf("ratio %.2f (fastest %.2f)\n", a / b, a_fastest / b_fastest);
   return 0;
 }

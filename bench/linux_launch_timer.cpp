@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "median.h"
+
 namespace {
 
 struct Run {
@@ -52,12 +54,6 @@ bool StartOnce(const char* program, Run& run) {
   return true;
 }
 
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  const std::size_t n = v.size();
-  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -85,8 +81,8 @@ int main(int argc, char** argv) {
       paint.push_back(r.paint_ms);
       peak.push_back(r.peak_mb);
     }
-    median_paint[which] = Median(paint);
-    median_peak[which] = Median(peak);
+    median_paint[which] = ratecalc_bench::Median(paint);
+    median_peak[which] = ratecalc_bench::Median(peak);
     std::printf(
         "%-28s first paint min %6.1f ms, median %6.1f ms; peak memory min %5.1f MB, "
         "median %5.1f MB\n",

@@ -102,14 +102,6 @@ TEST(WindowRules, TextsFocusAndRefusal) {
   }
 }
 
-std::string g_steps;
-TEST(WindowRules, CloseSequenceHidesThenShowsAboutThenQuits) {
-  g_steps.clear();
-  RunCloseSequence(
-      {[] { g_steps += "hide "; }, [] { g_steps += "about "; }, [] { g_steps += "quit"; }});
-  EXPECT_EQ(g_steps, "hide about quit");
-}
-
 TEST(WindowRules, LinuxSettingsPath) {
   struct Row {
     const char* xdg;
