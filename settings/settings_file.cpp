@@ -84,7 +84,7 @@ Replaced SaveByReplacing(const RateModel& model, const FilePath& target, const F
 
 }  // namespace
 
-void LoadSettings(RateModel& model, std::string_view path_text) {
+LoadOutcome LoadSettings(RateModel& model, std::string_view path_text) {
   FilePath path;
   FilePath target;
   ScannedFile file;
@@ -99,31 +99,76 @@ void LoadSettings(RateModel& model, std::string_view path_text) {
   // What could not be read gives defaults, even if part of it was scanned.
   ModelFromScan(read == ReadResult::Read ? file.Loaded() : StartSettingsScan(), model);
   CloseSource(file);
+  if (read == ReadResult::Read) return LoadOutcome::kRead;
+  return read == ReadResult::Missing ? LoadOutcome::kMissing : LoadOutcome::kUnreadable;
 }
 
-void SaveSettings(const RateModel& model, std::string_view path_text) {
+std::string_view SaveFailureText(SaveFailure failure) {
+  switch (failure) {
+    case SaveFailure::kNone:
+      return "saved";
+    case SaveFailure::kNoPath:
+      return "no settings file is named";
+    case SaveFailure::kNotReadAtLoad:
+      return "the file could not be read when the program started";
+    case SaveFailure::kNotAFile:
+      return "it is not a regular file";
+    case SaveFailure::kTooLarge:
+      return "the file is too large to be a settings file";
+    case SaveFailure::kNotWritable:
+      return "the file or its folder cannot be written";
+    case SaveFailure::kNoRecordPlace:
+      return "no safe place for its redo record could be written";
+    case SaveFailure::kWriteFailed:
+      return "writing it failed (the disk may be full)";
+  }
+  return "unknown";
+}
+
+SaveOutcome SaveSettings(const RateModel& model, std::string_view path_text) {
+  SaveOutcome outcome;
+  outcome.path = std::string(path_text);
   FilePath path;
   FilePath target;
+  if (!PathFromCaller(path_text, path)) {
+    outcome.failure = SaveFailure::kNoPath;
+    return outcome;
+  }
+  if (IsWithheld(path)) {
+    outcome.failure = SaveFailure::kNotReadAtLoad;
+    return outcome;
+  }
   // Through a symbolic link the content goes to the file it names.
-  if (!PathFromCaller(path_text, path) || IsWithheld(path) || !ResolveLinks(path, target) ||
-      IsReadOnlyFile(target)) {
-    return;
+  if (!ResolveLinks(path, target) || IsReadOnlyFile(target)) {
+    outcome.failure = SaveFailure::kNotWritable;
+    return outcome;
   }
   const FileFacts facts = InspectFile(target);
-  if (facts.exists && !facts.regular) return;  // a FIFO, device or folder holds no settings
+  if (facts.exists && !facts.regular) {  // a FIFO, device or folder holds no settings
+    outcome.failure = SaveFailure::kNotAFile;
+    return outcome;
+  }
   FinishInterruptedSave(target);
   // Replacing would split hard links, or give the file this user as its
   // owner; such a file, and one that cannot be replaced, is written in place
   // (a file that does not exist yet has nothing to write into).
-  if (facts.several_names || facts.foreign_owner ||
-      SaveByReplacing(model, target, facts) == Replaced::NeedsInPlace) {
-    if (facts.exists) SaveInPlace(model, target);
+  const Replaced replaced = facts.several_names || facts.foreign_owner
+                                ? Replaced::NeedsInPlace
+                                : SaveByReplacing(model, target, facts);
+  if (replaced == Replaced::Abandoned) outcome.failure = SaveFailure::kWriteFailed;
+  if (replaced == Replaced::NeedsInPlace) {
+    if (facts.exists) {
+      SaveInPlace(model, target);
+    } else {
+      outcome.failure = SaveFailure::kNotWritable;
+    }
   }
   RemoveStaleTemporaries(target);
   for (int place = 0; place < kRecordPlaces; ++place) {
     FilePath record;
     if (RecordPath(target, place, record)) RemoveStaleTemporaries(record);
   }
+  return outcome;
 }
 
 }  // namespace ratecalc

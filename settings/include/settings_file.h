@@ -2,6 +2,7 @@
 // "RateCalc" of an initialisation file that users may also edit by hand.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "rate_model.h"
@@ -10,19 +11,48 @@ namespace ratecalc {
 
 inline constexpr const char* kSettingsPath = "./KOVRateCalc.ini";
 
+// Where the figures a load gives came from.
+enum class LoadOutcome {
+  kRead,        // the file, with the defaults for any key it lacks
+  kMissing,     // no file: the defaults
+  kUnreadable,  // a file that could not be read, or no file at all: the defaults
+  kTooLarge,    // a file too large to be a settings file: the defaults
+};
+
 // Sets every field of the model: from the file where it has the key, from
 // the model's defaults where it does not. Never fails: a missing, malformed
 // or unreadable file, or a figure too long for a field
 // (kMaxValueTextLength), gives the defaults. A file that exists but cannot
 // be read is not saved to by this process until a later load reads it. A
 // save that was killed while writing the file in place is finished first.
-void LoadSettings(RateModel& model, std::string_view path = kSettingsPath);
+LoadOutcome LoadSettings(RateModel& model, std::string_view path = kSettingsPath);
+
+// Why a save left the file as it was.
+enum class SaveFailure {
+  kNone,           // saved, or nothing to change
+  kNoPath,         // the path names no file
+  kNotReadAtLoad,  // the file could not be read at the load: its figures were never seen
+  kNotAFile,       // a folder, FIFO or device stands at the path
+  kTooLarge,       // the file is too large to be a settings file
+  kNotWritable,    // the file or its folder cannot be written
+  kNoRecordPlace,  // an in-place write needs a redo record, and none could be written
+  kWriteFailed,    // a write or flush failed (a full disk, say); the old file stands
+};
+
+struct SaveOutcome {
+  SaveFailure failure = SaveFailure::kNone;
+  std::string path;  // the file written, or that would have been
+  bool saved() const { return failure == SaveFailure::kNone; }
+};
+
+// The reason in words a user reads, for a front end that tells it.
+std::string_view SaveFailureText(SaveFailure failure);
 
 // Writes the nine keys, keeping every other byte of the file, its encoding
 // and its line end. A crash, a kill or a full disk leaves the old file or
 // the new one; how is written once in settings/in_place_save.h. A save that
-// cannot be done changes nothing and reports nothing. A figure too long for
-// a load to read is not written: its key keeps what the load saw.
-void SaveSettings(const RateModel& model, std::string_view path = kSettingsPath);
+// cannot be done changes nothing and says why. A figure too long for a load
+// to read is not written: its key keeps what the load saw.
+SaveOutcome SaveSettings(const RateModel& model, std::string_view path = kSettingsPath);
 
 }  // namespace ratecalc
