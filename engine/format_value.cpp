@@ -114,20 +114,15 @@ Digits17 RoundTo17Digits(double magnitude) {
   return out;
 }
 
-// Copies a short fixed text such as "nan".
-ValueText Literal(std::string_view text) {
-  ValueText out{};
-  std::memcpy(out.chars, text.data(), text.size());
-  out.length = text.size();
-  return out;
+// Writes a short fixed text such as "nan".
+void WriteLiteral(std::string_view literal, ValueText& text) {
+  std::memcpy(text.chars, literal.data(), literal.size());
+  text.chars[literal.size()] = '\0';
+  text.length = literal.size();
 }
 
-}  // namespace
-
-ValueText FormatValueText(double value) {
-  if (std::isnan(value)) return Literal("nan");
-  if (std::isinf(value)) return Literal(value < 0.0 ? "-inf" : "inf");
-
+// Writes a finite value with two decimals.
+void WriteFixed(double value, ValueText& text) {
   const Digits17 d = RoundTo17Digits(std::fabs(value));
   const auto digit_at = [&d](int power) {
     const int index = d.exponent - power;
@@ -152,7 +147,6 @@ ValueText FormatValueText(double value) {
     }
   }
 
-  ValueText text{};
   char* out = text.chars;
   if (value < 0.0) *out++ = '-';
   const std::size_t integer_digits = static_cast<std::size_t>(end - begin - 2);
@@ -161,7 +155,24 @@ ValueText FormatValueText(double value) {
   *out++ = '.';
   *out++ = end[-2];
   *out++ = end[-1];
+  *out = '\0';
   text.length = static_cast<std::size_t>(out - text.chars);
+}
+
+}  // namespace
+
+ValueText FormatValueText(double value) {
+  // Written only up to its terminator, and one object on every path so that
+  // it is built in the caller's place: clearing or copying the whole buffer,
+  // sized for DBL_MAX, cost more than the conversion itself.
+  ValueText text;
+  if (std::isnan(value)) {
+    WriteLiteral("nan", text);
+  } else if (std::isinf(value)) {
+    WriteLiteral(value < 0.0 ? "-inf" : "inf", text);
+  } else {
+    WriteFixed(value, text);
+  }
   return text;
 }
 
