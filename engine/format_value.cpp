@@ -1,3 +1,4 @@
+#include <array>
 #include <cassert>
 #include <cmath>
 #include <cstdint>
@@ -21,27 +22,15 @@ constexpr double kSmallestShown = 0.00390625;
 // bits, and ten times such a fraction still fits in 64 bits.
 constexpr int kMaxFractionBits = detail::kFractionBits + 8;
 static_assert(kMaxFractionBits + 4 <= 64);
-// The powers of ten up to the largest below 2^64.
-constexpr std::uint64_t kPow10[] = {1,
-                                    10,
-                                    100,
-                                    1000,
-                                    10000,
-                                    100000,
-                                    1000000,
-                                    10000000,
-                                    100000000,
-                                    1000000000,
-                                    10000000000,
-                                    100000000000,
-                                    1000000000000,
-                                    10000000000000,
-                                    100000000000000,
-                                    1000000000000000,
-                                    10000000000000000,
-                                    100000000000000000,
-                                    1000000000000000000,
-                                    10000000000000000000u};
+// The powers of ten up to 10^19, the largest below 2^64: the most fraction
+// digits WriteMedium keeps is 19, when the first significant one stands at
+// 10^-3.
+constexpr auto kPow10 = [] {
+  std::array<std::uint64_t, 20> powers{};
+  powers[0] = 1;
+  for (std::size_t i = 1; i < powers.size(); ++i) powers[i] = powers[i - 1] * 10;
+  return powers;
+}();
 
 // The magnitude rounded half-up to 17 significant digits:
 // digits[0].digits[1..16] x 10^exponent.
@@ -107,12 +96,13 @@ char* WriteMedium(std::uint64_t m, int e, char* out) {
   }
   // First rounding, half-up by the 18th significant digit, which may carry
   // into the integer.
+  assert(kept_count < static_cast<int>(kPow10.size()));
   if (((fraction * 10) >> j) >= 5 && ++kept == kPow10[kept_count]) {
     kept = 0;
     ++integer;
   }
-  // Second rounding, by the digit at 10^-3 alone; below 10^15 the 17
-  // digits reach no further than 10^-2 and that digit is 0.
+  // Second rounding, by the digit at 10^-3 alone. With 15 or 16 integer
+  // digits the 17 reach no further than 10^-2, and that digit is 0.
   std::uint64_t hundredths = 0;
   if (kept_count >= 3) {
     const std::uint64_t step = kPow10[kept_count - 2];
