@@ -18,12 +18,12 @@ virtual display of its own, and the release built twice for identical bytes.
 As root it first installs the Debian packages it needs; as another user it
 prints the apt-get line to run.
 
-Time: about 15 minutes on 2 cores with nothing else running, longer on a
-busy machine or the first time, when the packages are installed.
-Writes: build/ in this folder (the presets' build folders, about 1 GB, and
-one log a stage in build/logs), a throwaway Wine prefix of about 600 MB and
-scratch folders in /tmp, all three removed at the end. Nothing of yours is
-touched: a WINEPREFIX you exported is neither used nor removed.
+Time: about 15 minutes on 2 cores with nothing else running, twice that on
+a busy machine, and more the first time, when the packages are installed.
+Writes: build/ in this folder (the presets' build folders, about 210 MB,
+and one log a stage in build/logs), and in /tmp a throwaway Wine prefix of
+about 600 MB and scratch folders, both removed at the end. Nothing of
+yours is touched: a WINEPREFIX you exported is neither used nor removed.
 
 It prints one line per stage with its time; the last line counts the test
 cases run ("N passed, 0 failed"). It stops at the first failure and shows
