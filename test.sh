@@ -80,12 +80,11 @@ scratch="$(mktemp -d /tmp/ratecalc-test.XXXXXX)"
 export XDG_STATE_HOME="$scratch/state-home"
 
 # Test cases in a log of `ctest --verbose`: a GoogleTest program's own count
-# ("2: [  PASSED  ] 26 tests."), a Qt Test program's ("3: Totals: 25
-# passed, ..."), and one for any other test program that passed.
+# ("2: [  PASSED  ] 26 tests.", 2 being its CTest number), and one for any
+# other test program that passed.
 count_test_cases() {
   awk '
     /^[0-9]+: \[  PASSED  \] [0-9]+ tests?\.$/ { id = $1; sub(":", "", id); cases[id] = $5 }
-    /^[0-9]+: Totals: [0-9]+ passed/ { id = $1; sub(":", "", id); cases[id] = $3 }
     /Test +#[0-9]+: .* Passed +[0-9.]+ sec$/ {
       for (i = 1; i <= NF; i++) if ($i ~ /^#[0-9]+:$/) { id = substr($i, 2); sub(":", "", id); passed[id] = 1 }
     }
