@@ -18,8 +18,8 @@ virtual display of its own, and the release built twice for identical bytes.
 As root it first installs the Debian packages it needs; as another user it
 prints the apt-get line to run.
 
-Time: about 15 minutes on 2 cores with nothing else running, twice that on
-a busy machine, and more the first time, when the packages are installed.
+Time: about 15 minutes on 2 cores, twice that on a busy machine, and more
+the first time, when the packages are installed.
 Writes: build/ in this folder (the presets' build folders, about 210 MB,
 and one log a stage in build/logs), and in /tmp a throwaway Wine prefix of
 about 600 MB and scratch folders, both removed at the end. Nothing of
