@@ -30,9 +30,11 @@ cases run ("N passed, 0 failed"). It stops at the first failure and shows
 the end of that stage's log.
 USAGE
 }
-case "${1:-}" in
-  "") ;;
-  -h | --help)
+# Any argument stops the run: --help asks for this text, anything else is
+# a mistake that must not start a quarter of an hour of building.
+case "$#:${1:-}" in
+  0:) ;;
+  *:-h | *:--help)
     usage
     exit 0
     ;;
