@@ -6,6 +6,45 @@
 # path. Ends non-zero on the first failure.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+
+usage() {
+  cat <<'USAGE'
+Usage: ./test.sh [--help]
+
+Builds every preset of the calculator and runs every test suite: the engine
+and settings natively and under the sanitizers, the Linux program and its
+.deb, the settings fuzzer for 60 s, the Windows program under Wine on a
+virtual display of its own, and the release built twice for identical bytes.
+As root it first installs the Debian packages it needs; as another user it
+prints the apt-get line to run.
+
+Time: about 15 minutes on 2 cores, twice that on a busy machine, and more
+the first time, when the packages are installed.
+Writes: build/ in this folder (the presets' build folders, about 210 MB,
+and one log a stage in build/logs), and in /tmp a throwaway Wine prefix of
+about 600 MB and scratch folders, both removed at the end. Nothing of
+yours is touched: a WINEPREFIX you exported is neither used nor removed.
+
+It prints one line per stage with its time; the last line counts the test
+cases run ("N passed, 0 failed"). It stops at the first failure and shows
+the end of that stage's log.
+USAGE
+}
+# Any argument stops the run: --help asks for this text, anything else is
+# a mistake that must not start a quarter of an hour of building.
+case "$#:${1:-}" in
+  0:) ;;
+  *:-h | *:--help)
+    usage
+    exit 0
+    ;;
+  *)
+    echo "test.sh: unknown option '$1'" >&2
+    usage >&2
+    exit 2
+    ;;
+esac
+
 cd "$root"
 # shellcheck source=scripts/packages.sh
 . scripts/packages.sh
@@ -13,9 +52,12 @@ cd "$root"
 . scripts/wine_prefix.sh
 
 mapfile -t windows < <(windows_packages test)
-require_packages g++ libgtest-dev libbenchmark-dev clang libclang-rt-14-dev "${windows[@]}" \
+require_packages g++ libgtest-dev libbenchmark-dev clang "${windows[@]}" \
   xvfb xdotool imagemagick x11-utils libchm-bin zip tesseract-ocr \
   qt6-base-dev openbox dpkg-dev file
+# The sanitizers' and the fuzzer's runtime, for the clang just installed.
+clang_runtime="$(clang_runtime_package)"
+require_packages "$clang_runtime"
 
 jobs="$(nproc)"
 logs="$root/build/logs"
@@ -39,11 +81,24 @@ scratch="$(mktemp -d /tmp/ratecalc-test.XXXXXX)"
 # records go to the user's state folder: a throwaway one here.
 export XDG_STATE_HOME="$scratch/state-home"
 
+# Test cases in a log of `ctest --verbose`: a GoogleTest program's own count
+# ("2: [  PASSED  ] 26 tests.", 2 being its CTest number), and one for any
+# other test program that passed.
+count_test_cases() {
+  awk '
+    /^[0-9]+: \[  PASSED  \] [0-9]+ tests?\.$/ { id = $1; sub(":", "", id); cases[id] = $5 }
+    /Test +#[0-9]+: .* Passed +[0-9.]+ sec$/ {
+      for (i = 1; i <= NF; i++) if ($i ~ /^#[0-9]+:$/) { id = substr($i, 2); sub(":", "", id); passed[id] = 1 }
+    }
+    END { for (id in passed) total += (id in cases) ? cases[id] : 1; print total + 0 }
+  ' "$1"
+}
+
 # Runs one stage: "NAME ... ok, 12 s". Its output goes to its own log
 # (last_log), whose end is shown, with the path, when it fails. A CTest run
-# adds its count to the total. Errors inside a function run as a stage do
-# not end it by themselves (set -e is off there): such functions chain
-# their steps with &&.
+# (with --verbose, for the counts) adds its test cases to the total. Errors
+# inside a function run as a stage do not end it by themselves (set -e is
+# off there): such functions chain their steps with &&.
 stage() {
   local name="$1"
   shift
@@ -56,14 +111,21 @@ stage() {
     echo "The whole log: $log"
     exit 1
   fi
-  local count
-  count=$(sed -n 's/^[0-9]*% tests passed, 0 tests failed out of \([0-9]*\)$/\1/p' "$log")
-  if [ -n "$count" ]; then
-    tests_passed=$((tests_passed + count))
-    echo "ok, $count tests, $((SECONDS - start)) s"
+  local programs cases
+  programs=$(sed -n 's/^[0-9]*% tests passed, 0 tests failed out of \([0-9]*\)$/\1/p' "$log")
+  if [ -n "$programs" ]; then
+    cases=$(count_test_cases "$log")
+    tests_passed=$((tests_passed + cases))
+    echo "ok, $cases test cases in $programs programs, $((SECONDS - start)) s"
   else
     echo "ok, $((SECONDS - start)) s"
   fi
+}
+
+# A stage that is itself one test program (a script, the fuzzer): one case.
+test_stage() {
+  stage "$@"
+  tests_passed=$((tests_passed + 1))
 }
 
 # Configures and builds a preset (plus any extra targets named) and runs
@@ -76,7 +138,7 @@ run_preset() {
   for target in "$@"; do
     stage "$preset: build $target" cmake --build --preset "$preset" --target "$target"
   done
-  stage "$preset: tests" ctest --preset "$preset"
+  stage "$preset: tests" ctest --preset "$preset" --verbose
 }
 
 run_preset native
@@ -95,7 +157,7 @@ fuzz_settings_reader() {
 }
 stage "fuzz: configure" cmake --preset fuzz
 stage "fuzz: build" cmake --build --preset fuzz -j "$jobs"
-stage "fuzz: settings reader, 60 s" fuzz_settings_reader
+test_stage "fuzz: settings reader, 60 s" fuzz_settings_reader
 sed -n 's/^Done \([0-9]*\) runs in .*/  \1 inputs read, none failed/p' "$last_log"
 
 # A virtual display of our own unless one is given, and a Wine prefix that
@@ -152,18 +214,18 @@ untouched_data_home() {
   written=$(find "$data_home" -mindepth 1)
   [ -z "$written" ] || { echo "the Windows suites wrote into XDG_DATA_HOME: $written"; return 1; }
 }
-stage "$windows_preset: desktop data untouched" untouched_data_home
+test_stage "$windows_preset: desktop data untouched" untouched_data_home
 
 # The released program's size and its floating-point flags need no Wine.
 if [ "$windows_preset" != win32 ]; then
   stage "win32: configure" cmake --preset win32
   stage "win32: build" cmake --build --preset win32 -j "$jobs" --target KOVRateCalc
-  stage "win32: size and flags" ctest --preset win32 -R '^(program_size|sse2_flags_.*)$'
+  stage "win32: size and flags" ctest --preset win32 --verbose -R '^(program_size|sse2_flags_.*)$'
 fi
 # Without Wine for i686, the i686 arithmetic is shown by the engine's own
 # suite built for 32-bit x86 Linux with the same flags, under qemu.
 if [ "$windows_preset" != win32 ]; then run_preset linux-i686; fi
-stage "release: the README's command, twice, same bytes" tests/release/reproducible.sh
-stage "release: a build without the help compiler" tests/release/no_help_compiler.sh
+test_stage "release: the README's command, twice, same bytes" tests/release/reproducible.sh
+test_stage "release: a build without the help compiler" tests/release/no_help_compiler.sh
 echo "All test suites passed."
 echo "$tests_passed passed, 0 failed"

@@ -1,6 +1,11 @@
 // ParseValue and FormatValue against the standard library's conversions, on
 // the text a user types (two-decimal amounts up to a million, percentages)
 // and on random doubles. Run: build/native/bench/value_text_bench
+// On a busy machine, count instructions instead, which do not depend on the
+// load: run one benchmark (--benchmark_filter) under valgrind
+// --tool=callgrind and divide the inclusive cost of its conversion (the
+// Format* wrapper, ParseValue or from_chars) by its calls, as
+// callgrind_annotate --inclusive=yes --tree=caller shows them.
 #include <benchmark/benchmark.h>
 
 #include <charconv>

@@ -1,3 +1,4 @@
+#include <array>
 #include <cassert>
 #include <cmath>
 #include <cstdint>
@@ -21,6 +22,15 @@ constexpr double kSmallestShown = 0.00390625;
 // bits, and ten times such a fraction still fits in 64 bits.
 constexpr int kMaxFractionBits = detail::kFractionBits + 8;
 static_assert(kMaxFractionBits + 4 <= 64);
+// The powers of ten up to 10^19, the largest below 2^64: the most fraction
+// digits WriteMedium keeps is 19, when the first significant one stands at
+// 10^-3.
+constexpr auto kPow10 = [] {
+  std::array<std::uint64_t, 20> powers{};
+  powers[0] = 1;
+  for (std::size_t i = 1; i < powers.size(); ++i) powers[i] = powers[i - 1] * 10;
+  return powers;
+}();
 
 // The magnitude rounded half-up to 17 significant digits:
 // digits[0].digits[1..16] x 10^exponent.
@@ -48,36 +58,67 @@ void TakeSeventeen(const char* digits, int count, int exponent, Digits17& out) {
   }
 }
 
-// m x 2^e for kSmallestShown <= value < 2^53, which covers every figure a user types.
-// The fraction has at most kMaxFractionBits, so multiplying it by ten stays
-// within 64 bits; 18 exact digits are produced.
-void MediumDigits(std::uint64_t m, int e, Digits17& out) {
+// Writes an unsigned integer in decimal and returns the end.
+char* WriteInteger(std::uint64_t value, char* out) {
+  char reversed[20];
+  int n = 0;
+  do {
+    reversed[n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  while (n > 0) *out++ = reversed[--n];
+  return out;
+}
+
+// m x 2^e for kSmallestShown <= magnitude < 2^53, which covers every figure
+// a user types. Both roundings are done on integers: the fraction digits up
+// to the 17th significant one (at most 19 of them, since the first
+// significant digit stands at 10^-3 or higher) fit in 64 bits, and so does
+// ten times the binary fraction, since it has at most kMaxFractionBits.
+char* WriteMedium(std::uint64_t m, int e, char* out) {
   assert(m >> (detail::kFractionBits + 1) == 0 && e <= 0 && -e <= kMaxFractionBits);
   const int j = -e;
   const std::uint64_t mask = (std::uint64_t{1} << j) - 1;
   std::uint64_t integer = m >> j;
   std::uint64_t fraction = m & mask;
-  char digits[kSignificant + 1];
-  int count = 0;
-  int exponent = -1;
-  if (integer != 0) {
-    char reversed[20];
-    int n = 0;
-    for (; integer != 0; integer /= 10) reversed[n++] = static_cast<char>('0' + integer % 10);
-    exponent = n - 1;
-    // At most 16 integer digits below 2^53; the bound is for the compiler.
-    while (n > 0 && count <= kSignificant) digits[count++] = reversed[--n];
-  } else {
-    for (fraction *= 10; (fraction >> j) == 0; fraction *= 10) --exponent;
-    digits[count++] = static_cast<char>('0' + (fraction >> j));
-    fraction &= mask;
-  }
-  for (; count <= kSignificant; ++count) {
+
+  int significant = 0;
+  for (std::uint64_t rest = integer; rest != 0; rest /= 10) ++significant;
+  // The kept fraction digits as one integer, leading zeros included.
+  std::uint64_t kept = 0;
+  int kept_count = 0;
+  for (; significant < kSignificant; ++kept_count) {
     fraction *= 10;
-    digits[count] = static_cast<char>('0' + (fraction >> j));
+    const std::uint64_t digit = fraction >> j;
     fraction &= mask;
+    kept = kept * 10 + digit;
+    if (significant > 0 || digit != 0) ++significant;
   }
-  TakeSeventeen(digits, count, exponent, out);
+  // First rounding, half-up by the 18th significant digit, which may carry
+  // into the integer.
+  assert(kept_count < static_cast<int>(kPow10.size()));
+  if (((fraction * 10) >> j) >= 5 && ++kept == kPow10[kept_count]) {
+    kept = 0;
+    ++integer;
+  }
+  // Second rounding, by the digit at 10^-3 alone. With 15 or 16 integer
+  // digits the 17 reach no further than 10^-2, and that digit is 0.
+  std::uint64_t hundredths = 0;
+  if (kept_count >= 3) {
+    const std::uint64_t step = kPow10[kept_count - 2];
+    hundredths = kept / step + (kept % step >= step / 2 ? 1 : 0);
+  } else {
+    hundredths = kept * kPow10[2 - kept_count];
+  }
+  if (hundredths == 100) {
+    hundredths = 0;
+    ++integer;
+  }
+  out = WriteInteger(integer, out);
+  *out++ = '.';
+  *out++ = static_cast<char>('0' + hundredths / 10);
+  *out++ = static_cast<char>('0' + hundredths % 10);
+  return out;
 }
 
 // m x 2^e with e > 0: an integer, whose exact digits come from a big
@@ -98,70 +139,57 @@ void LargeDigits(std::uint64_t m, int e, Digits17& out) {
   TakeSeventeen(digits, count, count - 1, out);
 }
 
-Digits17 RoundTo17Digits(double magnitude) {
-  Digits17 out{};
-  if (magnitude < kSmallestShown) {
-    std::memset(out.digits, '0', kSignificant);
-    out.exponent = 0;
-    return out;
+// m x 2^e with e > 0: at least 2^53, so its 17 significant digits stand
+// at 10^0 or higher, and both decimals and the digit after them are 0.
+char* WriteLarge(std::uint64_t m, int e, char* out) {
+  Digits17 d{};
+  LargeDigits(m, e, d);
+  assert(d.exponent >= kSignificant - 2);
+  for (int power = d.exponent; power >= 0; --power) {
+    const int index = d.exponent - power;
+    *out++ = index < kSignificant ? d.digits[index] : '0';
   }
-  const detail::Decomposed d = detail::Decompose(magnitude);  // never subnormal here
-  if (d.e > 0) {
-    LargeDigits(d.m, d.e, out);
-  } else {
-    MediumDigits(d.m, d.e, out);
-  }
-  return out;
+  std::memcpy(out, ".00", 3);
+  return out + 3;
 }
 
-// Copies a short fixed text such as "nan".
-ValueText Literal(std::string_view text) {
-  ValueText out{};
-  std::memcpy(out.chars, text.data(), text.size());
-  out.length = text.size();
-  return out;
+// Writes a short fixed text such as "nan".
+void WriteLiteral(std::string_view literal, ValueText& text) {
+  std::memcpy(text.chars, literal.data(), literal.size());
+  text.chars[literal.size()] = '\0';
+  text.length = literal.size();
+}
+
+// Writes a finite value with two decimals.
+void WriteFixed(double value, ValueText& text) {
+  char* out = text.chars;
+  if (value < 0.0) *out++ = '-';
+  const double magnitude = std::fabs(value);
+  if (magnitude < kSmallestShown) {
+    std::memcpy(out, "0.00", 4);
+    out += 4;
+  } else {
+    const detail::Decomposed d = detail::Decompose(magnitude);  // never subnormal here
+    out = d.e > 0 ? WriteLarge(d.m, d.e, out) : WriteMedium(d.m, d.e, out);
+  }
+  *out = '\0';
+  text.length = static_cast<std::size_t>(out - text.chars);
 }
 
 }  // namespace
 
 ValueText FormatValueText(double value) {
-  if (std::isnan(value)) return Literal("nan");
-  if (std::isinf(value)) return Literal(value < 0.0 ? "-inf" : "inf");
-
-  const Digits17 d = RoundTo17Digits(std::fabs(value));
-  const auto digit_at = [&d](int power) {
-    const int index = d.exponent - power;
-    return index >= 0 && index < kSignificant ? d.digits[index] : '0';
-  };
-
-  // Digits for the powers top..-2, with room for a carry in front, then the
-  // second rounding by the digit at 10^-3 alone.
-  const int top = d.exponent > 0 ? d.exponent : 0;
-  char digits[kMaxIntegerDigits + 3];
-  char* const first = digits + 1;
-  char* const end = first + top + 3;
-  for (int power = top; power >= -2; --power) first[top - power] = digit_at(power);
-  char* begin = first;
-  if (digit_at(-3) >= '5') {
-    char* p = end;
-    while (p > first && p[-1] == '9') *--p = '0';
-    if (p == first) {
-      *--begin = '1';
-    } else {
-      ++p[-1];
-    }
+  // Written only up to its terminator, and one object on every path so that
+  // it is built in the caller's place: clearing or copying the whole buffer,
+  // sized for DBL_MAX, cost more than the conversion itself.
+  ValueText text;
+  if (std::isnan(value)) {
+    WriteLiteral("nan", text);
+  } else if (std::isinf(value)) {
+    WriteLiteral(value < 0.0 ? "-inf" : "inf", text);
+  } else {
+    WriteFixed(value, text);
   }
-
-  ValueText text{};
-  char* out = text.chars;
-  if (value < 0.0) *out++ = '-';
-  const std::size_t integer_digits = static_cast<std::size_t>(end - begin - 2);
-  std::memcpy(out, begin, integer_digits);
-  out += integer_digits;
-  *out++ = '.';
-  *out++ = end[-2];
-  *out++ = end[-1];
-  text.length = static_cast<std::size_t>(out - text.chars);
   return text;
 }
 

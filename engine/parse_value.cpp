@@ -51,14 +51,14 @@ bool IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsExponentLetter(char c) { return c == 'e' || c == 'E' || c == 'd' || c == 'D'; }
 
 // Reads an exponent part at `i` if one is there in full; returns its value,
 // or 0 and leaves `i` alone when the letter is not followed by digits.
 std::int64_t ReadExponent(std::string_view text, std::size_t& i) {
   std::size_t j = i;
   if (j >= text.size()) return 0;
-  const char letter = text[j];
-  if (letter != 'e' && letter != 'E' && letter != 'd' && letter != 'D') return 0;
+  if (!IsExponentLetter(text[j])) return 0;
   ++j;
   bool negative = false;
   if (j < text.size() && (text[j] == '+' || text[j] == '-')) negative = text[j++] == '-';
@@ -226,9 +226,44 @@ double ConvertMagnitude(DecimalText& d) {
   return NearestDouble(d);
 }
 
+// Most typed figures: at most kExactDoubleDigits digits, leading zeros
+// included, and no exponent. Their digits are an exact double, and one
+// correctly rounded division by an exact power of ten gives what the
+// general reading gives them (TryFastPath), in one pass over the text.
+// False for any other text, which the general reading takes.
+bool ReadPlainFigure(std::string_view text, double& out) {
+  const std::size_t n = text.size();
+  std::size_t i = 0;
+  while (i < n && IsSpace(text[i])) ++i;
+  bool negative = false;
+  if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  std::uint64_t digits = 0;
+  int count = 0;
+  int decimals = 0;
+  bool point = false;
+  for (; i < n; ++i) {
+    const char c = text[i];
+    if (IsDigit(c)) {
+      if (++count > kExactDoubleDigits) return false;
+      digits = digits * 10 + static_cast<std::uint64_t>(c - '0');
+      if (point) ++decimals;
+    } else if (c == '.' && !point) {
+      point = true;
+    } else {
+      break;
+    }
+  }
+  if (count == 0 || (i < n && IsExponentLetter(text[i]))) return false;
+  const double magnitude = static_cast<double>(digits) / kPow10[decimals];
+  out = negative ? -magnitude : magnitude;
+  return true;
+}
+
 }  // namespace
 
 double ParseValue(std::string_view text) {
+  double plain = 0.0;
+  if (ReadPlainFigure(text, plain)) return plain;
   DecimalText decimal;
   if (!ReadDecimal(text, decimal)) return 0.0;
   const double magnitude = ConvertMagnitude(decimal);

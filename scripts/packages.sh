@@ -88,3 +88,12 @@ windows_packages() {
     fi
   fi
 }
+
+# The sanitizers' and libFuzzer's runtime for the installed clang: its
+# package carries clang's major version (libclang-rt-14-dev with Debian 12's
+# clang 14).
+clang_runtime_package() {
+  local version
+  version=$(clang -dumpversion) || return 1
+  printf 'libclang-rt-%s-dev\n' "${version%%.*}"
+}
