@@ -90,8 +90,8 @@ set(CPACK_PACKAGE_DESCRIPTION
     "margin need, or the margin a pay and a charge leave.\n"
     "\n"
     "Holiday pay (WTR) and employer's national insurance (ER NI) can each be\n"
-    "added on the way from pay to cost. The figures are kept for the next run;\n"
-    "F1 shows the help in the program's own window.")
+    "added on the way from pay to cost. The figures are kept for the next run,\n"
+    "and F1 shows the help in the program's own window.")
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
