@@ -114,7 +114,7 @@ if command -v lintian >/dev/null; then
   suppress=()
   if [ "$maintainer" = "KOV Rate Calculator developers <nobody@invalid>" ]; then
     echo "note: no Maintainer set (RATECALC_MAINTAINER); lintian's bogus-mail-host let pass"
-    suppress=(--suppress-tags bogus-mail-host,bogus-mail-host-in-debian-changelog)
+    suppress=(--suppress-tags "bogus-mail-host,bogus-mail-host-in-debian-changelog")
   fi
   verdict=$(lintian -EIL +pedantic "${suppress[@]}" "$deb" 2>&1 | grep -v 'root privileges' || true)
   ! grep -Eq '^[EW]: ' <<<"$verdict" || fail "lintian: $verdict"
