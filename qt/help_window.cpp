@@ -1,14 +1,17 @@
 #include "help_window.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QKeySequence>
 #include <QMainWindow>
 #include <QPointer>
+#include <QScreen>
 #include <QTextBrowser>
 #include <QToolBar>
+#include <algorithm>
 
 namespace ratecalc {
 namespace {
@@ -22,6 +25,21 @@ QAction* AddAction(QToolBar* toolbar, const QString& text, QKeySequence key) {
   QAction* action = toolbar->addAction(text);
   action->setShortcut(key);
   return action;
+}
+
+// Beside the window F1 was pressed in, which stays on top and would
+// otherwise hide part of the help: on the side with more room, within the
+// screen.
+void PlaceBeside(QWidget* help, const QWidget* caller) {
+  if (!caller) return;
+  const QRect screen = caller->screen()->availableGeometry();
+  const QRect beside = caller->frameGeometry();
+  const int right_room = screen.right() - beside.right();
+  const int left_room = beside.left() - screen.left();
+  const int x = right_room >= left_room ? beside.right() + 1 : beside.left() - help->width();
+  const int y = std::min(beside.top(), screen.bottom() - help->height());
+  help->move(std::clamp(x, screen.left(), std::max(screen.left(), screen.right() - help->width())),
+             std::max(y, screen.top()));
 }
 
 QMainWindow* CreateHelpWindow() {
@@ -58,6 +76,7 @@ QMainWindow* CreateHelpWindow() {
 
   const QFontMetrics metrics(window->font());
   window->resize(metrics.averageCharWidth() * 90, metrics.height() * 36);
+  PlaceBeside(window, QApplication::activeWindow());
   return window;
 }
 
