@@ -12,6 +12,8 @@
 
 #include "app_files.h"
 #include "calculator_window.h"
+#include "command_line.h"
+#include "help_window.h"
 #include "settings_file.h"
 #include "window_rules.h"
 
@@ -38,6 +40,7 @@ void PreferX11(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   using namespace ratecalc;
+  if (const int code = AnswerCommandLine(argc, argv); code != kCarryOn) return code;
   g_settings_path = LinuxSettingsPath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
   // Without a home folder, the current folder, as the Windows program does.
   if (g_settings_path.empty()) g_settings_path = kSettingsPath;
@@ -50,6 +53,7 @@ int main(int argc, char** argv) {
   QApplication::setWindowIcon(icon);
   QApplication::setDesktopFileName(QStringLiteral("kov-rate-calculator"));
   g_help_page = AppDataFile(QStringLiteral("help/index.html"));
+  g_open_url = ShowHelpWindow;
   QObject::connect(&app, &QGuiApplication::commitDataRequest, [] { SaveFigures(); });
 
   CreateCalculatorWindow()->show();
