@@ -13,7 +13,7 @@
 #include "app_files.h"
 #include "calculator_window.h"
 #include "settings_file.h"
-#include "window_rules.h"
+#include "linux_settings_path.h"
 
 namespace {
 

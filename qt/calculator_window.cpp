@@ -122,7 +122,7 @@ void CalculateFromWindow() {
     texts[field].assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
     views[static_cast<std::size_t>(field)] = texts[field];
   }
-  if (!CalculateFromTexts(g_model, views, FocusedField())) QApplication::beep();
+  if (PressCalc(g_model, views, FocusedField()).refused) QApplication::beep();
   RefreshDisplay();
 }
 
@@ -144,7 +144,11 @@ void CalculatorDialog::keyPressEvent(QKeyEvent* event) {
 
 void CalculatorDialog::closeEvent(QCloseEvent* event) {
   event->accept();
-  RunCloseSequence({[] { g_window->hide(); }, ShowAboutWindow, [] { g_quit(); }});
+  for (CloseStep step : kCloseSequence) {
+    if (step == CloseStep::kHideMainWindow) g_window->hide();
+    if (step == CloseStep::kShowAboutAndWait) ShowAboutWindow();
+    if (step == CloseStep::kQuit) g_quit();
+  }
   g_window->deleteLater();
   g_window = nullptr;
 }

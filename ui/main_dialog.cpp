@@ -95,7 +95,7 @@ void CalculateFromWindow() {
     GetWindowTextA(g_fields[field], texts[field], sizeof texts[field]);
     views[static_cast<std::size_t>(field)] = texts[field];
   }
-  if (!CalculateFromTexts(g_model, views, FocusedField())) MessageBeep(MB_ICONEXCLAMATION);
+  if (PressCalc(g_model, views, FocusedField()).refused) MessageBeep(MB_ICONEXCLAMATION);
   RefreshDisplay();
 }
 
@@ -175,16 +175,20 @@ INT_PTR OnHelp(HWND window) {
   return 1;
 }
 
-// The window being closed, for the close sequence's steps.
-HWND g_closing_window;
-
 INT_PTR OnClose(HWND window) {
-  g_closing_window = window;
-  RunCloseSequence({
-      [] { DestroyWindow(g_closing_window); },
-      [] { DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_ABOUT), nullptr, AboutDialogProc, 0); },
-      [] { PostQuitMessage(0); },
-  });
+  for (CloseStep step : kCloseSequence) {
+    switch (step) {
+      case CloseStep::kHideMainWindow:
+        DestroyWindow(window);
+        break;
+      case CloseStep::kShowAboutAndWait:
+        DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_ABOUT), nullptr, AboutDialogProc, 0);
+        break;
+      case CloseStep::kQuit:
+        PostQuitMessage(0);
+        break;
+    }
+  }
   return 1;
 }
 
