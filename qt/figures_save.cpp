@@ -18,8 +18,10 @@ QString SaveFailureMessage(const SaveOutcome& outcome) {
   const QString reason = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
   if (outcome.path.empty())
     return QStringLiteral("The figures could not be saved: %1.").arg(reason);
-  return QStringLiteral("The figures could not be saved to %1: %2.")
-      .arg(QString::fromStdString(outcome.path), reason);
+  // The path as text, whether the outcome holds it or views it.
+  const QString path =
+      QString::fromUtf8(outcome.path.data(), static_cast<qsizetype>(outcome.path.size()));
+  return QStringLiteral("The figures could not be saved to %1: %2.").arg(path, reason);
 }
 
 void TellSaveFailure(const SaveOutcome& outcome) {
