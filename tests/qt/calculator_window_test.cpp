@@ -321,10 +321,19 @@ TEST(CalculatorWindow, ClosingPassesThroughTheAboutWindow) {
       if (top->isVisible() && top->windowTitle() == "About KOV Rate Calculator") {
         about_seen = true;
         const QLabel* picture = nullptr;
+        const QLabel* notice = nullptr;
         for (const QLabel* label : top->findChildren<QLabel*>()) {
-          if (!label->pixmap().isNull()) picture = label;
+          (label->pixmap().isNull() ? notice : picture) = label;
         }
         ASSERT_NE(picture, nullptr);
+        ASSERT_NE(notice, nullptr);
+        const DialogUnits units = DialogUnitsOf(top->font());
+        EXPECT_EQ(top->size(), ToPixels(units, {0, 0, 228, 182}).size());
+        EXPECT_EQ(notice->geometry(), ToPixels(units, kAboutWindow.controls[1].box));
+        EXPECT_EQ(notice->alignment(), Qt::AlignCenter);
+        EXPECT_EQ(notice->text(), QString::fromLatin1(kAboutWindow.controls[1].text));
+        EXPECT_EQ(picture->geometry().center(),
+                  ToPixels(units, kAboutWindow.controls[0].box).center());
         EXPECT_EQ(picture->pixmap().size(), QSize(320, 240));
         EXPECT_EQ(picture->size(), QSize(320, 240));
         // Centred across, as the notice under it is.
