@@ -17,6 +17,11 @@ struct DialogUnits {
 };
 
 DialogUnits DialogUnitsOf(const QFont& font);
+
+// The average character width from the width of the 52 Latin letters
+// together, rounded the way the dialog manager rounds it: half of the
+// width of two letters, rounded half up.
+int AverageCharWidth(int letters_width);
 QRect ToPixels(const DialogUnits& units, const DialogBox& box);
 
 }  // namespace ratecalc

@@ -300,9 +300,13 @@ TEST(CalculatorWindow, ControlsStandWhereTheTemplatePutsThem) {
   }
   QApplication::setFont(usual);
   // The conversion itself: a quarter of the character width across, an
-  // eighth of its height down, each rounded to nearest.
+  // eighth of its height down, each rounded to nearest; the width from the
+  // 52 letters' width, so many pixels for two letters, halved and rounded up.
   EXPECT_EQ(ToPixels({6, 13}, {40, 20, 35, 12}), QRect(60, 33, 53, 20));
   EXPECT_EQ(ToPixels({7, 15}, {3, 59, 32, 12}), QRect(5, 111, 56, 23));
+  const int widths[][2] = {{285, 5}, {286, 6}, {337, 6}, {338, 7}, {389, 7}, {390, 8}};
+  for (const auto& [letters, width] : widths)
+    EXPECT_EQ(AverageCharWidth(letters), width) << letters;
 }
 
 // Closing hides the main window first, then shows the About window until
