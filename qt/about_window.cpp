@@ -44,9 +44,8 @@ AboutWindow::AboutWindow()
   notice_->setAlignment(Qt::AlignCenter);
 }
 
-void AboutWindow::closeEvent(QCloseEvent* event) {
-  event->accept();
-  done(QDialog::Rejected);
-}
+// Accepted here, since the dialog's own close asks reject(), which does
+// nothing; hidden, the dialog ends its modal run.
+void AboutWindow::closeEvent(QCloseEvent* event) { event->accept(); }
 
 }  // namespace ratecalc

@@ -218,10 +218,14 @@ bool CalculatorWindow::eventFilter(QObject* watched, QEvent* event) {
   if (place > static_cast<int>(kMainWindow.controls.size()) - 1) return false;
   const Qt::KeyboardModifiers modifiers = key->modifiers();
   if (kMainWindow.controls[static_cast<std::size_t>(place)].kind == ControlKind::kField) {
-    const bool types = !key->text().isEmpty() && key->text().front().isPrint();
-    return types && !KeyTypesText({.alt = (modifiers & Qt::AltModifier) != 0,
-                                   .ctrl = (modifiers & Qt::ControlModifier) != 0,
-                                   .super = (modifiers & Qt::MetaModifier) != 0});
+    const KeyModifiers held = {.alt = (modifiers & Qt::AltModifier) != 0,
+                               .ctrl = (modifiers & Qt::ControlModifier) != 0,
+                               .super = (modifiers & Qt::MetaModifier) != 0};
+    // With Ctrl alone the field itself types nothing and keeps its
+    // shortcuts (select all, copy, paste, undo).
+    const bool field_stops_it = held.ctrl && !held.alt && !held.super;
+    const bool printable = !key->text().isEmpty() && key->text().front().isPrint();
+    return printable && !KeyTypesText(held) && !field_stops_it;
   }
   if (modifiers & Qt::AltModifier) return false;
   bool forward;

@@ -66,6 +66,7 @@ struct Scenario {
   Control focus;
   int help_pages_opened = 0;
   std::optional<CalcMode> mode = {};
+  bool debug_line = false;  // "NC: 0", written when the Pay mode is chosen
 };
 
 RateModel Start(CalcMode mode, double pay, double charge, double margin_amt, double margin_pct,
@@ -144,6 +145,12 @@ std::vector<Scenario> Scenarios() {
       {"Up from the Pay button stops on the heading; Enter then calculates", calculated,
        {Focus(kModePay), Key(Qt::Key_Up), Key(Qt::Key_Return)}, kWorkedExample, kCalcHeader, 0,
        CalcMode::Pay},
+      {"Left from the Charge button chooses Pay", Start(CalcMode::Charge, 14.11, 20, 2, 10),
+       {Focus(kModeCharge), Key(Qt::Key_Left)}, kWorkedExample, kModePay, 0, CalcMode::Pay, true},
+      {"Ctrl+A selects a field's text, as the toolkit does", calculated,
+       {Focus(kCharge), Key(Qt::Key_End), Key(Qt::Key_A, Qt::ControlModifier), Type("7"),
+        Key(Qt::Key_Return)},
+       {"4.94", "7.00", "12.07", "13.80", "0.70", "10.00"}, kCharge},
       {"Down from WTR reaches its field, its text selected", calculated,
        {Focus(kWtr), Key(Qt::Key_Down)}, kWorkedExample, kWtrPct},
       {"Left from the charge field moves its caret only", calculated,
@@ -189,6 +196,8 @@ TEST(CalculatorWindow, Scenarios) {
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     EXPECT_EQ(window.focusWidget(), window.control(kPay));
+    EXPECT_EQ(window.font().pointSize(), 8);
+    testing::internal::CaptureStderr();
     for (const Step& step : row.steps) {
       QWidget* target = window.focusWidget();
       switch (step.action) {
@@ -206,6 +215,8 @@ TEST(CalculatorWindow, Scenarios) {
           break;
       }
     }
+    const std::string debug_output = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(debug_output.find("NC: 0\n") != std::string::npos, row.debug_line);
     Texts shown;
     // Read-only and blue on the button face exactly where the rules say
     // the window's model has a derived field.
@@ -331,6 +342,7 @@ TEST(CalculatorWindow, ClosingPassesThroughTheAboutWindow) {
         }
         ASSERT_NE(picture, nullptr);
         ASSERT_NE(notice, nullptr);
+        EXPECT_EQ(top->font().pointSize(), 8);
         const DialogUnits units = DialogUnitsOf(top->font());
         EXPECT_EQ(top->size(), ToPixels(units, {0, 0, 228, 182}).size());
         EXPECT_EQ(notice->geometry(), ToPixels(units, kAboutWindow.controls[1].box));
