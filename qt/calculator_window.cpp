@@ -213,19 +213,17 @@ bool CalculatorWindow::focusNextPrevChild(bool next) {
 bool CalculatorWindow::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
   const auto* key = static_cast<const QKeyEvent*>(event);
-  const int place =
-      static_cast<int>(std::find(controls_.begin(), controls_.end(), watched) - controls_.begin());
-  if (place > static_cast<int>(kMainWindow.controls.size()) - 1) return false;
+  const auto found = std::find(controls_.begin(), controls_.end(), watched);
+  if (found == controls_.end()) return false;  // watched only on the controls
+  const int place = static_cast<int>(found - controls_.begin());
   const Qt::KeyboardModifiers modifiers = key->modifiers();
   if (kMainWindow.controls[static_cast<std::size_t>(place)].kind == ControlKind::kField) {
-    const KeyModifiers held = {.alt = (modifiers & Qt::AltModifier) != 0,
-                               .ctrl = (modifiers & Qt::ControlModifier) != 0,
-                               .super = (modifiers & Qt::MetaModifier) != 0};
     // With Ctrl alone the field itself types nothing and keeps its
-    // shortcuts (select all, copy, paste, undo).
-    const bool field_stops_it = held.ctrl && !held.alt && !held.super;
+    // shortcuts (select all, copy, paste, undo): only Alt and Super are
+    // left to stop here.
     const bool printable = !key->text().isEmpty() && key->text().front().isPrint();
-    return printable && !KeyTypesText(held) && !field_stops_it;
+    return printable && !KeyTypesText({.alt = (modifiers & Qt::AltModifier) != 0,
+                                       .super = (modifiers & Qt::MetaModifier) != 0});
   }
   if (modifiers & Qt::AltModifier) return false;
   bool forward;
