@@ -208,8 +208,8 @@ bool CalculatorWindow::focusNextPrevChild(bool next) {
   return true;
 }
 
-// The arrow keys on any control but a field, and the keys with Alt, Ctrl or
-// the Super key that would type into a field.
+// The arrow keys on any control but a field, and the keys with Alt or the
+// Super key that would type into a field.
 bool CalculatorWindow::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
   const auto* key = static_cast<const QKeyEvent*>(event);
@@ -250,7 +250,7 @@ bool CalculatorWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void CalculatorWindow::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_F1) {
-    seams_.open_help();
+    if (seams_.open_help) seams_.open_help();
     event->accept();
     return;
   }
@@ -270,7 +270,7 @@ void CalculatorWindow::closeEvent(QCloseEvent* event) {
         break;
       }
       case CloseStep::kQuit:
-        seams_.quit();
+        if (seams_.quit) seams_.quit();
         break;
     }
   }

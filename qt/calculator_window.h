@@ -22,7 +22,8 @@ namespace ratecalc {
 
 class CalculatorWindow : public QDialog {
  public:
-  // What the window asks of the program around it.
+  // What the window asks of the program around it; either may be left
+  // empty.
   struct Seams {
     std::function<void()> open_help;  // F1
     std::function<void()> quit;       // the close sequence's last step
