@@ -13,16 +13,16 @@ int Scale(int units, int numerator, int denominator) {
 
 }  // namespace
 
-// The average character width is measured the way the dialog manager
-// measures it: over the 52 Latin letters, rounded.
+int AverageCharWidth(int letters_width) { return (letters_width / 26 + 1) / 2; }
+
 DialogUnits DialogUnitsOf(const QFont& font) {
   const QFontMetrics metrics(font);
   const int letters = metrics.horizontalAdvance(
       QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-  return {(letters / 26 + 1) / 2, metrics.height()};
+  return {AverageCharWidth(letters), metrics.height()};
 }
 
-QRect ToPixels(const DialogUnits& units, const DialogRect& rect) {
+QRect ToPixels(const DialogUnits& units, const DialogBox& rect) {
   return {Scale(rect.x, units.char_width, 4), Scale(rect.y, units.char_height, 8),
           Scale(rect.width, units.char_width, 4), Scale(rect.height, units.char_height, 8)};
 }

@@ -1,13 +1,9 @@
 #include "help_window.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QKeySequence>
-#include <QMainWindow>
-#include <QPointer>
 #include <QScreen>
 #include <QTextBrowser>
 #include <QToolBar>
@@ -17,9 +13,6 @@ namespace ratecalc {
 namespace {
 
 const QString kTitle = QStringLiteral("KOV Rate Calculator Help");
-
-QPointer<QMainWindow> g_help_window;
-QTextBrowser* g_browser;
 
 QAction* AddAction(QToolBar* toolbar, const QString& text, QKeySequence key) {
   QAction* action = toolbar->addAction(text);
@@ -42,16 +35,16 @@ void PlaceBeside(QWidget* help, const QWidget* caller) {
              std::max(y, screen.top()));
 }
 
-QMainWindow* CreateHelpWindow() {
-  auto* window = new QMainWindow;
-  window->setWindowTitle(kTitle);
-  g_browser = new QTextBrowser(window);
+}  // namespace
+
+HelpWindow::HelpWindow() : browser_(new QTextBrowser(this)) {
+  setWindowTitle(kTitle);
   // Links to other sites stay in the window, which cannot show them,
   // rather than starting a browser.
-  g_browser->setOpenExternalLinks(false);
-  window->setCentralWidget(g_browser);
+  browser_->setOpenExternalLinks(false);
+  setCentralWidget(browser_);
 
-  QToolBar* toolbar = window->addToolBar(QStringLiteral("Navigation"));
+  QToolBar* toolbar = addToolBar(QStringLiteral("Navigation"));
   toolbar->setMovable(false);
   toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
   QAction* contents =
@@ -60,44 +53,33 @@ QMainWindow* CreateHelpWindow() {
   QAction* forward = AddAction(toolbar, QStringLiteral("Forward"), QKeySequence::Forward);
   back->setEnabled(false);
   forward->setEnabled(false);
-  QTextBrowser* browser = g_browser;
-  QObject::connect(contents, &QAction::triggered, browser, &QTextBrowser::home);
-  QObject::connect(back, &QAction::triggered, browser, &QTextBrowser::backward);
-  QObject::connect(forward, &QAction::triggered, browser, &QTextBrowser::forward);
-  QObject::connect(browser, &QTextBrowser::backwardAvailable, back, &QAction::setEnabled);
-  QObject::connect(browser, &QTextBrowser::forwardAvailable, forward, &QAction::setEnabled);
-  QObject::connect(browser, &QTextBrowser::sourceChanged, window, [window, browser] {
-    const QString page = browser->documentTitle();
-    window->setWindowTitle(page.isEmpty() ? kTitle : page + QStringLiteral(" - ") + kTitle);
+  connect(contents, &QAction::triggered, browser_, &QTextBrowser::home);
+  connect(back, &QAction::triggered, browser_, &QTextBrowser::backward);
+  connect(forward, &QAction::triggered, browser_, &QTextBrowser::forward);
+  connect(browser_, &QTextBrowser::backwardAvailable, back, &QAction::setEnabled);
+  connect(browser_, &QTextBrowser::forwardAvailable, forward, &QAction::setEnabled);
+  connect(browser_, &QTextBrowser::sourceChanged, this, [this] {
+    const QString page = browser_->documentTitle();
+    setWindowTitle(page.isEmpty() ? kTitle : page + QStringLiteral(" - ") + kTitle);
   });
-  // Closing only hides it, keeping its pages for the next F1; it goes with
-  // the run, as widgets must go before the application.
-  QObject::connect(qApp, &QCoreApplication::aboutToQuit, window, &QObject::deleteLater);
 
-  const QFontMetrics metrics(window->font());
-  window->resize(metrics.averageCharWidth() * 90, metrics.height() * 36);
-  PlaceBeside(window, QApplication::activeWindow());
-  return window;
+  const QFontMetrics metrics(font());
+  resize(metrics.averageCharWidth() * 90, metrics.height() * 36);
 }
 
-}  // namespace
-
-bool ShowHelpWindow(const QUrl& page) {
-  if (!g_help_window) g_help_window = CreateHelpWindow();
+void HelpWindow::showPage(const QUrl& page, const QWidget* caller) {
+  if (!isVisible()) PlaceBeside(this, caller);
   if (page.isLocalFile() && QFileInfo(page.toLocalFile()).isFile()) {
-    g_browser->setSource(page);
+    browser_->setSource(page);
   } else {
-    g_browser->setHtml(QStringLiteral("<h1>%1</h1><p>The help page %2 cannot be found: the help "
-                                      "pages may not be installed.</p>")
-                           .arg(kTitle, page.toDisplayString().toHtmlEscaped()));
-    g_help_window->setWindowTitle(kTitle);
+    browser_->setHtml(QStringLiteral("<h1>%1</h1><p>The help page %2 cannot be found: the help "
+                                     "pages may not be installed.</p>")
+                          .arg(kTitle, page.toDisplayString().toHtmlEscaped()));
+    setWindowTitle(kTitle);
   }
-  g_help_window->show();
-  g_help_window->raise();
-  g_help_window->activateWindow();
-  return true;
+  show();
+  raise();
+  activateWindow();
 }
-
-QMainWindow* OpenHelpWindow() { return g_help_window; }
 
 }  // namespace ratecalc

@@ -3,19 +3,24 @@
 // shows the help on any desktop, with or without a web browser.
 #pragma once
 
+#include <QMainWindow>
 #include <QUrl>
 
-class QMainWindow;
+class QTextBrowser;
 
 namespace ratecalc {
 
-// Shows the help window at the page (a local file), opening the window on
-// first use and raising it afterwards; the first page it shows is its
-// contents page. A page that cannot be found is reported in the window.
-// Always true: the help is shown in-process whatever the desktop has.
-bool ShowHelpWindow(const QUrl& page);
+class HelpWindow : public QMainWindow {
+ public:
+  HelpWindow();
 
-// The help window once F1 has opened it, otherwise null.
-QMainWindow* OpenHelpWindow();
+  // Shows the page (a local file), beside `caller` on first showing, and
+  // raises the window; the first page shown is its contents page. A page
+  // that cannot be found is reported in the window.
+  void showPage(const QUrl& page, const QWidget* caller);
+
+ private:
+  QTextBrowser* browser_;
+};
 
 }  // namespace ratecalc

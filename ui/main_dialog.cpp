@@ -1,54 +1,37 @@
 #include "main_dialog.h"
 
-#include <iterator>
-
 #include "about_dialog.h"
-#include "model_keys.h"
 #include "process_state.h"
-#include "rate_model.h"
 #include "resource.h"
 #include "settings_file.h"
 #include "shell_services.h"
-#include "value_text.h"
 #include "window_rules.h"
 #include "window_setup.h"
 
 namespace ratecalc {
 namespace {
 
-// A field's place, its figure and its control agree, entry by entry.
-static_assert(std::size(kFieldIds) == kFieldCount);
-static_assert(kFigures[kPayField].member == &RateModel::nPayAmt &&
-              kFieldIds[kPayField] == IDC_PAY_AMT);
-static_assert(kFigures[kChargeField].member == &RateModel::nChargeAmt &&
-              kFieldIds[kChargeField] == IDC_CHARGE_AMT);
-static_assert(kFigures[kWtrPctField].member == &RateModel::nWTRPct &&
-              kFieldIds[kWtrPctField] == IDC_WTR_PCT);
-static_assert(kFigures[kErniPctField].member == &RateModel::nERNIPct &&
-              kFieldIds[kErniPctField] == IDC_ERNI_PCT);
-static_assert(kFigures[kMarginAmtField].member == &RateModel::nMarginAmt &&
-              kFieldIds[kMarginAmtField] == IDC_MARGIN_AMT);
-static_assert(kFigures[kMarginPctField].member == &RateModel::nMarginPct &&
-              kFieldIds[kMarginPctField] == IDC_MARGIN_PCT);
-
-constexpr COLORREF kDerivedText = RGB(0, 0, 255);
-constexpr COLORREF kHeaderText = RGB(255, 255, 255);
-
-// Control handles, valid from WM_INITDIALOG until the window is destroyed.
-HWND g_wtr_check;
-HWND g_erni_check;
-HWND g_pay_mode_button;
-HWND g_charge_mode_button;
-HWND g_margin_mode_button;
+// The control handles, valid from WM_INITDIALOG until the window is
+// destroyed: the fields in the order of Field, the switches in the order of
+// Switch, the mode buttons in the order of CalcMode.
 HWND g_fields[kFieldCount];
+HWND g_switches[kSwitchCount];
+HWND g_mode_buttons[3];
+
+constexpr int IdAt(int place) { return kMainWindow.controls[static_cast<std::size_t>(place)].id; }
+constexpr int kSwitchIds[kSwitchCount] = {IdAt(SwitchControl(kWtrSwitch)),
+                                          IdAt(SwitchControl(kErniSwitch))};
+constexpr int kModeIds[3] = {IdAt(ModeControl(CalcMode::Pay)), IdAt(ModeControl(CalcMode::Charge)),
+                             IdAt(ModeControl(CalcMode::Margin))};
 
 void LookUpControls(HWND window) {
-  g_wtr_check = GetDlgItem(window, IDC_WTR);
-  g_erni_check = GetDlgItem(window, IDC_ERNI);
-  g_pay_mode_button = GetDlgItem(window, IDC_MODE_PAY);
-  g_charge_mode_button = GetDlgItem(window, IDC_MODE_CHARGE);
-  g_margin_mode_button = GetDlgItem(window, IDC_MODE_MARGIN);
-  for (int i = 0; i < kFieldCount; ++i) g_fields[i] = GetDlgItem(window, kFieldIds[i]);
+  for (int field = 0; field < kFieldCount; ++field) {
+    g_fields[field] = GetDlgItem(window, kFieldIds[static_cast<std::size_t>(field)]);
+  }
+  for (int which = 0; which < kSwitchCount; ++which) {
+    g_switches[which] = GetDlgItem(window, kSwitchIds[which]);
+  }
+  for (int mode = 0; mode < 3; ++mode) g_mode_buttons[mode] = GetDlgItem(window, kModeIds[mode]);
 }
 
 // The field that has the keyboard focus, or kNoField.
@@ -60,111 +43,106 @@ int FocusedField() {
   return kNoField;
 }
 
-int CheckState(HWND button) { return SendMessageA(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
-
 void SetCheck(HWND button, bool on) {
   SendMessageA(button, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
-void SetReadOnly(int field, bool read_only) {
-  SendMessageA(g_fields[field], EM_SETREADONLY, read_only ? TRUE : FALSE, 0);
-}
-
-// Makes every control show the model: switches, mode, figures, and which
-// fields are read-only.
-void RefreshDisplay() {
-  SetCheck(g_wtr_check, g_model.bCalcWTR != 0);
-  SetCheck(g_erni_check, g_model.bCalcERNI != 0);
-  SetCheck(g_pay_mode_button, g_model.sCalcMode == CalcMode::Pay);
-  SetCheck(g_charge_mode_button, g_model.sCalcMode == CalcMode::Charge);
-  SetCheck(g_margin_mode_button, g_model.sCalcMode == CalcMode::Margin);
-  for (int field = 0; field < kFieldCount; ++field) {
-    SetWindowTextA(g_fields[field], FieldText(g_model, field).c_str());
+// Makes every control show the view: switches, mode, figures, and which
+// fields are read-only. The edit control puts the caret before a text set
+// this way, as the rules ask.
+void Draw(const WindowView& view) {
+  for (int which = 0; which < kSwitchCount; ++which) {
+    SetCheck(g_switches[which], view.switch_on[static_cast<std::size_t>(which)]);
+  }
+  for (int mode = 0; mode < 3; ++mode) {
+    SetCheck(g_mode_buttons[mode], static_cast<int>(view.mode) == mode + 1);
   }
   for (int field = 0; field < kFieldCount; ++field) {
-    SetReadOnly(field, !IsInputField(g_model, field));
+    SetWindowTextA(g_fields[field], view.fields[static_cast<std::size_t>(field)].text.c_str());
   }
-}
-
-// Read, calculate, show; a refused result (a figure too long for a field)
-// beeps and leaves the previous figures on show.
-void CalculateFromWindow() {
-  char texts[kFieldCount][kMaxValueTextLength + 1];
-  FieldTexts views;
   for (int field = 0; field < kFieldCount; ++field) {
-    GetWindowTextA(g_fields[field], texts[field], sizeof texts[field]);
-    views[static_cast<std::size_t>(field)] = texts[field];
+    SendMessageA(g_fields[field], EM_SETREADONLY,
+                 view.fields[static_cast<std::size_t>(field)].input ? FALSE : TRUE, 0);
   }
-  if (!CalculateFromTexts(g_model, views, FocusedField())) MessageBeep(MB_ICONEXCLAMATION);
-  RefreshDisplay();
+  if (view.refused) MessageBeep(MB_ICONEXCLAMATION);
 }
 
-void SelectMode(CalcMode mode) {
-  g_model.sCalcMode = mode;
-  RefreshDisplay();
+// Reads the six texts, each as much as a field gives back, and calculates:
+// with a switch toggled first (the automatic check box has already toggled
+// itself), or as Calc does.
+constexpr int kNoSwitch = -1;
+void CalculateFromWindow(int toggled_switch) {
+  char chars[kFieldCount][kMaxValueTextLength + 1];
+  FieldTexts texts;
+  for (int field = 0; field < kFieldCount; ++field) {
+    GetWindowTextA(g_fields[field], chars[field], sizeof chars[field]);
+    texts[static_cast<std::size_t>(field)] = chars[field];
+  }
+  Draw(toggled_switch == kNoSwitch
+           ? PressCalc(g_model, texts, FocusedField())
+           : ToggleSwitch(g_model, static_cast<Switch>(toggled_switch), texts));
 }
 
 INT_PTR OnInitDialog(HWND window) {
   MakeTopmost(window);
   LookUpControls(window);
   SetWindowIcons(window);
-  RefreshDisplay();
+  Draw(ViewOf(g_model));
   return 1;  // the platform focuses the first tab stop, the pay field
 }
 
 INT_PTR OnCommand(WPARAM wparam) {
-  switch (LOWORD(wparam)) {
+  const int id = LOWORD(wparam);
+  switch (id) {
     case IDC_CALC:
-      CalculateFromWindow();
-      return 1;
     case IDC_WTR:
-      g_model.bCalcWTR = CheckState(g_wtr_check);
-      CalculateFromWindow();
-      return 1;
     case IDC_ERNI:
-      g_model.bCalcERNI = CheckState(g_erni_check);
-      CalculateFromWindow();
+      CalculateFromWindow(id == IDC_CALC ? kNoSwitch : id == IDC_WTR ? kWtrSwitch : kErniSwitch);
       return 1;
     case IDC_MODE_PAY:
       WriteNotificationCodeLine(HIWORD(wparam));
-      SelectMode(CalcMode::Pay);
-      return 1;
+      [[fallthrough]];
     case IDC_MODE_CHARGE:
-      SelectMode(CalcMode::Charge);
-      return 1;
     case IDC_MODE_MARGIN:
-      SelectMode(CalcMode::Margin);
+      Draw(ChooseMode(g_model, id == IDC_MODE_PAY      ? CalcMode::Pay
+                               : id == IDC_MODE_CHARGE ? CalcMode::Charge
+                                                       : CalcMode::Margin));
       return 1;
     default:
       return 0;  // the fields' own notifications, and Escape's cancel
   }
 }
 
-// Black on white for a field the user types in, blue on the button face
-// for a derived one; the answer is the field's background brush.
-HBRUSH PickFieldColours(HDC dc, bool input_look) {
-  if (input_look) {
-    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-    SetBkColor(dc, GetSysColor(COLOR_WINDOW));
-    return static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-  }
-  SetTextColor(dc, kDerivedText);
-  SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-  return g_face_brush;
+// The system colours in the order of SystemColour.
+constexpr int kSystemColours[] = {COLOR_WINDOW, COLOR_WINDOWTEXT, COLOR_BTNFACE, COLOR_BTNSHADOW};
+
+COLORREF ColourOf(const Paint& paint) {
+  if (paint.is_system) return GetSysColor(kSystemColours[static_cast<int>(paint.system)]);
+  return RGB(paint.red, paint.green, paint.blue);
+}
+
+// The background brush of each look: white for an input field, FaceBrush
+// for a derived one, the system's own brush for the headings.
+HBRUSH BrushOf(const Look& look) {
+  if (&look == &kInputLook) return static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  if (&look == &kDerivedLook) return g_face_brush;
+  return GetSysColorBrush(COLOR_BTNSHADOW);
+}
+
+INT_PTR PaintIn(HDC dc, const Look& look) {
+  SetTextColor(dc, ColourOf(look.text));
+  SetBkColor(dc, ColourOf(look.background));
+  return reinterpret_cast<INT_PTR>(BrushOf(look));
 }
 
 INT_PTR OnControlColour(UINT message, HDC dc, HWND control) {
   if (message == WM_CTLCOLORSTATIC) {
     const LONG id = GetWindowLongA(control, GWL_ID);
-    if (id == IDC_VALUES_HDR || id == IDC_CALC_HDR) {
-      SetTextColor(dc, kHeaderText);
-      SetBkColor(dc, GetSysColor(COLOR_BTNSHADOW));
-      return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNSHADOW));
-    }
+    if (id == IDC_VALUES_HDR || id == IDC_CALC_HDR) return PaintIn(dc, kHeaderLook);
   }
   for (int field = 0; field < kFieldCount; ++field) {
     if (control == g_fields[field]) {
-      return reinterpret_cast<INT_PTR>(PickFieldColours(dc, IsInputField(g_model, field)));
+      return PaintIn(dc, IsInputField(g_model, field) ? kInputLook : kDerivedLook);
     }
   }
   return 0;
@@ -175,16 +153,20 @@ INT_PTR OnHelp(HWND window) {
   return 1;
 }
 
-// The window being closed, for the close sequence's steps.
-HWND g_closing_window;
-
 INT_PTR OnClose(HWND window) {
-  g_closing_window = window;
-  RunCloseSequence({
-      [] { DestroyWindow(g_closing_window); },
-      [] { DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_ABOUT), nullptr, AboutDialogProc, 0); },
-      [] { PostQuitMessage(0); },
-  });
+  for (CloseStep step : kCloseSequence) {
+    switch (step) {
+      case CloseStep::kHideMainWindow:
+        DestroyWindow(window);
+        break;
+      case CloseStep::kShowAboutAndWait:
+        DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_ABOUT), nullptr, AboutDialogProc, 0);
+        break;
+      case CloseStep::kQuit:
+        PostQuitMessage(0);
+        break;
+    }
+  }
   return 1;
 }
 

@@ -38,19 +38,23 @@ QWidget* Button(QMainWindow* window, const QString& text) {
 }
 
 TEST(HelpWindow, F1ShowsTheHelpAndItsPagesAreWalked) {
-  g_open_url = ShowHelpWindow;
-  g_help_page = AppDataFile(QStringLiteral("help/index.html"));
-  QDialog* calculator = CreateCalculatorWindow();
+  const QString help_page = AppDataFile(QStringLiteral("help/index.html"));
+  HelpWindow window;
+  HelpWindow* help = &window;
+  RateModel model;
+  CalculatorWindow calculator_window(
+      model, "",
+      {.open_help = [&] { help->showPage(QUrl::fromLocalFile(help_page), &calculator_window); },
+       .quit = [] {}});
+  QDialog* calculator = &calculator_window;
   calculator->show();
   ASSERT_TRUE(QTest::qWaitForWindowActive(calculator));
   calculator->move(calculator->screen()->availableGeometry().topLeft());
   QTest::keyClick(calculator->focusWidget(), Qt::Key_F1);
-  QMainWindow* help = OpenHelpWindow();
-  ASSERT_NE(help, nullptr);
   EXPECT_TRUE(help->isVisible());
   EXPECT_EQ(help->windowTitle().toStdString(), "KOV Rate Calculator - KOV Rate Calculator Help");
   QTextBrowser* browser = BrowserOf(help);
-  EXPECT_EQ(browser->source(), QUrl::fromLocalFile(g_help_page));
+  EXPECT_EQ(browser->source(), QUrl::fromLocalFile(help_page));
   EXPECT_TRUE(browser->toPlainText().contains(QStringLiteral("Topics")));
   // Not under the calculator, which stays on top.
   EXPECT_FALSE(help->frameGeometry().intersects(calculator->frameGeometry()));
@@ -82,21 +86,18 @@ TEST(HelpWindow, F1ShowsTheHelpAndItsPagesAreWalked) {
     EXPECT_EQ(Button(help, QStringLiteral("Back"))->isEnabled(), row.back);
     EXPECT_EQ(Button(help, QStringLiteral("Forward"))->isEnabled(), row.forward);
   }
-  // F1 again brings the same window back to the first page.
+  // F1 again brings the window back to the first page.
   QTest::keyClick(calculator->focusWidget(), Qt::Key_F1);
-  EXPECT_EQ(OpenHelpWindow(), help);
   EXPECT_EQ(browser->source().fileName(), QStringLiteral("index.html"));
-  delete calculator;
-  help->close();
 }
 
 // Without its pages the window still opens and says what is missing,
 // also when shown again after being closed.
 TEST(HelpWindow, AMissingPageIsReportedInTheWindow) {
+  HelpWindow window;
+  HelpWindow* help = &window;
   for (int opening = 0; opening < 2; ++opening) {
-    EXPECT_TRUE(ShowHelpWindow(QUrl::fromLocalFile(QStringLiteral("/nowhere/help/index.html"))));
-    QMainWindow* help = OpenHelpWindow();
-    ASSERT_NE(help, nullptr);
+    help->showPage(QUrl::fromLocalFile(QStringLiteral("/nowhere/help/index.html")), nullptr);
     EXPECT_TRUE(help->isVisible());
     EXPECT_TRUE(
         BrowserOf(help)->toPlainText().contains(QStringLiteral("/nowhere/help/index.html")));
