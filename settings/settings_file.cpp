@@ -127,7 +127,7 @@ std::string_view SaveFailureText(SaveFailure failure) {
 
 SaveOutcome SaveSettings(const RateModel& model, std::string_view path_text) {
   SaveOutcome outcome;
-  outcome.path = std::string(path_text);
+  outcome.path = path_text;
   FilePath path;
   FilePath target;
   if (!PathFromCaller(path_text, path)) {

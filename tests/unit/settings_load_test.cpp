@@ -43,7 +43,10 @@ void ExpectLoads(std::initializer_list<LoadCase> cases) {
   for (const LoadCase& c : cases) {
     WriteFile(folder.File(), c.content);
     RateModel m = Scrambled();  // every field must be set, whatever it held
-    LoadSettings(m, folder.File());
+    EXPECT_EQ(LoadSettings(m, folder.File()), LoadOutcome::kRead) << c.name;
+    EXPECT_EQ(Describe(m), c.expected) << c.name;
+    m = Scrambled();  // the text alone reads the same, as a page without files reads it
+    EXPECT_EQ(ModelFromSettingsText(c.content, m), LoadOutcome::kRead) << c.name;
     EXPECT_EQ(Describe(m), c.expected) << c.name;
   }
 }

@@ -80,6 +80,11 @@ TEST(SaveSettings, KeepsEveryByteItDoesNotRewrite) {
       {"a byte more than a read chunk", kChunkAndOne, kChunkAndOne + "[RateCalc]\n" + lf},
       {"CR-only file stays CR-only", "[Mine]\rx=1\r[RateCalc]\rnote=keep\r[Later]\ry=2",
        "[Mine]\rx=1\r[RateCalc]\rnote=keep\r" + WorkedKeys("\r") + "[Later]\ry=2"},
+      {"an 8-bit file with a NUL byte stays 8-bit",
+       std::string("[RateCalc]\r\nnPayAmt=5.00\r\n; a note\0\r\n[Mine]\r\nkeep=this line\r\n", 61),
+       "[RateCalc]\r\nnPayAmt=14.11\r\n" + crlf.substr(0, crlf.find("nPayAmt")) +
+           crlf.substr(crlf.find("nChargeAmt")) + std::string("; a note\0\r\n", 11) +
+           "[Mine]\r\nkeep=this line\r\n"},
       {"a lone CR in an LF file ends a line", "[RateCalc]\nsCalcMode=\rCharge\n",
        "[RateCalc]\nsCalcMode=Charge\r" + lf.substr(0, lf.find("sCalcMode")) + "Charge\n"},
   };
@@ -88,6 +93,7 @@ TEST(SaveSettings, KeepsEveryByteItDoesNotRewrite) {
     WriteFile(folder.File(), c.before);
     SaveSettings(WorkedExample(), folder.File());
     EXPECT_EQ(ReadFile(folder.File()), c.after) << c.name;
+    EXPECT_EQ(SettingsTextWithModel(c.before, WorkedExample()), c.after) << c.name;
   }
   EXPECT_EQ(folder.EntryCount(), 1u);
 }

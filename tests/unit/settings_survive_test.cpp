@@ -122,6 +122,11 @@ TEST(SettingsSurvive, Utf16FileReadsAndKeepsItsText) {
     EXPECT_EQ(m.nPayAmt, c.pay) << "row " << &c - cases;
     SaveSettings(WorkedExample(), folder.File());
     EXPECT_TRUE(ReadFile(folder.File()) == Utf16(c.after, c.form)) << "row " << &c - cases;
+    const std::string before = Utf16(c.before, c.form) + c.added;
+    EXPECT_TRUE(SettingsTextWithModel(before, WorkedExample()) == Utf16(c.after, c.form))
+        << "row " << &c - cases;
+    EXPECT_EQ(ModelFromSettingsText(before, m), LoadOutcome::kRead);
+    EXPECT_EQ(m.nPayAmt, c.pay) << "row " << &c - cases;
   }
   // Figures loaded from the 8-bit section: one too long to write keeps the
   // value the load saw.
