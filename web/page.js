@@ -193,7 +193,7 @@ function pressCalc() {
 
 function toggleSwitch(which) {
   stageTexts();
-  draw(answer(rules("page_toggle_switch", which, focusedField())));
+  draw(answer(rules("page_toggle_switch", which)));
 }
 
 // Focus moved by Tab or an arrow key: a field so reached has its whole text

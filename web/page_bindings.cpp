@@ -48,8 +48,10 @@ void AppendNumber(std::string& out, long number) { out += std::to_string(number)
 
 void AppendBool(std::string& out, bool value) { out += value ? "true" : "false"; }
 
-// A CSS colour: the desktop's own system colours by their CSS names, so
-// that the page follows the user's colours as the desktop programs do.
+// A CSS colour: the system colours by their CSS names, so that the page
+// follows the browser's (and a high-contrast user's) colours. Browsers draw
+// CSS's ButtonShadow as the button face itself, which would hide the white
+// headings; GrayText is the classic desktop's same grey.
 std::string CssColour(const Paint& paint) {
   if (paint.is_system) {
     switch (paint.system) {
@@ -60,7 +62,7 @@ std::string CssColour(const Paint& paint) {
       case SystemColour::kButtonFace:
         return "ButtonFace";
       case SystemColour::kButtonShadow:
-        return "ButtonShadow";
+        return "GrayText";
     }
   }
   return "rgb(" + std::to_string(paint.red) + "," + std::to_string(paint.green) + "," +
@@ -227,9 +229,9 @@ EMSCRIPTEN_KEEPALIVE const char* page_press_calc(int focused_field) {
   return Answer(PressCalc(g_model, StagedTexts(), focused_field));
 }
 
-EMSCRIPTEN_KEEPALIVE const char* page_toggle_switch(int which, int focused_field) {
+EMSCRIPTEN_KEEPALIVE const char* page_toggle_switch(int which) {
   const Switch toggled = which == kErniSwitch ? kErniSwitch : kWtrSwitch;
-  return Answer(ToggleSwitch(g_model, toggled, StagedTexts(), focused_field));
+  return Answer(ToggleSwitch(g_model, toggled, StagedTexts()));
 }
 
 EMSCRIPTEN_KEEPALIVE const char* page_choose_mode(int mode) {
