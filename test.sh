@@ -163,6 +163,14 @@ fi
 # Without Wine for i686, the i686 arithmetic is shown by the engine's own
 # suite built for 32-bit x86 Linux with the same flags, under qemu.
 if [ "$windows_preset" != win32 ]; then run_preset linux-i686; fi
+# The page: the engine's suites in WebAssembly under Node, then the page in
+# headless Chromium, which says SKIPPED where no browser could be installed.
+require_packages emscripten nodejs googletest
+(require_packages chromium chromium-driver python3-selenium) ||
+  echo "web: Chromium or Selenium could not be installed; the page's browser tests are skipped."
+export NODE_PATH=/usr/share/nodejs
+run_preset web
+
 stage "release: the README's command, twice, same bytes" tests/release/reproducible.sh
 stage "release: a build without the help compiler" tests/release/no_help_compiler.sh
 echo "All test suites passed."

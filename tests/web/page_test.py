@@ -194,6 +194,9 @@ def main():
     driver = browser(folder)
     failures = []
     try:
+        open_page(driver, {})
+        check(failures, "nothing fetched: one file", driver.execute_script(
+            "return performance.getEntriesByType('resource').map(r => r.name).filter(n => !n.startsWith('data:'))"), [])
         for name, kept, steps, texts, focused in SCENARIOS:
             open_page(driver, kept)
             run_scenario(driver, steps)
