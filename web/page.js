@@ -315,7 +315,9 @@ async function openSettingsFile(input) {
   }
   openedFile = bytes;
   try {
-    localStorage.setItem(kStoredFileKey, String.fromCharCode(...bytes));
+    let text = "";
+    for (let at = 0; at < bytes.length; at += 8192) text += String.fromCharCode(...bytes.subarray(at, at + 8192));
+    localStorage.setItem(kStoredFileKey, text);
   } catch (error) {
     // The file's other lines are kept for this visit only.
   }

@@ -75,6 +75,7 @@ SCENARIOS = [
      WORKED, "charge"),
     ("F1 opens the help; closing it gives the focus back", CALCULATED,
      [focus("charge"), key(Keys.F1), ("help",)], WORKED, "charge"),
+    ("the About picture and notice are on the page", CALCULATED, [("about",), focus("pay")], WORKED, "pay"),
     ("reopening shows the figures kept", FRESH,
      [TAB, type_("20")] + [TAB] * 6 + [type_("10"), ENTER, ("reopen", {})], WORKED, "pay"),
     ("a kept figure this page did not write gives its default", CALCULATED,
@@ -129,8 +130,9 @@ def shown(driver):
         const focus = document.activeElement;
         return {texts: fields.map(f => f.value),
                 looks: fields.map(f => f.readOnly === (getComputedStyle(f).color === 'rgb(0, 0, 255)')),
-                focus: focus, selection: focus.dataset.field === undefined ? [0, 0, 0] :
-                    [focus.selectionStart, focus.selectionEnd, focus.value.length]};""")
+                focus: (Object.entries(arguments[0]).find(([name, css]) => focus.matches(css)) || [focus.id])[0],
+                selection: focus.dataset.field === undefined ? [0, 0, 0] :
+                    [focus.selectionStart, focus.selectionEnd, focus.value.length]};""", CONTROLS)
 
 
 def run_scenario(driver, steps):
@@ -151,6 +153,13 @@ def run_scenario(driver, steps):
                                           "document.getElementById('help-frame').contentDocument.title")
             assert title == "The calculator in a browser", "help not open: %r" % title
             driver.find_element(By.CSS_SELECTOR, "#help button").click()
+        elif step[0] == "about":
+            driver.find_element(By.ID, "open-about").click()
+            about = driver.execute_script("const p = document.querySelector('#about-client img');"
+                                          "return [p.naturalWidth, p.naturalHeight, p.width, p.height,"
+                                          " document.querySelector('#about-client div').textContent]")
+            assert about == [320, 240, 320, 240, "\u00a9 The owner of KOV Rate Calculator. All rights reserved."], about
+            driver.find_element(By.CSS_SELECTOR, "#about button").click()
 
 
 def check(failures, name, got, want):
@@ -203,8 +212,7 @@ def main():
             got = shown(driver)
             check(failures, name + ": texts", got["texts"], texts)
             check(failures, name + ": read-only exactly where blue", got["looks"], [True] * 6)
-            check(failures, name + ": focus", got["focus"],
-                  driver.find_element(By.CSS_SELECTOR, CONTROLS[focused]))
+            check(failures, name + ": focus", got["focus"], focused)
             start_, end, length = got["selection"]
             if steps[-1] == TAB and length:
                 check(failures, name + ": a field reached by Tab is selected whole", (start_, end), (0, length))
