@@ -1,28 +1,21 @@
 // The Linux entry point: load the figures, run the main window until it and
-// the About window are closed, save the figures. Also saved when the
-// session ends with the window still open.
+// the About window are closed, save the figures and say so if that failed.
+// The window itself saves them when the desktop session ends with it open.
 #include <QApplication>
-#include <QDialog>
-#include <QDir>
-#include <QFileInfo>
+#include <QDesktopServices>
 #include <QIcon>
+#include <QUrl>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "app_files.h"
 #include "calculator_window.h"
+#include "figures_save.h"
+#include "linux_settings_path.h"
 #include "settings_file.h"
-#include "window_rules.h"
 
 namespace {
-
-std::string g_settings_path;
-
-void SaveFigures() {
-  QDir().mkpath(QFileInfo(QString::fromStdString(g_settings_path)).absolutePath());
-  ratecalc::SaveSettings(ratecalc::g_model, g_settings_path);
-}
 
 // Window managers keep a window on top only through X11; on a Wayland
 // desktop that means XWayland. The user's own choice still wins.
@@ -38,10 +31,12 @@ void PreferX11(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   using namespace ratecalc;
-  g_settings_path = LinuxSettingsPath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+  std::string settings_path =
+      LinuxSettingsPath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
   // Without a home folder, the current folder, as the Windows program does.
-  if (g_settings_path.empty()) g_settings_path = kSettingsPath;
-  LoadSettings(g_model, g_settings_path);
+  if (settings_path.empty()) settings_path = kSettingsPath;
+  RateModel model;
+  LoadSettings(model, settings_path);
 
   PreferX11(argc, argv);
   QApplication app(argc, argv);
@@ -49,11 +44,15 @@ int main(int argc, char** argv) {
   for (int size : {48, 256}) icon.addFile(AppIconFile(size), QSize(size, size));
   QApplication::setWindowIcon(icon);
   QApplication::setDesktopFileName(QStringLiteral("kov-rate-calculator"));
-  g_help_page = AppDataFile(QStringLiteral("help/index.html"));
-  QObject::connect(&app, &QGuiApplication::commitDataRequest, [] { SaveFigures(); });
 
-  CreateCalculatorWindow()->show();
+  const QString help_page = AppDataFile(QStringLiteral("help/index.html"));
+  CalculatorWindow window(
+      model, settings_path,
+      {.open_help = [&] { QDesktopServices::openUrl(QUrl::fromLocalFile(help_page)); },
+       .quit = [] { QCoreApplication::exit(0); }});
+  window.show();
   QApplication::exec();
-  SaveFigures();
+  const SaveOutcome saved = SaveFigures(model, settings_path);
+  if (!saved.saved()) TellSaveFailure(saved);
   return 0;
 }

@@ -1,57 +1,52 @@
 #include "about_window.h"
 
 #include <QCloseEvent>
-#include <QDialog>
 #include <QLabel>
 #include <QPixmap>
 
 #include "app_files.h"
 #include "dialog_units.h"
+#include "window_template.h"
 
 namespace ratecalc {
 namespace {
 
-// The template: 228 x 182 dialog units, the picture at its own pixel size
-// from the top left of its place, the line of text under it.
-constexpr DialogRect kWindowSize = {0, 0, 228, 182};
-constexpr DialogRect kPicture = {7, 7, 213, 148};
-constexpr DialogRect kNotice = {7, 163, 213, 10};
-
-// Closed only from its frame: Escape does nothing.
-class AboutDialog : public QDialog {
- protected:
-  void reject() override {}
-  void closeEvent(QCloseEvent* event) override {
-    event->accept();
-    done(QDialog::Rejected);
+const ControlTemplate& ControlOf(ControlKind kind) {
+  for (const ControlTemplate& control : kAboutWindow.controls) {
+    if (control.kind == kind) return control;
   }
-};
+  return kAboutWindow.controls.front();
+}
 
 }  // namespace
 
-void ShowAboutWindow() {
-  AboutDialog about;
-  about.setWindowTitle(QStringLiteral("About KOV Rate Calculator"));
-  about.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                       Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                       Qt::WindowStaysOnTopHint);
-  QFont font = about.font();
-  font.setPointSize(8);  // the template's size
-  about.setFont(font);
-  const DialogUnits units = DialogUnitsOf(font);
-  about.setFixedSize(ToPixels(units, kWindowSize).size());
+AboutWindow::AboutWindow()
+    : picture_(new QLabel(this)),
+      notice_(new QLabel(QString::fromLatin1(ControlOf(ControlKind::kNotice).text), this)) {
+  setWindowTitle(QString::fromLatin1(kAboutWindow.caption));
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
+  QFont template_font = font();
+  template_font.setPointSize(kAboutWindow.point_size);
+  setFont(template_font);
+  const DialogUnits units = DialogUnitsOf(template_font);
+  setFixedSize(ToPixels(units, {0, 0, kAboutWindow.width, kAboutWindow.height}).size());
 
-  QLabel* picture = new QLabel(&about);
+  // The picture at its own size, centred in its place as the text is
+  // centred in its own: the font decides the place, not the picture.
   const QPixmap pixmap(AppDataFile(QStringLiteral("about.bmp")));
-  picture->setPixmap(pixmap);
-  picture->setGeometry(QRect(ToPixels(units, kPicture).topLeft(), pixmap.size()));
+  picture_->setPixmap(pixmap);
+  QRect picture_place(QPoint(), pixmap.size());
+  picture_place.moveCenter(ToPixels(units, ControlOf(ControlKind::kPicture).box).center());
+  picture_->setGeometry(picture_place);
 
-  QLabel* notice = new QLabel(
-      QString::fromUtf8("\u00a9 The owner of KOV Rate Calculator. All rights reserved."), &about);
-  notice->setGeometry(ToPixels(units, kNotice));
-  notice->setAlignment(Qt::AlignCenter);
+  notice_->setGeometry(ToPixels(units, ControlOf(ControlKind::kNotice).box));
+  notice_->setAlignment(Qt::AlignCenter);
+}
 
-  about.exec();
+void AboutWindow::closeEvent(QCloseEvent* event) {
+  event->accept();
+  done(QDialog::Rejected);
 }
 
 }  // namespace ratecalc

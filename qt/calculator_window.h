@@ -1,31 +1,71 @@
-// The calculator window on Qt 6 Widgets: the same six fields, switches,
-// mode buttons and Calc as the Windows dialog, on the process's RateModel,
-// deciding through the shared window rules.
+// The calculator window on Qt 6 Widgets, built from the window template and
+// brought to life by the window rules: it reads its fields and the focus,
+// calls the rule for what the user did, and draws the view it gets back.
 #pragma once
 
-#include <QString>
-#include <QUrl>
+#include <QByteArray>
+#include <QDialog>
+#include <array>
+#include <functional>
+#include <string>
 
 #include "rate_model.h"
+#include "settings_file.h"
+#include "window_rules.h"
 
-class QDialog;
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
 
 namespace ratecalc {
 
-extern RateModel g_model;
+class CalculatorWindow : public QDialog {
+ public:
+  // What the window asks of the program around it.
+  struct Seams {
+    std::function<void()> open_help;  // F1
+    std::function<void()> quit;       // the close sequence's last step
+  };
 
-// The help's first page, opened with F1; the entry point sets it.
-extern QString g_help_page;
+  // Shows `model` and changes it as the user works; `settings_path` is
+  // where a desktop session's end saves it.
+  CalculatorWindow(RateModel& model, std::string settings_path, Seams seams);
 
-// The effects that leave the window, replaceable so that tests can watch
-// them: opening the help in the user's viewer (QDesktopServices::openUrl)
-// and ending the program's run (QCoreApplication::exit with 0).
-extern bool (*g_open_url)(const QUrl& url);
-extern void (*g_quit)();
+  // The desktop session is ending with the window open: the process may end
+  // without the close sequence, so the figures are saved now. Connected to
+  // the application's commitDataRequest.
+  SaveOutcome saveForSessionEnd();
 
-// Builds the window showing g_model, not yet shown. Closing it hides it,
-// shows the About window until that is closed, then calls g_quit. The
-// window deletes itself once closed.
-QDialog* CreateCalculatorWindow();
+  // The control at a place in kMainWindow.controls.
+  QWidget* control(int place) const { return controls_[static_cast<std::size_t>(place)]; }
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  bool focusNextPrevChild(bool next) override;
+  void reject() override {}  // Escape closes nothing
+
+ private:
+  void buildControls();
+  QWidget* makeControl(const ControlTemplate& control);
+  std::array<QByteArray, kFieldCount> fieldBytes() const;
+  void draw(const WindowView& view);
+  int focusedPlace() const;
+  int focusedField() const;
+  void pressCalc();
+  void toggleSwitch(Switch which);
+  void chooseMode(CalcMode mode);
+  void focusPlace(int place);
+
+  RateModel& model_;
+  std::string settings_path_;
+  Seams seams_;
+  std::array<QWidget*, kMainWindow.controls.size()> controls_{};
+  std::array<QLineEdit*, kFieldCount> fields_{};
+  std::array<QCheckBox*, kSwitchCount> switches_{};
+  std::array<QRadioButton*, 3> mode_buttons_{};  // in the order of CalcMode
+};
 
 }  // namespace ratecalc

@@ -22,7 +22,7 @@ DialogUnits DialogUnitsOf(const QFont& font) {
   return {(letters / 26 + 1) / 2, metrics.height()};
 }
 
-QRect ToPixels(const DialogUnits& units, const DialogRect& rect) {
+QRect ToPixels(const DialogUnits& units, const DialogBox& rect) {
   return {Scale(rect.x, units.char_width, 4), Scale(rect.y, units.char_height, 8),
           Scale(rect.width, units.char_width, 4), Scale(rect.height, units.char_height, 8)};
 }

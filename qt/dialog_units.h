@@ -6,11 +6,9 @@
 #include <QFont>
 #include <QRect>
 
-namespace ratecalc {
+#include "window_template.h"
 
-struct DialogRect {
-  int x, y, width, height;
-};
+namespace ratecalc {
 
 // The font's average character width and height, in pixels.
 struct DialogUnits {
@@ -19,6 +17,6 @@ struct DialogUnits {
 };
 
 DialogUnits DialogUnitsOf(const QFont& font);
-QRect ToPixels(const DialogUnits& units, const DialogRect& rect);
+QRect ToPixels(const DialogUnits& units, const DialogBox& box);
 
 }  // namespace ratecalc

@@ -1,6 +1,13 @@
 #include "window_rules.h"
 
+#include <cstddef>
+
+#include "model_keys.h"
+
 namespace ratecalc {
+
+static_assert(kFieldCount == kFigureCount);
+static_assert(std::size(kFlags) == kSwitchCount);
 
 bool IsInputField(const RateModel& model, int field) {
   switch (field) {
@@ -23,6 +30,24 @@ MarginFocus MarginFocusOf(int focused_field) {
   return MarginFocus::None;
 }
 
+ValueText FieldText(const RateModel& model, int field) {
+  return FormatValueText(model.*kFigures[field].member);
+}
+
+WindowView ViewOf(const RateModel& model) {
+  WindowView view;
+  for (int which = 0; which < kSwitchCount; ++which) {
+    view.switch_on[static_cast<std::size_t>(which)] = model.*kFlags[which].member != 0;
+  }
+  view.mode = model.sCalcMode;
+  for (int field = 0; field < kFieldCount; ++field) {
+    view.fields[static_cast<std::size_t>(field)] = {FieldText(model, field),
+                                                    IsInputField(model, field)};
+  }
+  view.refused = false;
+  return view;
+}
+
 namespace {
 
 bool AllFiguresFit(const RateModel& model) {
@@ -34,26 +59,64 @@ bool AllFiguresFit(const RateModel& model) {
 
 }  // namespace
 
-bool CalculateFromTexts(RateModel& model, const FieldTexts& texts, int focused_field) {
+WindowView PressCalc(RateModel& model, const FieldTexts& texts, int focused_field) {
   RateModel result = model;
   for (int field = 0; field < kFieldCount; ++field) {
     const std::string_view text = texts[static_cast<std::size_t>(field)];
     result.*kFigures[field].member = ParseValue(text.substr(0, kMaxValueTextLength));
   }
   Calculate(result, MarginFocusOf(focused_field));
-  if (!AllFiguresFit(result)) return false;
-  model = result;
-  return true;
+  const bool refused = !AllFiguresFit(result);
+  if (!refused) model = result;
+  WindowView view = ViewOf(model);
+  view.refused = refused;
+  return view;
 }
 
-ValueText FieldText(const RateModel& model, int field) {
-  return FormatValueText(model.*kFigures[field].member);
+WindowView ToggleSwitch(RateModel& model, Switch which, const FieldTexts& texts) {
+  int& flag = model.*kFlags[which].member;
+  flag = flag ? 0 : 1;
+  return PressCalc(model, texts, kNoField);
 }
 
-void RunCloseSequence(const CloseSteps& steps) {
-  steps.hide_main_window();
-  steps.show_about_and_wait();
-  steps.quit();
+WindowView ChooseMode(RateModel& model, CalcMode mode) {
+  model.sCalcMode = mode;
+  return ViewOf(model);
+}
+
+bool KeyTypesText(KeyModifiers modifiers) {
+  return !modifiers.alt && !modifiers.ctrl && !modifiers.super;
+}
+
+namespace {
+
+int Step(int from, bool forward) {
+  const int count = static_cast<int>(kMainWindow.controls.size());
+  return (from + (forward ? 1 : count - 1)) % count;
+}
+
+bool IsSelectedMode(const RateModel& model, const ControlTemplate& control) {
+  return control.item == static_cast<int>(model.sCalcMode);
+}
+
+}  // namespace
+
+ArrowMove MoveByArrow(const RateModel& model, int from, bool forward) {
+  const int to = Step(from, forward);
+  const ControlTemplate& control = kMainWindow.controls[static_cast<std::size_t>(to)];
+  return {to, control.kind == ControlKind::kModeButton && !IsSelectedMode(model, control)};
+}
+
+int NextTabStop(const RateModel& model, int from, bool forward) {
+  int at = from;
+  for (std::size_t tries = 0; tries < kMainWindow.controls.size(); ++tries) {
+    at = Step(at, forward);
+    const ControlTemplate& control = kMainWindow.controls[static_cast<std::size_t>(at)];
+    if (!(control.styles & kTabStop)) continue;
+    if (control.kind == ControlKind::kModeButton && !IsSelectedMode(model, control)) continue;
+    return at;
+  }
+  return from;
 }
 
 }  // namespace ratecalc

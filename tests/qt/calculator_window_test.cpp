@@ -14,39 +14,45 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
+#include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "dialog_units.h"
 #include "window_rules.h"
 
 namespace ratecalc {
 namespace {
 
-// The controls, fields first in their order.
+// The controls, by their places in the template.
 enum Control {
-  kPay,
-  kCharge,
-  kWtrPct,
-  kErniPct,
-  kMarginAmt,
-  kMarginPct,
-  kWtr,
-  kErni,
-  kModePay,
-  kModeCharge,
-  kModeMargin,
-  kCalc
+  kCalc = 0,
+  kPay = FieldControl(kPayField),
+  kCharge = FieldControl(kChargeField),
+  kWtrPct = FieldControl(kWtrPctField),
+  kErniPct = FieldControl(kErniPctField),
+  kMarginAmt = FieldControl(kMarginAmtField),
+  kMarginPct = FieldControl(kMarginPctField),
+  kWtr = SwitchControl(kWtrSwitch),
+  kErni = SwitchControl(kErniSwitch),
+  kCalcHeader = 16,
+  kModePay = ModeControl(CalcMode::Pay),
+  kModeCharge = ModeControl(CalcMode::Charge),
+  kModeMargin = ModeControl(CalcMode::Margin),
 };
+constexpr Control kFieldControls[] = {kPay, kCharge, kWtrPct, kErniPct, kMarginAmt, kMarginPct};
 
 enum Action { kFocus, kType, kKey, kClick };
 struct Step {
   Action action;
   int control_or_key;
   QString text = {};
+  Qt::KeyboardModifiers modifiers = {};
 };
 Step Focus(Control c) { return {kFocus, c}; }
 Step Type(const QString& text) { return {kType, 0, text}; }
-Step Key(Qt::Key key) { return {kKey, key}; }
+Step Key(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) { return {kKey, key, {}, modifiers}; }
 Step Click(Control c) { return {kClick, c}; }
 
 using Texts = std::vector<std::string>;
@@ -59,6 +65,7 @@ struct Scenario {
   Texts shown;
   Control focus;
   int help_pages_opened = 0;
+  std::optional<CalcMode> mode = {};
 };
 
 RateModel Start(CalcMode mode, double pay, double charge, double margin_amt, double margin_pct,
@@ -73,21 +80,11 @@ RateModel Start(CalcMode mode, double pay, double charge, double margin_amt, dou
   return m;
 }
 
-std::vector<QUrl> g_opened;
-bool CaptureUrl(const QUrl& url) {
-  g_opened.push_back(url);
-  return true;
-}
+int g_help_opened;
 int g_quits;
-void CountQuit() { ++g_quits; }
 
-std::vector<QWidget*> ControlsOf(QDialog* window) {
-  std::vector<QWidget*> out;
-  for (QLineEdit* edit : window->findChildren<QLineEdit*>()) out.push_back(edit);
-  for (QCheckBox* check : window->findChildren<QCheckBox*>()) out.push_back(check);
-  for (QRadioButton* radio : window->findChildren<QRadioButton*>()) out.push_back(radio);
-  out.push_back(window->findChild<QPushButton*>());
-  return out;
+CalculatorWindow::Seams CountingSeams() {
+  return {.open_help = [] { ++g_help_opened; }, .quit = [] { ++g_quits; }};
 }
 
 std::vector<Scenario> Scenarios() {
@@ -128,6 +125,30 @@ std::vector<Scenario> Scenarios() {
       {"Escape leaves everything as it was", calculated,
        {Focus(kCharge), Key(Qt::Key_Escape)}, kWorkedExample, kCharge},
       {"F1 opens the help", calculated, {Focus(kCharge), Key(Qt::Key_F1)}, kWorkedExample, kCharge, 1},
+      {"Alt, Ctrl or Super with a letter types nothing", calculated,
+       {Focus(kCharge), Key(Qt::Key_Home), Key(Qt::Key_C, Qt::AltModifier),
+        Key(Qt::Key_P, Qt::ControlModifier), Key(Qt::Key_W, Qt::MetaModifier),
+        Key(Qt::Key_E, Qt::AltModifier | Qt::ShiftModifier), Key(Qt::Key_Return)},
+       kWorkedExample, kCharge},
+      {"after Enter the caret stands before the text", calculated,
+       {Focus(kWtrPct), Key(Qt::Key_Return), Type("5"), Key(Qt::Key_Return)},
+       {"2.58", "20.00", "512.07", "13.80", "2.00", "10.00"}, kWtrPct},
+      {"a figure too wide for its field shows its first digits", calculated,
+       {Focus(kCharge), Type("1234567890123"), Key(Qt::Key_Return)},
+       {"871216019982.72", "1234567890123.00", "12.07", "13.80", "123456789012.30", "10.00"},
+       kCharge},
+      {"Down from the last mode button goes round to Calc", Start(CalcMode::Margin, 14.11, 20, 2, 10),
+       {Focus(kModeMargin), Key(Qt::Key_Down)}, kWorkedExample, kCalc, 0, CalcMode::Margin},
+      {"Right from the Pay button chooses Charge", calculated,
+       {Focus(kModePay), Key(Qt::Key_Right)}, kWorkedExample, kModeCharge, 0, CalcMode::Charge},
+      {"Up from the Pay button stops on the heading; Enter then calculates", calculated,
+       {Focus(kModePay), Key(Qt::Key_Up), Key(Qt::Key_Return)}, kWorkedExample, kCalcHeader, 0,
+       CalcMode::Pay},
+      {"Down from WTR reaches its field, its text selected", calculated,
+       {Focus(kWtr), Key(Qt::Key_Down)}, kWorkedExample, kWtrPct},
+      {"Left from the charge field moves its caret only", calculated,
+       {Focus(kCharge), Key(Qt::Key_End), Key(Qt::Key_Left), Type("9"), Key(Qt::Key_Return)},
+       {"14.18", "20.09", "12.07", "13.80", "2.01", "10.00"}, kCharge},
   };
   // clang-format on
   // Enter on every field, switch and mode button calculates and keeps the
@@ -160,74 +181,113 @@ std::vector<Scenario> Scenarios() {
 }
 
 TEST(CalculatorWindow, Scenarios) {
-  g_open_url = CaptureUrl;
-  g_help_page = QStringLiteral("/usr/share/kov-rate-calculator/help/index.html");
   for (const Scenario& row : Scenarios()) {
     SCOPED_TRACE(row.name);
-    g_model = row.start;
-    g_opened.clear();
-    QDialog* window = CreateCalculatorWindow();
-    window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
-    const std::vector<QWidget*> controls = ControlsOf(window);
-    ASSERT_EQ(controls.size(), 12u);
-    EXPECT_EQ(window->focusWidget(), controls[kPay]);
+    RateModel model = row.start;
+    g_help_opened = 0;
+    CalculatorWindow window(model, "", CountingSeams());
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    EXPECT_EQ(window.focusWidget(), window.control(kPay));
     for (const Step& step : row.steps) {
-      QWidget* target = window->focusWidget();
+      QWidget* target = window.focusWidget();
       switch (step.action) {
         case kFocus:
-          controls[static_cast<std::size_t>(step.control_or_key)]->setFocus(Qt::TabFocusReason);
+          window.control(step.control_or_key)->setFocus(Qt::TabFocusReason);
           break;
         case kType:
           QTest::keyClicks(target, step.text);
           break;
         case kKey:
-          QTest::keyClick(target, static_cast<Qt::Key>(step.control_or_key));
+          QTest::keyClick(target, static_cast<Qt::Key>(step.control_or_key), step.modifiers);
           break;
         case kClick:
-          QTest::mouseClick(controls[static_cast<std::size_t>(step.control_or_key)],
-                            Qt::LeftButton);
+          QTest::mouseClick(window.control(step.control_or_key), Qt::LeftButton);
           break;
       }
     }
     Texts shown;
     // Read-only and blue on the button face exactly where the rules say
     // the window's model has a derived field.
+    const Step& last = row.steps.back();
+    const bool moved_by_key = last.action == kKey && (last.control_or_key == Qt::Key_Tab ||
+                                                      last.control_or_key == Qt::Key_Down);
+    const bool drawn =
+        last.action == kClick || (last.action == kKey && last.control_or_key == Qt::Key_Return);
     for (int field = 0; field < kFieldCount; ++field) {
-      auto* edit = static_cast<QLineEdit*>(controls[static_cast<std::size_t>(field)]);
+      SCOPED_TRACE("field " + std::to_string(field));
+      auto* edit = static_cast<QLineEdit*>(window.control(kFieldControls[field]));
       shown.push_back(edit->text().toStdString());
-      const bool derived = !IsInputField(g_model, field);
-      EXPECT_EQ(edit->isReadOnly(), derived) << "field " << field;
-      EXPECT_EQ(edit->palette().color(QPalette::Text) == QColor(0, 0, 255), derived)
-          << "field " << field;
+      const bool derived = !IsInputField(model, field);
+      EXPECT_EQ(edit->isReadOnly(), derived);
+      EXPECT_EQ(edit->palette().color(QPalette::Text) == QColor(0, 0, 255), derived);
+      // A field reached by Tab or an arrow has its text selected; after a
+      // calculation every field shows its text from the first character,
+      // the caret before it.
+      if (moved_by_key && edit == window.focusWidget()) {
+        EXPECT_EQ(edit->selectedText(), edit->text());
+      } else if (drawn) {
+        EXPECT_EQ(edit->cursorPosition(), 0);
+        EXPECT_FALSE(edit->hasSelectedText());
+      }
     }
     EXPECT_EQ(shown, row.shown);
-    EXPECT_EQ(window->focusWidget(), controls[static_cast<std::size_t>(row.focus)]);
-    // Tab into a field, read-only or not, selects its text.
-    auto* tabbed_into = qobject_cast<QLineEdit*>(window->focusWidget());
-    if (tabbed_into && row.steps.back().action == kKey &&
-        row.steps.back().control_or_key == Qt::Key_Tab) {
-      EXPECT_EQ(tabbed_into->selectedText(), tabbed_into->text());
+    EXPECT_EQ(window.focusWidget(), window.control(row.focus));
+    if (row.mode) {
+      EXPECT_EQ(model.sCalcMode, *row.mode);
+      EXPECT_TRUE(static_cast<QRadioButton*>(window.control(ModeControl(*row.mode)))->isChecked());
     }
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_TRUE(window->windowFlags() & Qt::WindowStaysOnTopHint);
-    ASSERT_EQ(g_opened.size(), static_cast<std::size_t>(row.help_pages_opened));
-    if (!g_opened.empty()) {
-      EXPECT_EQ(g_opened[0], QUrl::fromLocalFile(g_help_page));
-    }
-    delete window;
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(window.windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(g_help_opened, row.help_pages_opened);
   }
+}
+
+// Every control where the template puts it, through the dialog-unit
+// conversion of the window's font; a text too wide for its place grows it
+// on the side away from its neighbour only. Each field is named by its label.
+TEST(CalculatorWindow, ControlsStandWhereTheTemplatePutsThem) {
+  RateModel model;
+  CalculatorWindow window(model, "", CountingSeams());
+  const DialogUnits units = DialogUnitsOf(window.font());
+  EXPECT_EQ(window.size(), ToPixels(units, {0, 0, 120, 103}).size());
+  EXPECT_EQ(window.windowTitle(), "KOV");
+  for (std::size_t place = 0; place < kMainWindow.controls.size(); ++place) {
+    const ControlTemplate& control = kMainWindow.controls[place];
+    SCOPED_TRACE(control.text);
+    const QWidget* widget = window.control(static_cast<int>(place));
+    const QRect want = ToPixels(units, control.box);
+    const QRect got = widget->geometry();
+    EXPECT_EQ(got.top(), want.top());
+    EXPECT_EQ(got.height(), want.height());
+    if (got.width() == want.width()) {
+      EXPECT_EQ(got, want);
+    } else {
+      EXPECT_GT(got.width(), want.width());
+      EXPECT_LE(got.width(), widget->sizeHint().width());
+      EXPECT_EQ(control.styles & kTextRight ? got.right() : got.left(),
+                control.styles & kTextRight ? want.right() : want.left());
+    }
+    if (control.kind == ControlKind::kField) {
+      EXPECT_EQ(widget->accessibleName(), QString::fromLatin1(control.name));
+    } else if (control.kind != ControlKind::kHeader && control.text[0]) {
+      EXPECT_EQ(widget->property("text").toString(), QString::fromLatin1(control.text));
+    }
+  }
+  // The conversion itself: a quarter of the character width across, an
+  // eighth of its height down, each rounded to nearest.
+  EXPECT_EQ(ToPixels({6, 13}, {40, 20, 35, 12}), QRect(60, 33, 53, 20));
+  EXPECT_EQ(ToPixels({7, 15}, {3, 59, 32, 12}), QRect(5, 111, 56, 23));
 }
 
 // Closing hides the main window first, then shows the About window until
 // it is closed, and only then ends the run.
 TEST(CalculatorWindow, ClosingPassesThroughTheAboutWindow) {
-  g_model = RateModel{};
+  RateModel model;
   g_quits = 0;
-  g_quit = CountQuit;
-  QPointer<QDialog> window = CreateCalculatorWindow();
-  window->show();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+  CalculatorWindow window(model, "", CountingSeams());
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
   bool about_seen = false, main_visible_with_about = true;
   int quits_with_about = -1;
   QTimer poll;
@@ -241,8 +301,11 @@ TEST(CalculatorWindow, ClosingPassesThroughTheAboutWindow) {
         }
         ASSERT_NE(picture, nullptr);
         EXPECT_EQ(picture->pixmap().size(), QSize(320, 240));
+        EXPECT_EQ(picture->size(), QSize(320, 240));
+        // Centred across, as the notice under it is.
+        EXPECT_LE(std::abs(picture->x() - (top->width() - picture->geometry().right() - 1)), 2);
         EXPECT_TRUE(top->windowFlags() & Qt::WindowStaysOnTopHint);
-        main_visible_with_about = window && window->isVisible();
+        main_visible_with_about = window.isVisible();
         quits_with_about = g_quits;
         QTest::keyClick(top, Qt::Key_Escape);  // closes nothing
         EXPECT_TRUE(top->isVisible());
@@ -251,14 +314,12 @@ TEST(CalculatorWindow, ClosingPassesThroughTheAboutWindow) {
     }
   });
   poll.start(10);
-  window->close();
+  window.close();
   poll.stop();
   EXPECT_TRUE(about_seen);
   EXPECT_FALSE(main_visible_with_about);
   EXPECT_EQ(quits_with_about, 0);
   EXPECT_EQ(g_quits, 1);
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  EXPECT_TRUE(window.isNull());
 }
 
 }  // namespace

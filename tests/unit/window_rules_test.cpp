@@ -3,23 +3,30 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace ratecalc {
 namespace {
 
-using Shown = std::vector<std::string>;
+using Figures = std::vector<std::string>;
 
-Shown ShownFigures(const RateModel& model) {
-  Shown out;
+Figures Shown(const WindowView& view) {
+  Figures out;
+  for (const FieldView& field : view.fields) out.emplace_back(field.text.view());
+  return out;
+}
+
+Figures ShownFigures(const RateModel& model) {
+  Figures out;
   for (int field = 0; field < kFieldCount; ++field) {
     out.emplace_back(FieldText(model, field).view());
   }
   return out;
 }
 
-TEST(WindowRules, InputFieldsFollowTheModeAndSwitches) {
+TEST(WindowRules, ViewFollowsTheModeAndSwitches) {
   struct Row {
     CalcMode mode;
     int wtr, erni;
@@ -40,10 +47,17 @@ TEST(WindowRules, InputFieldsFollowTheModeAndSwitches) {
     model.sCalcMode = row.mode;
     model.bCalcWTR = row.wtr;
     model.bCalcERNI = row.erni;
+    const WindowView view = ViewOf(model);
+    EXPECT_EQ(view.mode, row.mode);
+    EXPECT_EQ(view.switch_on[kWtrSwitch], row.wtr == 1);
+    EXPECT_EQ(view.switch_on[kErniSwitch], row.erni == 1);
+    EXPECT_FALSE(view.refused);
     for (int field = 0; field < kFieldCount; ++field) {
-      EXPECT_EQ(IsInputField(model, field), row.input[field])
+      const FieldView& shown = view.fields[static_cast<std::size_t>(field)];
+      EXPECT_EQ(shown.input, row.input[field])
           << "mode " << static_cast<int>(row.mode) << " WTR " << row.wtr << " ER NI " << row.erni
           << " field " << field;
+      EXPECT_EQ(&LookOf(shown), row.input[field] ? &kInputLook : &kDerivedLook);
     }
   }
 }
@@ -55,7 +69,7 @@ TEST(WindowRules, TextsFocusAndRefusal) {
     std::vector<std::string> texts;
     int focused_field;
     bool accepted;
-    Shown shown;
+    Figures shown;
   };
   const std::string too_long(79, '1');
   // clang-format off
@@ -96,30 +110,121 @@ TEST(WindowRules, TextsFocusAndRefusal) {
     for (int field = 0; field < kFieldCount; ++field) {
       texts[static_cast<std::size_t>(field)] = row.texts[static_cast<std::size_t>(field)];
     }
-    EXPECT_EQ(CalculateFromTexts(model, texts, row.focused_field), row.accepted) << row.name;
+    const WindowView view = PressCalc(model, texts, row.focused_field);
+    EXPECT_EQ(view.refused, !row.accepted) << row.name;
     EXPECT_EQ(ShownFigures(model), row.shown) << row.name;
+    EXPECT_EQ(Shown(view), row.shown) << row.name;
     EXPECT_EQ(model.sCalcMode, row.mode) << row.name;
   }
 }
 
-TEST(WindowRules, LinuxSettingsPath) {
+TEST(WindowRules, SwitchAndModeCommands) {
   struct Row {
-    const char* xdg;
-    const char* home;
-    std::string path;
+    const char* name;
+    RateModel start;
+    std::function<WindowView(RateModel&)> command;
+    Figures shown;
+    CalcMode mode;
+    bool wtr, erni, refused;
   };
+  RateModel calculated;
+  calculated.nPayAmt = 14.11;
+  calculated.nChargeAmt = 20;
+  calculated.nMarginAmt = 2;
+  calculated.nMarginPct = 10;
+  RateModel without_wtr = calculated;
+  without_wtr.bCalcWTR = 0;
+  const FieldTexts typed = {"", "20", "12.07", "13.80", "3", "10"};
+  const std::string too_long(79, '1');
+  const FieldTexts refused = {"14.11", "20", too_long, "13.80", "2", "10"};
+  const Figures worked = {"14.11", "20.00", "12.07", "13.80", "2.00", "10.00"};
+  // clang-format off
   const Row rows[] = {
-      {"/x/conf", "/home/u", "/x/conf/kov-rate-calculator/KOVRateCalc.ini"},
-      {nullptr, "/home/u", "/home/u/.config/kov-rate-calculator/KOVRateCalc.ini"},
-      {"", "/home/u", "/home/u/.config/kov-rate-calculator/KOVRateCalc.ini"},
-      {"relative/conf", "/home/u", "/home/u/.config/kov-rate-calculator/KOVRateCalc.ini"},
-      {nullptr, nullptr, ""},
-      {"", "not/absolute", ""},
+      {"unticking WTR calculates from the texts, the percentage winning", calculated,
+       [&](RateModel& m) { return ToggleSwitch(m, kWtrSwitch, typed); },
+       {"15.82", "20.00", "12.07", "13.80", "2.00", "10.00"}, CalcMode::Pay, false, true, false},
+      {"ticking WTR again", without_wtr,
+       [&](RateModel& m) { return ToggleSwitch(m, kWtrSwitch, typed); },
+       worked, CalcMode::Pay, true, true, false},
+      {"unticking ER NI", calculated,
+       [&](RateModel& m) { return ToggleSwitch(m, kErniSwitch, typed); },
+       {"16.06", "20.00", "12.07", "13.80", "2.00", "10.00"}, CalcMode::Pay, true, false, false},
+      {"a refused toggle keeps the figures but not the switch", calculated,
+       [&](RateModel& m) { return ToggleSwitch(m, kErniSwitch, refused); },
+       worked, CalcMode::Pay, true, false, true},
+      {"a mode reads nothing", calculated,
+       [&](RateModel& m) { return ChooseMode(m, CalcMode::Margin); },
+       worked, CalcMode::Margin, true, true, false},
+      {"Charge mode", without_wtr,
+       [&](RateModel& m) { return ChooseMode(m, CalcMode::Charge); },
+       worked, CalcMode::Charge, false, true, false},
   };
+  // clang-format on
   for (const Row& row : rows) {
-    EXPECT_EQ(LinuxSettingsPath(row.xdg, row.home), row.path)
-        << (row.xdg ? row.xdg : "<unset>") << " " << (row.home ? row.home : "<unset>");
+    RateModel model = row.start;
+    const WindowView view = row.command(model);
+    EXPECT_EQ(Shown(view), row.shown) << row.name;
+    EXPECT_EQ(view.mode, row.mode) << row.name;
+    EXPECT_EQ(view.switch_on[kWtrSwitch], row.wtr) << row.name;
+    EXPECT_EQ(view.switch_on[kErniSwitch], row.erni) << row.name;
+    EXPECT_EQ(view.refused, row.refused) << row.name;
+    EXPECT_EQ(ViewOf(model).mode, row.mode) << row.name;
+    EXPECT_EQ(Shown(ViewOf(model)), row.shown) << row.name;
   }
+}
+
+// Places in the main template: 0 Calc, 3 pay, 5 charge, 6 WTR, 7 WTR %,
+// 14 margin %, 16 the Calc heading, 17 to 19 the mode buttons.
+TEST(WindowRules, ArrowsAndTabMoveThroughTheTemplate) {
+  struct Row {
+    CalcMode mode;
+    int from;
+    bool forward;
+    int arrow_to;
+    bool chooses_mode;
+    int tab_to;
+  };
+  // clang-format off
+  const Row rows[] = {
+      {CalcMode::Pay,    17, true,  18, true,  3},
+      {CalcMode::Charge, 18, true,  19, true,  3},
+      {CalcMode::Margin, 19, true,  0,  false, 3},
+      {CalcMode::Pay,    17, false, 16, false, 14},
+      {CalcMode::Margin, 18, true,  19, false, 19},
+      {CalcMode::Pay,    0,  false, 19, true,  17},
+      {CalcMode::Pay,    6,  true,  7,  false, 7},
+      {CalcMode::Charge, 14, true,  15, false, 18},
+      {CalcMode::Margin, 3,  false, 2,  false, 19},
+      {CalcMode::Pay,    0,  true,  1,  false, 3},
+  };
+  // clang-format on
+  for (const Row& row : rows) {
+    RateModel model;
+    model.sCalcMode = row.mode;
+    const ArrowMove move = MoveByArrow(model, row.from, row.forward);
+    EXPECT_EQ(move.control, row.arrow_to) << row.from << (row.forward ? " on" : " back");
+    EXPECT_EQ(move.chooses_mode, row.chooses_mode) << row.from;
+    EXPECT_EQ(NextTabStop(model, row.from, row.forward), row.tab_to) << row.from;
+  }
+}
+
+TEST(WindowRules, TemplatePlacesAndKeys) {
+  const int field_ids[] = {IDC_PAY_AMT,  IDC_CHARGE_AMT, IDC_WTR_PCT,
+                           IDC_ERNI_PCT, IDC_MARGIN_AMT, IDC_MARGIN_PCT};
+  for (int field = 0; field < kFieldCount; ++field) {
+    const ControlTemplate& control = kMainWindow.controls[FieldControl(field)];
+    EXPECT_EQ(control.id, field_ids[field]);
+    EXPECT_NE(control.name, nullptr);
+  }
+  EXPECT_EQ(kMainWindow.controls[SwitchControl(kWtrSwitch)].id, IDC_WTR);
+  EXPECT_EQ(kMainWindow.controls[SwitchControl(kErniSwitch)].id, IDC_ERNI);
+  EXPECT_EQ(kMainWindow.controls[ModeControl(CalcMode::Pay)].id, IDC_MODE_PAY);
+  EXPECT_EQ(kMainWindow.controls[ModeControl(CalcMode::Charge)].id, IDC_MODE_CHARGE);
+  EXPECT_EQ(kMainWindow.controls[ModeControl(CalcMode::Margin)].id, IDC_MODE_MARGIN);
+  EXPECT_TRUE(KeyTypesText({}));
+  EXPECT_FALSE(KeyTypesText({.alt = true}));
+  EXPECT_FALSE(KeyTypesText({.ctrl = true}));
+  EXPECT_FALSE(KeyTypesText({.super = true}));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "dialog_template.h"
+#include "window_template.h"
 
 namespace ratecalc {
 namespace {
@@ -42,12 +43,65 @@ class ProgramResources : public ::testing::Test {
 };
 
 constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
-constexpr DWORD kEdit = kChild | WS_BORDER | WS_TABSTOP | ES_RIGHT | ES_AUTOHSCROLL;
-constexpr DWORD kLabel = kChild | SS_RIGHT | SS_CENTERIMAGE;
-constexpr DWORD kCentred = kChild | SS_CENTER | SS_CENTERIMAGE;
-constexpr DWORD kCheck = kChild | BS_AUTOCHECKBOX | BS_LEFTTEXT | WS_TABSTOP;
-constexpr DWORD kRadio = kChild | BS_AUTORADIOBUTTON | WS_TABSTOP;
 constexpr int kNone = 0xFFFF;
+
+// A template control as the resource compiler writes it: its class, its
+// identifier in 16 bits, its text and the style bits behind its words.
+TemplateItem Win32Item(const ControlTemplate& control) {
+  const bool field = control.kind == ControlKind::kField;
+  DWORD style = kChild;
+  std::string window_class = "Static";
+  std::string text = control.text;
+  switch (control.kind) {
+    case ControlKind::kCalcButton:
+      window_class = "Button";
+      style |= control.styles & kDefaultButton ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+      break;
+    case ControlKind::kSwitch:
+      window_class = "Button";
+      style |= BS_AUTOCHECKBOX;
+      break;
+    case ControlKind::kModeButton:
+      window_class = "Button";
+      style |= BS_AUTORADIOBUTTON;
+      break;
+    case ControlKind::kField:
+      window_class = "Edit";
+      break;
+    case ControlKind::kPicture:
+      style |= SS_BITMAP;
+      text = "#" + std::to_string(IDB_ABOUT);
+      break;
+    default:
+      break;
+  }
+  const struct {
+    unsigned word;
+    DWORD bits;
+  } words[] = {
+      {kTabStop, WS_TABSTOP},
+      {kBorder, WS_BORDER},
+      {kTextRight, field ? DWORD{ES_RIGHT} : DWORD{SS_RIGHT}},
+      {kTextCentre, SS_CENTER},
+      {kTextMiddle, SS_CENTERIMAGE},
+      {kAutoScroll, ES_AUTOHSCROLL},
+      {kBoxRight, BS_LEFTTEXT},
+      {kStartsGroup, WS_GROUP},
+      {kRealSize, SS_REALSIZEIMAGE},
+  };
+  for (const auto& word : words) {
+    if (control.styles & word.word) style |= word.bits;
+  }
+  const int id = control.id == IDC_NONE ? kNone : control.id;
+  return {window_class,       id,    text, control.box.x, control.box.y, control.box.width,
+          control.box.height, style, 0};
+}
+
+std::vector<TemplateItem> Win32Items(const WindowTemplate& window) {
+  std::vector<TemplateItem> items;
+  for (const ControlTemplate& control : window.controls) items.push_back(Win32Item(control));
+  return items;
+}
 
 void ExpectItems(const DialogTemplate& t, const std::vector<TemplateItem>& expected) {
   ASSERT_EQ(t.items.size(), expected.size());
@@ -69,69 +123,45 @@ void ExpectItems(const DialogTemplate& t, const std::vector<TemplateItem>& expec
 
 // The classic template form with no menu, the default class, no extended
 // style and 8-point "MS Sans Serif".
-void ExpectDialog(const DialogTemplate& t, DWORD style, int cx, int cy, const char* caption) {
+void ExpectDialog(const DialogTemplate& t, DWORD style, const WindowTemplate& window) {
   EXPECT_FALSE(t.extended);
   EXPECT_EQ(t.style, style) << std::hex << t.style;
   EXPECT_EQ(t.ex_style, 0u);
   EXPECT_EQ(t.x, 0);
   EXPECT_EQ(t.y, 0);
-  EXPECT_EQ(t.cx, cx);
-  EXPECT_EQ(t.cy, cy);
+  EXPECT_EQ(t.cx, window.width);
+  EXPECT_EQ(t.cy, window.height);
   EXPECT_EQ(t.menu, "");
   EXPECT_EQ(t.window_class, "");
-  EXPECT_EQ(t.caption, caption);
-  EXPECT_EQ(t.point_size, 8);
-  EXPECT_EQ(t.font, "MS Sans Serif");
+  EXPECT_EQ(t.caption, window.caption);
+  EXPECT_EQ(t.point_size, window.point_size);
+  EXPECT_EQ(t.font, window.font);
 }
 
+// The resource file's dialogs are the window templates, control by control.
 TEST_F(ProgramResources, MainWindowTemplateHoldsTheTwentyControlsInTabOrder) {
   const std::vector<BYTE> data = Load(RT_DIALOG, IDD_MAIN);
   ASSERT_FALSE(data.empty());
   const DialogTemplate t = ParseDialogTemplate(data.data());
   ExpectDialog(t, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_MODALFRAME | DS_CENTER | DS_SETFONT,
-               120, 103, "KOV");
-  // clang-format off
-  ExpectItems(t, {
-      // class, id, text, x, y, width, height, style, extended style
-      {"Button", IDC_CALC, "Calc", 4, 4, 30, 12, kChild | BS_DEFPUSHBUTTON, 0},
-      {"Static", IDC_VALUES_HDR, "Values", 40, 5, 35, 10, kCentred, 0},
-      {"Static", kNone, "Pay  \xa3", 5, 20, 30, 12, kLabel, 0},
-      {"Edit", IDC_PAY_AMT, "", 40, 20, 35, 12, kEdit, 0},
-      {"Static", kNone, "Charge  \xa3", 5, 34, 30, 12, kLabel, 0},
-      {"Edit", IDC_CHARGE_AMT, "", 40, 33, 35, 12, kEdit, 0},
-      {"Button", IDC_WTR, "WTR", 5, 47, 30, 12, kCheck, 0},
-      {"Edit", IDC_WTR_PCT, "", 40, 46, 35, 12, kEdit, 0},
-      {"Static", kNone, "%", 75, 46, 10, 12, kCentred, 0},
-      {"Button", IDC_ERNI, "ER NI", 3, 59, 32, 12, kCheck, 0},
-      {"Edit", IDC_ERNI_PCT, "", 40, 59, 35, 12, kEdit, 0},
-      {"Static", kNone, "%", 75, 59, 10, 12, kCentred, 0},
-      {"Static", kNone, "Margin  \xa3", 5, 72, 30, 12, kLabel, 0},
-      {"Edit", IDC_MARGIN_AMT, "", 40, 72, 35, 12, kEdit, 0},
-      {"Edit", IDC_MARGIN_PCT, "", 40, 84, 35, 12, kEdit, 0},
-      {"Static", kNone, "%", 75, 84, 10, 12, kCentred, 0},
-      {"Static", IDC_CALC_HDR, "Calc", 80, 5, 35, 10, kCentred, 0},
-      {"Button", IDC_MODE_PAY, "Pay", 80, 20, 35, 12, kRadio, 0},
-      {"Button", IDC_MODE_CHARGE, "Charge", 80, 33, 35, 12, kRadio, 0},
-      {"Button", IDC_MODE_MARGIN, "Margin", 80, 72, 35, 12, kRadio, 0},
-  });
-  // clang-format on
+               kMainWindow);
+  ASSERT_EQ(kMainWindow.controls.size(), 20u);
+  ExpectItems(t, Win32Items(kMainWindow));
+  // Spot checks of the words' bits, should the table and the file agree on
+  // a wrong word.
+  EXPECT_EQ(t.items[3].style, kChild | WS_BORDER | WS_TABSTOP | ES_RIGHT | ES_AUTOHSCROLL);
+  EXPECT_EQ(t.items[6].style, kChild | BS_AUTOCHECKBOX | BS_LEFTTEXT | WS_TABSTOP);
 }
 
 TEST_F(ProgramResources, AboutWindowTemplateHoldsThePictureAndTheNotice) {
   const std::vector<BYTE> data = Load(RT_DIALOG, IDD_ABOUT);
   ASSERT_FALSE(data.empty());
   const DialogTemplate t = ParseDialogTemplate(data.data());
-  ExpectDialog(t, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER | DS_SETFONT, 228,
-               182, "About KOV Rate Calculator");
+  ExpectDialog(t, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER | DS_SETFONT,
+               kAboutWindow);
   ASSERT_EQ(t.items.size(), 2u);
-  const std::string notice = t.items[1].text;
-  EXPECT_FALSE(notice.empty());
-  // clang-format off
-  ExpectItems(t, {
-      {"Static", kNone, "#106", 7, 7, 213, 148, kChild | SS_BITMAP | SS_REALSIZEIMAGE, 0},
-      {"Static", kNone, notice, 7, 163, 213, 10, kCentred | WS_GROUP, 0},
-  });
-  // clang-format on
+  EXPECT_FALSE(t.items[1].text.empty());
+  ExpectItems(t, Win32Items(kAboutWindow));
 }
 
 #pragma pack(push, 2)

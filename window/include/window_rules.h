@@ -1,68 +1,115 @@
-// What the calculator window decides whatever toolkit draws it: which field
-// the user types in, how the six texts become figures, which margin form
-// the focus picks, which results are refused, what each field shows and
-// the order of the close sequence. Both front ends call these, so the same
-// keystrokes give the same figures on every platform.
+// What the calculator window shows and does, whatever toolkit draws it. A
+// front end reads its fields' texts and which field has the focus, calls
+// the entry for what the user did, and draws the view it gets back: every
+// figure, mode, switch and look is decided here, so the same keystrokes give
+// the same figures in every front end.
+//
+// Drawing a view: each field's text is set whole, shown from its first
+// character with the caret before it (a figure wider than its field shows
+// its first digits); a field the user reaches by Tab or an arrow key has its
+// whole text selected. An input field is editable and in kInputLook; a
+// derived one is read-only yet focusable and in kDerivedLook.
 #pragma once
 
 #include <array>
-#include <string>
 #include <string_view>
 
-#include "model_keys.h"
 #include "rate_model.h"
 #include "value_text.h"
+#include "window_template.h"
 
 namespace ratecalc {
 
-// The six fields, in the order of kFigures: the window lists, reads and
-// writes them in this order.
-enum Field {
-  kPayField,
-  kChargeField,
-  kWtrPctField,
-  kErniPctField,
-  kMarginAmtField,
-  kMarginPctField
+struct FieldView {
+  ValueText text;
+  bool input;  // typed in; else derived: read-only and in kDerivedLook
 };
-inline constexpr int kFieldCount = kFigureCount;
 
-// No field: the focus is on a button, or elsewhere.
-inline constexpr int kNoField = -1;
+// What every control of the calculator window shows.
+struct WindowView {
+  std::array<bool, kSwitchCount> switch_on;
+  CalcMode mode;  // the one mode button selected
+  std::array<FieldView, kFieldCount> fields;
+  // The command was refused (a figure too long for its field) and changed
+  // no figure: the front end signals it, a beep.
+  bool refused;
+};
 
+WindowView ViewOf(const RateModel& model);
+
+inline const Look& LookOf(const FieldView& field) {
+  return field.input ? kInputLook : kDerivedLook;
+}
+
+// The fields' texts as the front end read them, in the order of Field.
 using FieldTexts = std::array<std::string_view, kFieldCount>;
 
-// Whether the user types in the field, by the mode and the switches; the
-// others are derived: read-only and drawn in the derived look.
+// Enter (wherever the focus), a click on Calc, or Space on it: reads the
+// six texts, as much of each as a field holds (kMaxValueTextLength
+// characters), and calculates with the margin form of the focused field
+// (a Field, or kNoField). A result with a figure too long for a field to
+// hold back is refused and the model stays as it was.
+WindowView PressCalc(RateModel& model, const FieldTexts& texts, int focused_field);
+
+// A click on a switch, or Space on it: turns its on-cost on or off, then
+// calculates as PressCalc does with the focus on the switch, so the margin
+// percentage wins whenever it is greater than zero.
+WindowView ToggleSwitch(RateModel& model, Switch which, const FieldTexts& texts);
+
+// A click on a mode button, or an arrow key reaching it: the mode changes
+// and every field shows the model again; nothing is read or calculated, so
+// text typed since the last calculation is replaced.
+WindowView ChooseMode(RateModel& model, CalcMode mode);
+
+// The close box (or Alt+F4): these steps in this order. Saving comes after
+// all of them, in the entry point.
+enum class CloseStep {
+  kHideMainWindow,    // it vanishes at once
+  kShowAboutAndWait,  // the About window, modal, until the user closes it
+  kQuit,              // the program's run ends
+};
+inline constexpr CloseStep kCloseSequence[] = {CloseStep::kHideMainWindow,
+                                               CloseStep::kShowAboutAndWait, CloseStep::kQuit};
+
+// Escape closes nothing; F1 opens the help.
+
+// A key with a character types it into a field only without Alt, Ctrl or
+// the Super (Windows) key: with one of them, a key the window does not use
+// types nothing. (A toolkit's AltGr, which types a layout's third level,
+// is not Alt.)
+struct KeyModifiers {
+  bool alt = false;
+  bool ctrl = false;
+  bool super = false;
+};
+bool KeyTypesText(KeyModifiers modifiers);
+
+// The arrow keys on a control that is not a field (a field keeps them for
+// its caret): all twenty controls of kMainWindow form one group, so the
+// focus moves to the next control in template order (Down, Right) or the
+// previous (Up, Left), round from the last to the first. A mode button so
+// reached that is not selected is chosen (call ChooseMode); a field so
+// reached has its text selected. `from` and the answer's `control` are
+// places in kMainWindow.controls.
+struct ArrowMove {
+  int control;
+  bool chooses_mode;
+};
+ArrowMove MoveByArrow(const RateModel& model, int from, bool forward);
+
+// Tab (forward) and Shift+Tab: the next control with kTabStop in template
+// order, round from the last to the first, where of the mode buttons only
+// the selected one is a stop. Never the Calc button.
+int NextTabStop(const RateModel& model, int from, bool forward);
+
+// The text a field shows for the model.
+ValueText FieldText(const RateModel& model, int field);
+
+// Whether the user types in the field, by the mode and the switches.
 bool IsInputField(const RateModel& model, int field);
 
 // The margin form the focused field asks for: the margin amount field gives
 // Amount, the margin percentage field Percent, any other place None.
 MarginFocus MarginFocusOf(int focused_field);
-
-// Reads the six texts into the model, as much of each as a field holds
-// (kMaxValueTextLength characters), then calculates with the margin form of
-// the focused field. A result with a figure too long for a field to hold
-// back is refused: the model stays as it was and the answer is false, for
-// the window to signal.
-bool CalculateFromTexts(RateModel& model, const FieldTexts& texts, int focused_field);
-
-// The text a field shows for the model.
-ValueText FieldText(const RateModel& model, int field);
-
-// The close sequence, in this order: the main window vanishes, the About
-// window is shown and waited for, then the program is told to quit. Saving
-// comes after all three, in the entry point.
-struct CloseSteps {
-  void (*hide_main_window)();
-  void (*show_about_and_wait)();
-  void (*quit)();
-};
-void RunCloseSequence(const CloseSteps& steps);
-
-// Where the Linux program keeps its settings: in kov-rate-calculator/ under
-// $XDG_CONFIG_HOME, or under ~/.config when that is unset, empty or not an
-// absolute path. Empty when neither folder is known.
-std::string LinuxSettingsPath(const char* xdg_config_home, const char* home);
 
 }  // namespace ratecalc
