@@ -103,10 +103,10 @@ void AppendStyles(std::string& out, unsigned styles) {
   static constexpr struct {
     StyleWord word;
     const char* name;
-  } kWords[] = {{kTabStop, "tabStop"},       {kDefaultButton, "defaultButton"},
-                {kBorder, "border"},         {kTextRight, "textRight"},
-                {kTextCentre, "textCentre"}, {kTextMiddle, "textMiddle"},
-                {kAutoScroll, "autoScroll"}, {kBoxRight, "boxRight"},
+  } kWords[] = {{kTabStop, "tabStop"},         {kDefaultButton, "defaultButton"},
+                {kBorder, "border"},           {kTextRight, "textRight"},
+                {kTextCentre, "textCentre"},   {kTextMiddle, "textMiddle"},
+                {kAutoScroll, "autoScroll"},   {kBoxRight, "boxRight"},
                 {kStartsGroup, "startsGroup"}, {kRealSize, "realSize"}};
   out += '[';
   bool first = true;
@@ -297,13 +297,11 @@ EMSCRIPTEN_KEEPALIVE int page_open_settings_file(const char* bytes, int length) 
 // a new file) with the page's figures written in. Its length follows from
 // page_answer_length.
 EMSCRIPTEN_KEEPALIVE const char* page_settings_file(const char* bytes, int length) {
-  g_answer = SettingsTextWithModel({bytes, static_cast<std::size_t>(length < 0 ? 0 : length)},
-                                   g_model);
+  g_answer =
+      SettingsTextWithModel({bytes, static_cast<std::size_t>(length < 0 ? 0 : length)}, g_model);
   return g_answer.data();
 }
 
 EMSCRIPTEN_KEEPALIVE int page_answer_length() { return static_cast<int>(g_answer.size()); }
 
 }  // extern "C"
-
-int main() { return 0; }

@@ -9,7 +9,8 @@ namespace {
 constexpr struct {
   CalcMode mode;
   const char* name;
-} kModeNames[] = {{CalcMode::Pay, "Pay"}, {CalcMode::Charge, "Charge"}, {CalcMode::Margin, "Margin"}};
+} kModeNames[] = {
+    {CalcMode::Pay, "Pay"}, {CalcMode::Charge, "Charge"}, {CalcMode::Margin, "Margin"}};
 
 // A figure's text as FormatValue writes it and a field holds it: reading it
 // and writing it again gives the same text, so "inf", "1e3", "12.5" and
