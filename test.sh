@@ -168,7 +168,6 @@ if [ "$windows_preset" != win32 ]; then run_preset linux-i686; fi
 require_packages emscripten nodejs googletest
 (require_packages chromium chromium-driver python3-selenium) ||
   echo "web: Chromium or Selenium could not be installed; the page's browser tests are skipped."
-export NODE_PATH=/usr/share/nodejs
 run_preset web
 
 stage "release: the README's command, twice, same bytes" tests/release/reproducible.sh

@@ -236,7 +236,7 @@ function onWindowKey(event) {
     case "ArrowRight":
     case "ArrowUp":
     case "ArrowLeft":
-      if (inField || from < 0) break; // a field keeps them for its caret
+      if (inField || from < 0 || event.altKey) break; // a field keeps them for its caret
       event.preventDefault();
       arrowKey(from, event.key === "ArrowDown" || event.key === "ArrowRight");
       break;
