@@ -16,6 +16,8 @@ mapfile -t windows < <(windows_packages test)
 require_packages g++ libgtest-dev libbenchmark-dev clang libclang-rt-14-dev "${windows[@]}" \
   xvfb xdotool imagemagick x11-utils libchm-bin zip tesseract-ocr \
   qt6-base-dev openbox dpkg-dev file
+# The page: in the release zip, and its suites under Node.
+require_packages emscripten nodejs googletest
 
 jobs="$(nproc)"
 logs="$root/build/logs"
@@ -165,7 +167,6 @@ fi
 if [ "$windows_preset" != win32 ]; then run_preset linux-i686; fi
 # The page: the engine's suites in WebAssembly under Node, then the page in
 # headless Chromium, which says SKIPPED where no browser could be installed.
-require_packages emscripten nodejs googletest
 (require_packages chromium chromium-driver python3-selenium) ||
   echo "web: Chromium or Selenium could not be installed; the page's browser tests are skipped."
 run_preset web
