@@ -117,11 +117,17 @@ def open_page(driver, kept, clear=True):
                           "for (const [k, v] of Object.entries(arguments[0])) localStorage.setItem('KOVRateCalc.' + k, v);",
                           kept, clear)
     driver.refresh()
-    for _ in range(200):
-        if driver.execute_script("return document.body.dataset.ready"):
-            return
+    wait_for(driver, "return document.body.dataset.ready")
+
+
+def wait_for(driver, script):
+    """The script's answer once it is true, within five seconds."""
+    for _ in range(250):
+        answer = driver.execute_script(script)
+        if answer:
+            return answer
         time.sleep(0.02)
-    raise AssertionError("the page never became ready")
+    raise AssertionError("waited in vain for: " + script)
 
 
 def shown(driver):
@@ -149,9 +155,8 @@ def run_scenario(driver, steps):
         elif step[0] == "reopen":
             open_page(driver, step[1], clear=False)
         elif step[0] == "help":
-            title = driver.execute_script("return document.getElementById('help').open && "
-                                          "document.getElementById('help-frame').contentDocument.title")
-            assert title == "The calculator in a browser", "help not open: %r" % title
+            wait_for(driver, "return document.getElementById('help').open && document.getElementById"
+                             "('help-frame').contentDocument.title === 'The calculator in a browser'")
             driver.find_element(By.CSS_SELECTOR, "#help button").click()
         elif step[0] == "about":
             driver.find_element(By.ID, "open-about").click()
@@ -178,7 +183,7 @@ def settings_file_opened_and_saved(driver, folder, failures):
                          "nMarginPct=10.00", "sCalcMode=Charge"))
     open_page(driver, {})
     driver.find_element(By.ID, "open-settings").send_keys(str(ini))
-    time.sleep(0.5)
+    wait_for(driver, "return document.getElementById('notice').textContent.startsWith('Figures read')")
     driver.find_element(By.CSS_SELECTOR, CONTROLS["pay"]).click()
     run_scenario(driver, [ENTER] + [TAB] * 8 + [key(Keys.DOWN)])
     check(failures, "settings file: figures", shown(driver)["texts"],
