@@ -120,8 +120,11 @@ function makeControl(control, index, template) {
       element.alt = $("about-picture").alt;
       break;
     default:
-      element = document.createElement("div");
+      // Text the arrow keys may reach, as on the desktop, but a click
+      // leaves the focus where it was.
+      element = focusable = document.createElement("div");
       element.textContent = control.text;
+      element.addEventListener("mousedown", (event) => event.preventDefault());
       if (control.kind === "header") paint(element, template.headerLook);
   }
   element.classList.add("control", ...control.styles);

@@ -29,6 +29,7 @@ CONTROLS = {  # the controls, by the names the scenarios use
     "wtr": "input[type=checkbox][data-place='6']", "erni": "input[type=checkbox][data-place='9']",
     "mode_pay": "input[type=radio][data-place='17']", "mode_charge": "input[type=radio][data-place='18']",
     "mode_margin": "input[type=radio][data-place='19']", "calc": "button.control",
+    "calc_header": "#client [data-place='16']",
 }
 WORKED = ["14.11", "20.00", "12.07", "13.80", "2.00", "10.00"]
 
@@ -42,6 +43,7 @@ FRESH, CALCULATED = {}, start("Pay", 14.11, 20, 2, 10)
 TAB, ENTER = ("key", Keys.TAB), ("key", Keys.ENTER)
 focus, type_, key, click = (lambda c: ("focus", c)), (lambda t: ("type", t)), (lambda k: ("key", k)), (lambda c: ("click", c))
 # name, kept figures at the start, steps, six texts shown, focused control
+# and, where a row is about it, the mode selected
 SCENARIOS = [
     ("the worked example typed from the first field", FRESH,
      [TAB, type_("20")] + [TAB] * 6 + [type_("10"), ENTER], WORKED, "margin_pct"),
@@ -71,8 +73,26 @@ SCENARIOS = [
      "wtr_pct"),
     ("Escape leaves everything as it was", CALCULATED, [focus("charge"), key(Keys.ESCAPE)], WORKED, "charge"),
     ("Alt and Ctrl with a letter type nothing", CALCULATED,
-     [focus("charge"), key(Keys.END), ("chord", Keys.ALT, "k"), ("chord", Keys.CONTROL, "k"), ENTER],
+     [focus("charge"), key(Keys.HOME), ("chord", Keys.ALT, "c"), ("chord", Keys.CONTROL, "k"),
+      ("chord", Keys.META, "w"), ("chord", Keys.ALT, "E"), ENTER],
      WORKED, "charge"),
+    ("after Enter the caret stands before the text", CALCULATED,
+     [focus("wtr_pct"), ENTER, type_("5"), ENTER], ["2.58", "20.00", "512.07", "13.80", "2.00", "10.00"],
+     "wtr_pct"),
+    ("a figure too wide for its field shows its first digits", CALCULATED,
+     [focus("charge"), type_("1234567890123"), ENTER],
+     ["871216019982.72", "1234567890123.00", "12.07", "13.80", "123456789012.30", "10.00"], "charge"),
+    ("Down from the last mode button goes round to Calc", start("Margin", 14.11, 20, 2, 10),
+     [focus("mode_margin"), key(Keys.DOWN)], WORKED, "calc", "Margin"),
+    ("Right from the Pay button chooses Charge", CALCULATED, [focus("mode_pay"), key(Keys.RIGHT)], WORKED,
+     "mode_charge", "Charge"),
+    ("Up from the Pay button stops on the heading; Enter then calculates", CALCULATED,
+     [focus("mode_pay"), key(Keys.UP), ENTER], WORKED, "calc_header", "Pay"),
+    ("Down from WTR reaches its field, its text selected", CALCULATED, [focus("wtr"), key(Keys.DOWN)], WORKED,
+     "wtr_pct"),
+    ("Left from the charge field moves its caret only", CALCULATED,
+     [focus("charge"), key(Keys.END), key(Keys.LEFT), type_("9"), ENTER],
+     ["14.18", "20.09", "12.07", "13.80", "2.01", "10.00"], "charge"),
     ("F1 opens the help; closing it gives the focus back", CALCULATED,
      [focus("charge"), key(Keys.F1), ("help",)], WORKED, "charge"),
     ("the About picture and notice are on the page", CALCULATED, [("about",), focus("pay")], WORKED, "pay"),
@@ -136,9 +156,10 @@ def shown(driver):
         const focus = document.activeElement;
         return {texts: fields.map(f => f.value),
                 looks: fields.map(f => f.readOnly === (getComputedStyle(f).color === 'rgb(0, 0, 255)')),
+                mode: document.querySelector('#client input[type=radio]:checked').parentElement.textContent,
                 focus: (Object.entries(arguments[0]).find(([name, css]) => focus.matches(css)) || [focus.id])[0],
-                selection: focus.dataset.field === undefined ? [0, 0, 0] :
-                    [focus.selectionStart, focus.selectionEnd, focus.value.length]};""", CONTROLS)
+                selection: focus.dataset.field === undefined ? [0, 0, 0, 0] :
+                    [focus.selectionStart, focus.selectionEnd, focus.value.length, focus.scrollLeft]};""", CONTROLS)
 
 
 def run_scenario(driver, steps):
@@ -211,18 +232,20 @@ def main():
         open_page(driver, {})
         check(failures, "nothing fetched: one file", driver.execute_script(
             "return performance.getEntriesByType('resource').map(r => r.name).filter(n => !n.startsWith('data:'))"), [])
-        for name, kept, steps, texts, focused in SCENARIOS:
+        for name, kept, steps, texts, focused, *mode in SCENARIOS:
             open_page(driver, kept)
             run_scenario(driver, steps)
             got = shown(driver)
             check(failures, name + ": texts", got["texts"], texts)
             check(failures, name + ": read-only exactly where blue", got["looks"], [True] * 6)
             check(failures, name + ": focus", got["focus"], focused)
-            start_, end, length = got["selection"]
+            check(failures, name + ": mode", [got["mode"]] if mode else [], mode)
+            start_, end, length, scrolled = got["selection"]
             if steps[-1] == TAB and length:
                 check(failures, name + ": a field reached by Tab is selected whole", (start_, end), (0, length))
             if steps[-1] == ENTER and length:
-                check(failures, name + ": caret before the new text", (start_, end), (0, 0))
+                check(failures, name + ": caret before the new text, shown from its start", (start_, end, scrolled),
+                      (0, 0, 0))
         settings_file_opened_and_saved(driver, folder, failures)
     finally:
         driver.quit()
