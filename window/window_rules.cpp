@@ -24,15 +24,17 @@ bool IsInputField(const RateModel& model, int field) {
   }
 }
 
+namespace {
+
+// The margin form the focused field asks for: the margin amount field gives
+// Amount, the margin percentage field Percent, any other place None.
 MarginFocus MarginFocusOf(int focused_field) {
   if (focused_field == kMarginAmtField) return MarginFocus::Amount;
   if (focused_field == kMarginPctField) return MarginFocus::Percent;
   return MarginFocus::None;
 }
 
-ValueText FieldText(const RateModel& model, int field) {
-  return FormatValueText(model.*kFigures[field].member);
-}
+}  // namespace
 
 WindowView ViewOf(const RateModel& model) {
   WindowView view;
@@ -41,7 +43,7 @@ WindowView ViewOf(const RateModel& model) {
   }
   view.mode = model.sCalcMode;
   for (int field = 0; field < kFieldCount; ++field) {
-    view.fields[static_cast<std::size_t>(field)] = {FieldText(model, field),
+    view.fields[static_cast<std::size_t>(field)] = {FormatValueText(model.*kFigures[field].member),
                                                     IsInputField(model, field)};
   }
   view.refused = false;

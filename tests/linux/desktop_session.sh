@@ -126,4 +126,36 @@ expected=$(crlf '[Mine]' 'note=keep me' '' '[RateCalc]' bCalcWTR=1 bCalcERNI=0 n
   nChargeAmt=17.57 nWTRPct=12.07 nERNIPct=13.80 nMarginAmt=1.76 nMarginPct=10.00 \
   sCalcMode=Margin | od -c)
 [ "$(od -c <"$settings")" = "$expected" ] || fail "the carried-over file was not honoured or kept: $(cat -A "$settings")"
+# --- Third run: the keystrokes the Windows program's end-to-end test
+# presses too, with the same figures: Alt, Ctrl or Super with a letter types
+# nothing; after Enter the caret stands before the text; Right on the Pay
+# button chooses Charge.
+crlf '[RateCalc]' bCalcWTR=1 bCalcERNI=1 nPayAmt=14.11 nChargeAmt=20.00 nWTRPct=12.07 \
+  nERNIPct=13.80 nMarginAmt=2.00 nMarginPct=10.00 sCalcMode=Pay >"$settings"
+start_program
+main=$(wait_for_window '^KOV$')
+keys "$main" Tab Home alt+c ctrl+p super+w alt+shift+e Return
+keys "$main" Tab Tab Return 5 Return
+keys "$main" Tab Tab Tab Tab Tab Right
+close_window "$main" '^KOV$'
+about=$(wait_for_window '^About KOV Rate Calculator$')
+close_window "$about" '^About KOV Rate Calculator$'
+expect_exit_code 0
+expected=$(crlf '[RateCalc]' bCalcWTR=1 bCalcERNI=1 nPayAmt=2.58 nChargeAmt=20.00 \
+  nWTRPct=512.07 nERNIPct=13.80 nMarginAmt=2.00 nMarginPct=10.00 sCalcMode=Charge | od -c)
+[ "$(od -c <"$settings")" = "$expected" ] || fail "the shared keystrokes gave other figures: $(cat -A "$settings")"
+
+# --- Fourth run: ~/.config is a file, so nothing can be saved: after the
+# About window the program says so once, naming the file and the reason.
+rm -rf "$work/home/.config"
+printf 'not a folder\n' >"$work/home/.config"
+start_program
+main=$(wait_for_window '^KOV$')
+close_window "$main" '^KOV$'
+about=$(wait_for_window '^About KOV Rate Calculator$')
+close_window "$about" '^About KOV Rate Calculator$'
+told=$(wait_for_window '^KOV Rate Calculator$')
+if [ -n "$shots" ]; then import -frame -window "$told" "$shots/linux-save-failed.png"; fi
+keys "$told" Return
+expect_exit_code 0
 echo "the unpacked program stays on top, opens its help and closes through the About window"

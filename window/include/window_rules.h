@@ -102,14 +102,7 @@ ArrowMove MoveByArrow(const RateModel& model, int from, bool forward);
 // the selected one is a stop. Never the Calc button.
 int NextTabStop(const RateModel& model, int from, bool forward);
 
-// The text a field shows for the model.
-ValueText FieldText(const RateModel& model, int field);
-
 // Whether the user types in the field, by the mode and the switches.
 bool IsInputField(const RateModel& model, int field);
-
-// The margin form the focused field asks for: the margin amount field gives
-// Amount, the margin percentage field Percent, any other place None.
-MarginFocus MarginFocusOf(int focused_field);
 
 }  // namespace ratecalc
