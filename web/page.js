@@ -385,7 +385,6 @@ function showAbout() {
 function startPage() {
   mainTemplate = answer(rules("page_window_template", 0));
   controls.push(...layOut(mainTemplate, $("client"), $("caption")));
-  document.title = mainTemplate.caption + " Rate Calculator";
   layOut(answer(rules("page_window_template", 1)), $("about-client"), $("about-caption"));
 
   restoreFigures();
@@ -404,4 +403,7 @@ function startPage() {
   performance.mark("calculator-ready");
 }
 
-var Module = { onRuntimeInitialized: startPage };
+var Module = {
+  onRuntimeInitialized: startPage,
+  onAbort: () => notify("The calculator could not start: this browser does not run its WebAssembly."),
+};
