@@ -193,12 +193,12 @@ def check(failures, name, got, want):
         failures.append("%s: got %r, want %r" % (name, got, want))
 
 
-def settings_file_opened_and_saved(driver, folder, failures):
+def settings_file_opened_and_saved(driver, folder, failures, encoding):
     """A hand-written file read, the figures calculated, the file saved with
-    the user's own lines kept, as the Windows end-to-end test does."""
-    crlf = lambda *lines: "".join(line + "\r\n" for line in lines).encode("ascii")
-    ini = folder / "mine" / "KOVRateCalc.ini"
-    ini.parent.mkdir()
+    the user's own lines and its encoding kept, as the Windows end-to-end
+    test does."""
+    crlf = lambda *lines: "".join(line + "\r\n" for line in lines).encode(encoding)
+    ini = pathlib.Path(tempfile.mkdtemp(dir=folder)) / "KOVRateCalc.ini"
     ini.write_bytes(crlf("[Mine]", "note=keep me", "", "[RateCalc]", "bCalcWTR=1", "bCalcERNI=0", "nPayAmt=14.11",
                          "nChargeAmt=0.00", "nWTRPct=12.07", "nERNIPct=13.80", "nMarginAmt=0.00",
                          "nMarginPct=10.00", "sCalcMode=Charge"))
@@ -207,7 +207,7 @@ def settings_file_opened_and_saved(driver, folder, failures):
     wait_for(driver, "return document.getElementById('notice').textContent.startsWith('Figures read')")
     driver.find_element(By.CSS_SELECTOR, CONTROLS["pay"]).click()
     run_scenario(driver, [ENTER] + [TAB] * 8 + [key(Keys.DOWN)])
-    check(failures, "settings file: figures", shown(driver)["texts"],
+    check(failures, encoding + " settings file: figures", shown(driver)["texts"],
           ["14.11", "17.57", "12.07", "13.80", "1.76", "10.00"])
     driver.find_element(By.ID, "save-settings").click()
     saved = folder / "KOVRateCalc.ini"
@@ -215,10 +215,11 @@ def settings_file_opened_and_saved(driver, folder, failures):
         if saved.exists() and saved.stat().st_size:
             break
         time.sleep(0.05)
-    check(failures, "settings file: saved", saved.read_bytes() if saved.exists() else None,
+    check(failures, encoding + " settings file: saved", saved.read_bytes() if saved.exists() else None,
           crlf("[Mine]", "note=keep me", "", "[RateCalc]", "bCalcWTR=1", "bCalcERNI=0", "nPayAmt=14.11",
                "nChargeAmt=17.57", "nWTRPct=12.07", "nERNIPct=13.80", "nMarginAmt=1.76", "nMarginPct=10.00",
                "sCalcMode=Margin"))
+    saved.unlink(missing_ok=True)
 
 
 def main():
@@ -246,11 +247,12 @@ def main():
             if steps[-1] == ENTER and length:
                 check(failures, name + ": caret before the new text, shown from its start", (start_, end, scrolled),
                       (0, 0, 0))
-        settings_file_opened_and_saved(driver, folder, failures)
+        for encoding in ("cp1252", "utf-16"):  # utf-16: little-endian with its mark
+            settings_file_opened_and_saved(driver, folder, failures, encoding)
     finally:
         driver.quit()
         shutil.rmtree(folder, ignore_errors=True)
-    print("\n".join(failures) or "%d scenarios and the settings file passed" % len(SCENARIOS))
+    print("\n".join(failures) or "%d scenarios and the settings files passed" % len(SCENARIOS))
     return 1 if failures else 0
 
 
