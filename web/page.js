@@ -405,5 +405,5 @@ function startPage() {
 
 var Module = {
   onRuntimeInitialized: startPage,
-  onAbort: () => notify("The calculator could not start: this browser does not run its WebAssembly."),
+  onAbort: () => notify("The calculator stopped: this browser could not run its WebAssembly. Reopen the page."),
 };

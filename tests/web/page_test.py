@@ -222,6 +222,28 @@ def settings_file_opened_and_saved(driver, folder, failures, encoding):
     saved.unlink(missing_ok=True)
 
 
+def largest_settings_file(driver, folder, failures):
+    """A UTF-16 file just under the size a settings file may have, opened
+    and saved: every line of it kept, the page alive."""
+    ini = pathlib.Path(tempfile.mkdtemp(dir=folder)) / "KOVRateCalc.ini"
+    mine = "[Mine]\r\n" + ("x" * 98 + "\r\n") * 20900
+    ini.write_bytes((mine + "[RateCalc]\r\nnPayAmt=7.00\r\n").encode("utf-16"))
+    open_page(driver, {})
+    driver.find_element(By.ID, "open-settings").send_keys(str(ini))
+    wait_for(driver, "return document.getElementById('notice').textContent.startsWith('Figures read')")
+    driver.find_element(By.ID, "save-settings").click()
+    saved = folder / "KOVRateCalc.ini"
+    wait_for(driver, "return document.getElementById('notice').textContent.includes('saved')")
+    for _ in range(100):
+        if saved.exists():
+            break
+        time.sleep(0.05)
+    text = saved.read_bytes().decode("utf-16") if saved.exists() else ""
+    check(failures, "largest settings file: saved whole", (text.startswith(mine), "nPayAmt=7.00" in text),
+          (True, True))
+    saved.unlink(missing_ok=True)
+
+
 def main():
     if not (shutil.which("chromium") and shutil.which("chromedriver")):
         print("SKIPPED: no headless Chromium (Debian: apt-get install chromium chromium-driver)")
@@ -249,6 +271,7 @@ def main():
                       (0, 0, 0))
         for encoding in ("cp1252", "utf-16"):  # utf-16: little-endian with its mark
             settings_file_opened_and_saved(driver, folder, failures, encoding)
+        largest_settings_file(driver, folder, failures)
     finally:
         driver.quit()
         shutil.rmtree(folder, ignore_errors=True)
