@@ -170,6 +170,9 @@ if [ "$windows_preset" != win32 ]; then run_preset linux-i686; fi
 (require_packages chromium chromium-driver python3-selenium) ||
   echo "web: Chromium or Selenium could not be installed; the page's browser tests are skipped."
 run_preset web
+if grep -q 'page_in_browser .*Skipped' "$last_log"; then
+  echo "  the page's browser tests were SKIPPED: no headless Chromium with Selenium here"
+fi
 
 stage "release: the README's command, twice, same bytes" tests/release/reproducible.sh
 stage "release: a build without the help compiler" tests/release/no_help_compiler.sh
