@@ -88,6 +88,8 @@ SCENARIOS = [
      "mode_charge", "Charge"),
     ("Up from the Pay button stops on the heading; Enter then calculates", CALCULATED,
      [focus("mode_pay"), key(Keys.UP), ENTER], WORKED, "calc_header", "Pay"),
+    ("Shift+Tab from the first field goes round to the selected mode button", dict(CALCULATED, sCalcMode="Charge"),
+     [focus("pay"), ("chord", Keys.SHIFT, Keys.TAB)], WORKED, "mode_charge"),
     ("Down from WTR reaches its field, its text selected", CALCULATED, [focus("wtr"), key(Keys.DOWN)], WORKED,
      "wtr_pct"),
     ("Left from the charge field moves its caret only", CALCULATED,
