@@ -398,7 +398,7 @@ function startPage() {
   $("help-frame").addEventListener("load", onHelpLoaded);
 
   // The first tab stop has the focus, as when the desktop window opens.
-  focusControl(rules("page_next_tab_stop", controls.length - 1, 1));
+  focusControl(rules("page_next_tab_stop", -1, 1));
   document.body.dataset.ready = "yes";
   performance.mark("calculator-ready");
 }
