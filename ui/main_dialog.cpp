@@ -12,24 +12,33 @@ namespace ratecalc {
 namespace {
 
 // The control handles, valid from WM_INITDIALOG until the window is
-// destroyed, in the template's order.
-HWND g_controls[kMainWindow.controls.size()];
+// destroyed: the fields in the order of Field, the switches in the order of
+// Switch, the mode buttons in the order of CalcMode.
+HWND g_fields[kFieldCount];
+HWND g_switches[kSwitchCount];
+HWND g_mode_buttons[3];
 
-HWND Control(int place) { return g_controls[place]; }
-HWND FieldControlHandle(int field) { return Control(FieldControl(field)); }
+constexpr int IdAt(int place) { return kMainWindow.controls[static_cast<std::size_t>(place)].id; }
+constexpr int kSwitchIds[kSwitchCount] = {IdAt(SwitchControl(kWtrSwitch)),
+                                          IdAt(SwitchControl(kErniSwitch))};
+constexpr int kModeIds[3] = {IdAt(ModeControl(CalcMode::Pay)), IdAt(ModeControl(CalcMode::Charge)),
+                             IdAt(ModeControl(CalcMode::Margin))};
 
 void LookUpControls(HWND window) {
-  for (std::size_t place = 0; place < kMainWindow.controls.size(); ++place) {
-    const int id = kMainWindow.controls[place].id;
-    g_controls[place] = id == IDC_NONE ? nullptr : GetDlgItem(window, id);
+  for (int field = 0; field < kFieldCount; ++field) {
+    g_fields[field] = GetDlgItem(window, kFieldIds[static_cast<std::size_t>(field)]);
   }
+  for (int which = 0; which < kSwitchCount; ++which) {
+    g_switches[which] = GetDlgItem(window, kSwitchIds[which]);
+  }
+  for (int mode = 0; mode < 3; ++mode) g_mode_buttons[mode] = GetDlgItem(window, kModeIds[mode]);
 }
 
 // The field that has the keyboard focus, or kNoField.
 int FocusedField() {
   const HWND focus = GetFocus();
   for (int field = 0; field < kFieldCount; ++field) {
-    if (focus == FieldControlHandle(field)) return field;
+    if (focus == g_fields[field]) return field;
   }
   return kNoField;
 }
@@ -43,46 +52,35 @@ void SetCheck(HWND button, bool on) {
 // this way, as the rules ask.
 void Draw(const WindowView& view) {
   for (int which = 0; which < kSwitchCount; ++which) {
-    SetCheck(Control(SwitchControl(static_cast<Switch>(which))), view.switch_on[which]);
+    SetCheck(g_switches[which], view.switch_on[static_cast<std::size_t>(which)]);
   }
-  for (CalcMode mode : {CalcMode::Pay, CalcMode::Charge, CalcMode::Margin}) {
-    SetCheck(Control(ModeControl(mode)), view.mode == mode);
-  }
-  for (int field = 0; field < kFieldCount; ++field) {
-    SetWindowTextA(FieldControlHandle(field), view.fields[field].text.c_str());
+  for (int mode = 0; mode < 3; ++mode) {
+    SetCheck(g_mode_buttons[mode], static_cast<int>(view.mode) == mode + 1);
   }
   for (int field = 0; field < kFieldCount; ++field) {
-    SendMessageA(FieldControlHandle(field), EM_SETREADONLY, view.fields[field].input ? FALSE : TRUE,
-                 0);
+    SetWindowTextA(g_fields[field], view.fields[static_cast<std::size_t>(field)].text.c_str());
+  }
+  for (int field = 0; field < kFieldCount; ++field) {
+    SendMessageA(g_fields[field], EM_SETREADONLY,
+                 view.fields[static_cast<std::size_t>(field)].input ? FALSE : TRUE, 0);
   }
   if (view.refused) MessageBeep(MB_ICONEXCLAMATION);
 }
 
-// The six texts as the fields hold them, each as much as a field gives back.
-struct WindowTexts {
+// Reads the six texts, each as much as a field gives back, and calculates:
+// with a switch toggled first (the automatic check box has already toggled
+// itself), or as Calc does.
+constexpr int kNoSwitch = -1;
+void CalculateFromWindow(int toggled_switch) {
   char chars[kFieldCount][kMaxValueTextLength + 1];
-  FieldTexts views;
-};
-
-void ReadTexts(WindowTexts& texts) {
+  FieldTexts texts;
   for (int field = 0; field < kFieldCount; ++field) {
-    GetWindowTextA(FieldControlHandle(field), texts.chars[field], sizeof texts.chars[field]);
-    texts.views[static_cast<std::size_t>(field)] = texts.chars[field];
+    GetWindowTextA(g_fields[field], chars[field], sizeof chars[field]);
+    texts[static_cast<std::size_t>(field)] = chars[field];
   }
-}
-
-void OnCalc() {
-  WindowTexts texts;
-  ReadTexts(texts);
-  Draw(PressCalc(g_model, texts.views, FocusedField()));
-}
-
-// The automatic check box has already toggled itself; the rules toggle the
-// model's switch to match.
-void OnSwitch(Switch which) {
-  WindowTexts texts;
-  ReadTexts(texts);
-  Draw(ToggleSwitch(g_model, which, texts.views));
+  Draw(toggled_switch == kNoSwitch
+           ? PressCalc(g_model, texts, FocusedField())
+           : ToggleSwitch(g_model, static_cast<Switch>(toggled_switch), texts));
 }
 
 INT_PTR OnInitDialog(HWND window) {
@@ -94,44 +92,33 @@ INT_PTR OnInitDialog(HWND window) {
 }
 
 INT_PTR OnCommand(WPARAM wparam) {
-  switch (LOWORD(wparam)) {
+  const int id = LOWORD(wparam);
+  switch (id) {
     case IDC_CALC:
-      OnCalc();
-      return 1;
     case IDC_WTR:
-      OnSwitch(kWtrSwitch);
-      return 1;
     case IDC_ERNI:
-      OnSwitch(kErniSwitch);
+      CalculateFromWindow(id == IDC_CALC ? kNoSwitch : id == IDC_WTR ? kWtrSwitch : kErniSwitch);
       return 1;
     case IDC_MODE_PAY:
       WriteNotificationCodeLine(HIWORD(wparam));
-      Draw(ChooseMode(g_model, CalcMode::Pay));
-      return 1;
+      [[fallthrough]];
     case IDC_MODE_CHARGE:
-      Draw(ChooseMode(g_model, CalcMode::Charge));
-      return 1;
     case IDC_MODE_MARGIN:
-      Draw(ChooseMode(g_model, CalcMode::Margin));
+      Draw(ChooseMode(g_model, id == IDC_MODE_PAY      ? CalcMode::Pay
+                               : id == IDC_MODE_CHARGE ? CalcMode::Charge
+                                                       : CalcMode::Margin));
       return 1;
     default:
       return 0;  // the fields' own notifications, and Escape's cancel
   }
 }
 
+// The system colours in the order of SystemColour.
+constexpr int kSystemColours[] = {COLOR_WINDOW, COLOR_WINDOWTEXT, COLOR_BTNFACE, COLOR_BTNSHADOW};
+
 COLORREF ColourOf(const Paint& paint) {
-  if (!paint.is_system) return RGB(paint.red, paint.green, paint.blue);
-  switch (paint.system) {
-    case SystemColour::kWindow:
-      return GetSysColor(COLOR_WINDOW);
-    case SystemColour::kWindowText:
-      return GetSysColor(COLOR_WINDOWTEXT);
-    case SystemColour::kButtonFace:
-      return GetSysColor(COLOR_BTNFACE);
-    case SystemColour::kButtonShadow:
-      return GetSysColor(COLOR_BTNSHADOW);
-  }
-  return 0;
+  if (paint.is_system) return GetSysColor(kSystemColours[static_cast<int>(paint.system)]);
+  return RGB(paint.red, paint.green, paint.blue);
 }
 
 // The background brush of each look: white for an input field, FaceBrush
@@ -154,7 +141,7 @@ INT_PTR OnControlColour(UINT message, HDC dc, HWND control) {
     if (id == IDC_VALUES_HDR || id == IDC_CALC_HDR) return PaintIn(dc, kHeaderLook);
   }
   for (int field = 0; field < kFieldCount; ++field) {
-    if (control == FieldControlHandle(field)) {
+    if (control == g_fields[field]) {
       return PaintIn(dc, IsInputField(g_model, field) ? kInputLook : kDerivedLook);
     }
   }

@@ -235,8 +235,11 @@ TEST(CalculatorWindow, Scenarios) {
     EXPECT_EQ(window.focusWidget(), window.control(row.focus));
     if (row.mode) {
       EXPECT_EQ(model.sCalcMode, *row.mode);
-      EXPECT_TRUE(static_cast<QRadioButton*>(window.control(ModeControl(*row.mode)))->isChecked());
     }
+    EXPECT_TRUE(
+        static_cast<QRadioButton*>(window.control(ModeControl(model.sCalcMode)))->isChecked());
+    EXPECT_EQ(static_cast<QCheckBox*>(window.control(kWtr))->isChecked(), model.bCalcWTR == 1);
+    EXPECT_EQ(static_cast<QCheckBox*>(window.control(kErni))->isChecked(), model.bCalcERNI == 1);
     EXPECT_TRUE(window.isVisible());
     EXPECT_TRUE(window.windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_EQ(g_help_opened, row.help_pages_opened);
@@ -244,36 +247,58 @@ TEST(CalculatorWindow, Scenarios) {
 }
 
 // Every control where the template puts it, through the dialog-unit
-// conversion of the window's font; a text too wide for its place grows it
-// on the side away from its neighbour only. Each field is named by its label.
+// conversion of the window's font, its text aligned as its style words say;
+// in a font too wide for the template, a text too wide for its place grows
+// it on the side away from its neighbour only. Each field is named by its
+// label, and the session's end reaches the window.
 TEST(CalculatorWindow, ControlsStandWhereTheTemplatePutsThem) {
-  RateModel model;
-  CalculatorWindow window(model, "", CountingSeams());
-  const DialogUnits units = DialogUnitsOf(window.font());
-  EXPECT_EQ(window.size(), ToPixels(units, {0, 0, 120, 103}).size());
-  EXPECT_EQ(window.windowTitle(), "KOV");
-  for (std::size_t place = 0; place < kMainWindow.controls.size(); ++place) {
-    const ControlTemplate& control = kMainWindow.controls[place];
-    SCOPED_TRACE(control.text);
-    const QWidget* widget = window.control(static_cast<int>(place));
-    const QRect want = ToPixels(units, control.box);
-    const QRect got = widget->geometry();
-    EXPECT_EQ(got.top(), want.top());
-    EXPECT_EQ(got.height(), want.height());
-    if (got.width() == want.width()) {
-      EXPECT_EQ(got, want);
-    } else {
-      EXPECT_GT(got.width(), want.width());
-      EXPECT_LE(got.width(), widget->sizeHint().width());
-      EXPECT_EQ(control.styles & kTextRight ? got.right() : got.left(),
-                control.styles & kTextRight ? want.right() : want.left());
+  const QFont usual = QApplication::font();
+  for (int stretch : {int{QFont::Unstretched}, 250}) {
+    QFont font = usual;
+    font.setStretch(stretch);
+    QApplication::setFont(font);
+    RateModel model;
+    CalculatorWindow window(model, "", CountingSeams());
+    EXPECT_TRUE(QObject::disconnect(qApp, &QGuiApplication::commitDataRequest, &window, nullptr));
+    const DialogUnits units = DialogUnitsOf(window.font());
+    EXPECT_EQ(window.size(), ToPixels(units, {0, 0, 120, 103}).size());
+    EXPECT_EQ(window.windowTitle(), "KOV");
+    int grown = 0;
+    for (std::size_t place = 0; place < kMainWindow.controls.size(); ++place) {
+      const ControlTemplate& control = kMainWindow.controls[place];
+      SCOPED_TRACE(std::string(control.text) + " stretch " + std::to_string(stretch));
+      const QWidget* widget = window.control(static_cast<int>(place));
+      const QRect want = ToPixels(units, control.box);
+      const QRect got = widget->geometry();
+      EXPECT_EQ(got.top(), want.top());
+      EXPECT_EQ(got.height(), want.height());
+      if (got.width() == want.width()) {
+        EXPECT_EQ(got, want);
+      } else {
+        ++grown;
+        EXPECT_GT(got.width(), want.width());
+        EXPECT_LE(got.width(), widget->sizeHint().width());
+        EXPECT_EQ(control.styles & kTextRight ? got.right() : got.left(),
+                  control.styles & kTextRight ? want.right() : want.left());
+      }
+      const QVariant alignment = widget->property("alignment");
+      if (alignment.isValid()) {
+        const int horizontal = alignment.toInt() & Qt::AlignHorizontal_Mask;
+        EXPECT_EQ(horizontal, control.styles & kTextRight    ? Qt::AlignRight
+                              : control.styles & kTextCentre ? Qt::AlignHCenter
+                                                             : Qt::AlignLeft);
+      }
+      if (control.kind == ControlKind::kField) {
+        EXPECT_EQ(widget->accessibleName(), QString::fromLatin1(control.name));
+      } else {
+        EXPECT_EQ(widget->property("text").toString(), QString::fromLatin1(control.text));
+      }
     }
-    if (control.kind == ControlKind::kField) {
-      EXPECT_EQ(widget->accessibleName(), QString::fromLatin1(control.name));
-    } else if (control.kind != ControlKind::kHeader && control.text[0]) {
-      EXPECT_EQ(widget->property("text").toString(), QString::fromLatin1(control.text));
+    if (stretch != QFont::Unstretched) {
+      EXPECT_GT(grown, 0);
     }
   }
+  QApplication::setFont(usual);
   // The conversion itself: a quarter of the character width across, an
   // eighth of its height down, each rounded to nearest.
   EXPECT_EQ(ToPixels({6, 13}, {40, 20, 35, 12}), QRect(60, 33, 53, 20));
@@ -296,10 +321,19 @@ TEST(CalculatorWindow, ClosingPassesThroughTheAboutWindow) {
       if (top->isVisible() && top->windowTitle() == "About KOV Rate Calculator") {
         about_seen = true;
         const QLabel* picture = nullptr;
+        const QLabel* notice = nullptr;
         for (const QLabel* label : top->findChildren<QLabel*>()) {
-          if (!label->pixmap().isNull()) picture = label;
+          (label->pixmap().isNull() ? notice : picture) = label;
         }
         ASSERT_NE(picture, nullptr);
+        ASSERT_NE(notice, nullptr);
+        const DialogUnits units = DialogUnitsOf(top->font());
+        EXPECT_EQ(top->size(), ToPixels(units, {0, 0, 228, 182}).size());
+        EXPECT_EQ(notice->geometry(), ToPixels(units, kAboutWindow.controls[1].box));
+        EXPECT_EQ(notice->alignment(), Qt::AlignCenter);
+        EXPECT_EQ(notice->text(), QString::fromLatin1(kAboutWindow.controls[1].text));
+        EXPECT_EQ(picture->geometry().center(),
+                  ToPixels(units, kAboutWindow.controls[0].box).center());
         EXPECT_EQ(picture->pixmap().size(), QSize(320, 240));
         EXPECT_EQ(picture->size(), QSize(320, 240));
         // Centred across, as the notice under it is.

@@ -66,6 +66,10 @@ TEST(WindowRules, TextsFocusAndRefusal) {
     Figures shown;
   };
   const std::string too_long(79, '1');
+  // 2^250: 76 digits, shown to 17 significant ones, 79 characters in all.
+  const std::string huge =
+      "1809251394333065553493296640760748560207343510400633813116524750123642650624";
+  const std::string huge_shown = "18092513943330656" + std::string(59, '0') + ".00";
   // clang-format off
   const Row rows[] = {
       {"the worked example, Enter in margin %", CalcMode::Pay,
@@ -92,6 +96,9 @@ TEST(WindowRules, TextsFocusAndRefusal) {
       {"a figure too long to show is refused", CalcMode::Margin,
        {"10", "20", too_long, "13.80", "", ""}, kNoField, false,
        {"0.00", "0.00", "12.07", "13.80", "0.00", "0.00"}},
+      {"a figure just as long as a field holds is kept", CalcMode::Margin,
+       {"10", huge, "12.07", "13.80", "", ""}, kNoField, true,
+       {"10.00", huge_shown, "12.07", "13.80", huge_shown, "100.00"}},
       {"only as much as a field holds is read", CalcMode::Margin,
        {"10", "20", std::string(78, '0') + "12", "13.80", "", ""}, kNoField, true,
        {"10.00", "20.00", "1.00", "13.80", "8.51", "42.53"}},

@@ -71,7 +71,8 @@ enum class CloseStep {
 inline constexpr CloseStep kCloseSequence[] = {CloseStep::kHideMainWindow,
                                                CloseStep::kShowAboutAndWait, CloseStep::kQuit};
 
-// Escape closes nothing; F1 opens the help.
+// Two keys every front end keeps as they are: Escape closes nothing, and F1
+// opens the help.
 
 // A key with a character types it into a field only without Alt, Ctrl or
 // the Super (Windows) key: with one of them, a key the window does not use
