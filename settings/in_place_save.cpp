@@ -1,106 +1,119 @@
 #include "in_place_save.h"
 
 #include "redo_record.h"
-#include "save_plan.h"
 
 namespace ratecalc {
 namespace {
 
-constexpr std::string_view kRecordSuffix = ".redo";
-constexpr std::string_view kPrivateRecordPrefix = "/KOVRateCalc-";
+constexpr std::string_view kRecordSuffix = "~kovredo";
+// A record holds at most both whole contents, and its header.
+constexpr std::uint64_t kMaxRecordBytes = 2 * kMaxSettingsBytes + 4096;
 
-// Step F3, or the end of P5: replays the record into the locked file when
-// it fits it, and removes it when the file holds it or it does not fit.
-// `drop_if_unchanged`: a fresh record whose write changed nothing goes too.
-void ReplayRecord(const FilePath& record_path, const LockedFile& locked, bool drop_if_unchanged) {
-  bool present = false;
-  std::FILE* record = OpenOwnRecord(record_path, present);
-  RecordHeader header;
-  const bool fits = record && RecordFitsFile(record, locked, header);
-  const InPlaceResult result =
-      fits ? OverwriteInPlace(record, kRecordHeaderBytes, header.new_length, locked)
-           : InPlaceResult::Unchanged;
-  if (record) std::fclose(record);
-  if (present && (!fits || result == InPlaceResult::Written ||
-                  (drop_if_unchanged && result == InPlaceResult::Unchanged))) {
-    RemovePath(record_path);
+// Steps F2 to F4 for one record of the locked file; false when the file
+// changed and must be read again.
+bool FinishRecord(const FilePath& record_path, FileHandle file, const FileIdentity& identity,
+                  std::string_view content, bool beside) {
+  const FileHandle record = OpenOwn(record_path);
+  HeapBytes bytes;
+  const bool read = record != kNoFile && ReadWhole(record, bytes, kMaxRecordBytes);
+  if (record != kNoFile) CloseFile(record);
+  Change change;
+  const Verdict verdict =
+      read ? JudgeRecord(bytes.View(), identity, content, beside, change) : Verdict::kLeave;
+  if (verdict == Verdict::kReplay &&
+      WriteChange(file, content.size(), change) != WriteResult::kWritten) {
+    return false;  // the record stays for the next load
   }
-}
-
-// Steps P3 and P4: false when there is no record to replay.
-bool WriteRecord(const ScannedFile& file, const SavePlan& plan, const LockedFile& locked,
-                 std::FILE* record, const FilePath& temporary, const FilePath& record_path) {
-  const char room[kRecordHeaderBytes] = {};
-  const bool written = std::fwrite(room, 1, sizeof room, record) == sizeof room &&
-                       WriteSpliced(file.source, record, plan) && CompleteRecord(record, locked);
-  if (!written) {
-    std::fclose(record);
-    return false;
-  }
-  return CloseAndRename(record, temporary, record_path);
+  if (verdict != Verdict::kLeave) RemoveAbandoned(record_path);
+  return verdict != Verdict::kReplay;
 }
 
 }  // namespace
 
-bool RecordPath(const FilePath& target, int place, FilePath& record, bool create) {
-  if (place == kBesideFile) {
+bool RecordPath(const FilePath& target, const FileIdentity& identity, bool beside, int slot,
+                FilePath& record, bool create) {
+  if (beside) {
     record = target;
-    return record.Append(kRecordSuffix);
+  } else if (!PrivateFolder(record, create) || !record.Append("/") ||
+             !record.AppendHex(identity.number)) {
+    return false;
   }
-  // Named after the file's identity, so that every path to it finds it.
-  FileIdentity identity;
-  return IdentityOfPath(target, identity) && PrivateFolder(record, create) &&
-         record.Append(kPrivateRecordPrefix) && AppendHex(record, identity.device) &&
-         record.Append("-") && AppendHex(record, identity.number) && record.Append(kRecordSuffix);
+  return record.Append(kRecordSuffix) && record.AppendHex(static_cast<std::uint64_t>(slot));
 }
 
 void FinishInterruptedSave(const FilePath& target) {
-  for (int place = 0; place < kRecordPlaces; ++place) {
-    FilePath record;
-    if (!RecordPath(target, place, record) || !PathExists(record)) continue;
-    if (!PathExists(target)) {
-      RemovePath(record);
-      continue;
+  const FileFacts facts = InspectFile(target);
+  FileHandle file = kNoFile;
+  HeapBytes content;
+  FileIdentity identity;
+  for (int place = 0; place < 2; ++place) {
+    for (int slot = 0; slot < kSlots; ++slot) {
+      FilePath record;
+      const bool beside = place == 1;
+      if ((!beside && !facts.exists) || !RecordPath(target, facts.identity, beside, slot, record) ||
+          !PathExists(record)) {
+        continue;
+      }
+      if (!facts.exists) {  // F4
+        RemoveAbandoned(record);
+        continue;
+      }
+      if (file == kNoFile &&
+          (facts.read_only || OpenLocked(target, true, file) != OpenResult::kOpened ||
+           !IdentityOf(file, identity) || !ReadWhole(file, content))) {
+        if (file != kNoFile) CloseFile(file);
+        return;  // a file that cannot be locked or read is finished by a later run
+      }
+      if (!FinishRecord(record, file, identity, content.View(), beside) &&
+          !ReadWhole(file, content)) {
+        break;
+      }
     }
-    if (IsReadOnlyFile(target)) continue;
-    LockedFile locked = OpenLocked(target);
-    if (!locked) return;
-    if (PathExists(record))
-      ReplayRecord(record, locked, false);  // unless a save finished it meanwhile
-    CloseLocked(locked);
   }
+  if (file != kNoFile) CloseFile(file);
 }
 
-void SaveInPlace(const RateModel& model, const FilePath& target) {
-  ScannedFile file;
-  LockedFile locked = OpenLocked(target);
-  if (!locked) return;
-  file.source.file = locked.Stream();
-  const SavePlan plan =
-      ScanOpenFile(file) == ReadResult::Read ? PlanSave(model, file, true) : SavePlan{};
-  FilePath temporary;
+SaveFailure SaveInPlace(const RateModel& model, const FilePath& target) {
+  FileHandle file = kNoFile;
+  if (OpenLocked(target, true, file) != OpenResult::kOpened) return SaveFailure::kNotWritable;
+  HeapBytes old_content;
+  HeapBytes new_content;
+  FileIdentity identity;
+  std::uint64_t length = 0;
+  SaveFailure failure = SaveFailure::kNone;
+  if (!LengthOf(file, length) || length > kMaxSettingsBytes) {
+    failure = SaveFailure::kTooLarge;
+  } else if (!ReadWhole(file, old_content) || !IdentityOf(file, identity) ||
+             !WriteSettingsText(old_content.View(), model, HeapBytes::Sink, &new_content) ||
+             new_content.Failed()) {
+    failure = SaveFailure::kWriteFailed;
+  }
+  if (failure != SaveFailure::kNone || new_content.View() == old_content.View()) {
+    CloseFile(file);
+    return failure;
+  }
   FilePath record_path;
-  std::FILE* record = nullptr;
-  for (int place = 0; plan.changed && !record && place < kRecordPlaces; ++place) {
-    if (RecordPath(target, place, record_path, true)) {
-      record = CreateTemporaryBeside(record_path, temporary);
+  FileHandle record = kNoFile;
+  for (int place = 0; place < 2 && record == kNoFile; ++place) {
+    for (int slot = 0; slot < kSlots && record == kNoFile; ++slot) {
+      if (RecordPath(target, identity, place == 1, slot, record_path, true)) {
+        record = CreateHeld(record_path);
+      }
     }
   }
-  if (record) {
-    if (WriteRecord(file, plan, locked, record, temporary, record_path)) {
-      ReplayRecord(record_path, locked, true);
+  WriteResult result = WriteResult::kUnchanged;
+  Change change;
+  if (record != kNoFile) {
+    if (WriteRecord(record, identity, old_content.View(), new_content.View(), change) &&
+        SyncFolderOf(record_path)) {
+      result = WriteChange(file, old_content.View().size(), change);
     }
-    RemovePath(temporary);  // left only when the rename failed
-  } else if (std::FILE* scratch = plan.changed ? CreateScratchFile() : nullptr) {
-    // Without a place for the record the write goes ahead unrecorded.
-    std::uint64_t length = 0;
-    if (WriteSpliced(file.source, scratch, plan) && std::fflush(scratch) == 0 &&
-        LengthOf(scratch, length)) {
-      OverwriteInPlace(scratch, 0, length, locked);
-    }
-    std::fclose(scratch);
+    CloseFile(record);  // removed after closing: Windows removes no open file
+    if (result != WriteResult::kTorn) RemovePath(record_path);
   }
-  CloseLocked(locked);
+  CloseFile(file);
+  if (record == kNoFile) return SaveFailure::kNoRecordPlace;
+  return result == WriteResult::kWritten ? SaveFailure::kNone : SaveFailure::kWriteFailed;
 }
 
 }  // namespace ratecalc

@@ -1,180 +1,155 @@
 #include "redo_record.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace ratecalc {
 namespace {
 
-constexpr char kRecordMark[8] = {'K', 'O', 'V', 'r', 'e', 'd', 'o', '1'};
-constexpr unsigned kBitsPerByte = 8;
-constexpr std::size_t kReaderBlock = 4096;
-
-enum Field { kMark, kDevice, kNumber, kOldLength, kOldHash, kNewLength, kNewHash, kKept, kCheck };
-static_assert(kCheck + 1 == kRecordFields);
-
-void PutField(char* header, Field field, std::uint64_t value) {
-  for (std::size_t i = 0; i < sizeof value; ++i) {
-    header[field * sizeof value + i] = static_cast<char>(value >> (kBitsPerByte * i));
-  }
-}
-
-std::uint64_t GetField(const char* header, Field field) {
-  std::uint64_t value = 0;
-  for (std::size_t i = sizeof value; i-- > 0;) {
-    value = value << kBitsPerByte | static_cast<unsigned char>(header[field * sizeof value + i]);
-  }
-  return value;
-}
-
-std::uint64_t HeaderCheck(const char* header) {
-  Hash64 hash;
-  hash.Add(header, kCheck * sizeof(std::uint64_t));
-  return hash.value;
-}
-
-// Adds `length` bytes of the file from `offset` to the hash; false if it ends early.
-bool HashRange(std::FILE* file, std::uint64_t offset, std::uint64_t length, Hash64& hash) {
-  char buffer[kReaderBlock];
-  for (std::uint64_t done = 0; done < length;) {
-    const std::size_t want =
-        static_cast<std::size_t>(length - done < sizeof buffer ? length - done : sizeof buffer);
-    if (ReadAt(file, buffer, want, offset + done) != want) return false;
-    hash.Add(buffer, want);
-    done += want;
-  }
-  return true;
-}
-
-// The hashes of the new and the old content the record holds.
-bool ContentHashes(std::FILE* record, const RecordHeader& header, std::uint64_t& new_hash,
-                   std::uint64_t& old_hash) {
-  Hash64 new_content;
-  Hash64 old_content;
-  const std::uint64_t old_part = kRecordHeaderBytes + header.new_length;
-  const bool read = HashRange(record, kRecordHeaderBytes, header.new_length, new_content) &&
-                    HashRange(record, kRecordHeaderBytes, header.kept, old_content) &&
-                    HashRange(record, old_part, header.old_length - header.kept, old_content);
-  new_hash = new_content.value;
-  old_hash = old_content.value;
-  return read;
-}
-
-// A file's bytes by position, read a block at a time.
-struct ByteReader {
-  explicit ByteReader(std::FILE* stream) : file(stream) {}
-  std::FILE* file;
-  std::uint64_t start = UINT64_MAX;
-  std::size_t length = 0;
-  char block[kReaderBlock];
-
-  bool At(std::uint64_t position, char& byte) {
-    if (position < start || position - start >= length) {
-      start = position;
-      length = ReadAt(file, block, sizeof block, position);
-      if (length == 0) return false;
-    }
-    byte = block[position - start];
-    return true;
-  }
+// A mark, the file's identity, the old and new lengths, where the change
+// begins and how many bytes end both contents alike (only when the length
+// stays), hashes of the whole old and new contents and of the body, and a
+// hash of the fields before it; 64-bit little-endian each. The body, after
+// them: the changed new bytes, then the old ones they replace.
+enum Field {
+  kMark,
+  kDevice,
+  kNumber,
+  kOldLength,
+  kNewLength,
+  kBegin,
+  kAlikeEnd,
+  kOldHash,
+  kNewHash,
+  kBodyHash,
+  kCheck,
+  kFieldCount
 };
+constexpr std::uint64_t kRecordMark = 0x326f646572564f4bull;  // "KOVredo2"
+constexpr std::size_t kFieldBytes = 8;
+constexpr std::size_t kHeaderBytes = kFieldCount * kFieldBytes;
+constexpr unsigned kBitsPerByte = 8;
+using Fields = std::uint64_t[kFieldCount];
 
-// Whether the file holds the new content up to some point (perhaps none
-// or all of it) and the old after it, the old content followed by the
-// zeros of room taken for a longer file.
-bool HoldsOldNewOrBetween(const LockedFile& target, std::FILE* record, const RecordHeader& header) {
-  std::uint64_t length = 0;
-  if (!LengthOf(target.Stream(), length) ||
-      (length != header.old_length && length != header.new_length)) {
-    return false;
+void PutFields(const Fields& fields, char* out) {
+  for (std::size_t i = 0; i < kHeaderBytes; ++i) {
+    out[i] = static_cast<char>(fields[i / kFieldBytes] >> (kBitsPerByte * (i % kFieldBytes)));
   }
-  std::uint64_t at = 0;
-  if (!FirstDifference(record, kRecordHeaderBytes, target.Stream(),
-                       std::min(length, header.new_length), at)) {
-    return false;
-  }
-  ByteReader file(target.Stream());
-  ByteReader old_content(record);
-  const std::uint64_t old_part = kRecordHeaderBytes + header.new_length - header.kept;
-  for (char old = 0, theirs = 0; at < length; ++at) {
-    old = 0;
-    if (at < header.kept && !old_content.At(kRecordHeaderBytes + at, old)) return false;
-    if (at >= header.kept && at < header.old_length && !old_content.At(old_part + at, old)) {
-      return false;
-    }
-    if (!file.At(at, theirs) || old != theirs) return false;
+}
+
+std::uint64_t CheckOf(std::string_view header) {
+  return Hash(Slice(header, 0, kCheck * kFieldBytes));
+}
+
+// A content whose bytes outside the change are the file's as it stands.
+std::uint64_t ContentHash(std::string_view file, std::uint64_t begin, std::string_view middle,
+                          std::uint64_t alike_end) {
+  return Hash(Slice(file, file.size() - alike_end), Hash(middle, Hash(Slice(file, 0, begin))));
+}
+
+// Whether the middle of the file holds the new bytes up to some point
+// (perhaps none or all of them) and the old after it, with the zeros of
+// room taken where it grew.
+bool HoldsOldNewOrBetween(std::string_view middle, std::string_view old_middle,
+                          std::string_view new_middle) {
+  std::size_t at = 0;
+  while (at < middle.size() && at < new_middle.size() && middle[at] == new_middle[at]) ++at;
+  for (; at < middle.size(); ++at) {
+    if (middle[at] != (at < old_middle.size() ? old_middle[at] : '\0')) return false;
   }
   return true;
 }
 
 }  // namespace
 
-bool CompleteRecord(std::FILE* record, const LockedFile& target) {
-  RecordHeader header;
-  std::uint64_t record_length = 0;
-  if (std::fflush(record) != 0 || !LengthOf(record, record_length) ||
-      record_length < kRecordHeaderBytes || !LengthOf(target.Stream(), header.old_length) ||
-      !IdentityOf(target.Stream(), header.identity)) {
-    return false;
-  }
-  header.new_length = record_length - kRecordHeaderBytes;
-  if (!FirstDifference(record, kRecordHeaderBytes, target.Stream(),
-                       std::min(header.new_length, header.old_length), header.kept)) {
-    return false;
-  }
-  // The old content from there on, which the write may change.
-  char buffer[kReaderBlock];
-  for (std::uint64_t at = header.kept; at < header.old_length;) {
-    const std::size_t got = ReadAt(target.Stream(), buffer, sizeof buffer, at);
-    if (got == 0 || !WriteAt(record, buffer, got,
-                             kRecordHeaderBytes + header.new_length + (at - header.kept))) {
-      return false;
-    }
-    at += got;
-  }
-  if (!ContentHashes(record, header, header.new_hash, header.old_hash)) return false;
-  char fields[kRecordHeaderBytes];
-  std::memcpy(fields, kRecordMark, sizeof kRecordMark);
-  PutField(fields, kDevice, header.identity.device);
-  PutField(fields, kNumber, header.identity.number);
-  PutField(fields, kOldLength, header.old_length);
-  PutField(fields, kOldHash, header.old_hash);
-  PutField(fields, kNewLength, header.new_length);
-  PutField(fields, kNewHash, header.new_hash);
-  PutField(fields, kKept, header.kept);
-  PutField(fields, kCheck, HeaderCheck(fields));
-  return WriteAt(record, fields, sizeof fields, 0);
+std::uint64_t Hash(std::string_view bytes, std::uint64_t hash) {
+  for (const char c : bytes) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+  return hash;
 }
 
-bool RecordFitsFile(std::FILE* record, const LockedFile& target, RecordHeader& header) {
-  char fields[kRecordHeaderBytes];
-  if (ReadAt(record, fields, sizeof fields, 0) != sizeof fields ||
-      std::memcmp(fields, kRecordMark, sizeof kRecordMark) != 0 ||
-      GetField(fields, kCheck) != HeaderCheck(fields)) {
-    return false;
-  }
-  header.identity.device = GetField(fields, kDevice);
-  header.identity.number = GetField(fields, kNumber);
-  header.old_length = GetField(fields, kOldLength);
-  header.new_length = GetField(fields, kNewLength);
-  header.kept = GetField(fields, kKept);
-  // Whole: as long as the header says, and both contents as they were hashed.
+bool ReadWhole(FileHandle file, HeapBytes& bytes, std::uint64_t limit) {
   std::uint64_t length = 0;
-  std::uint64_t new_hash = 0;
-  std::uint64_t old_hash = 0;
-  FileIdentity identity;
-  if (header.kept > header.old_length || header.kept > header.new_length ||
-      header.new_length > UINT64_MAX / 4 || header.old_length > UINT64_MAX / 4 ||
-      !LengthOf(record, length) ||
-      length != kRecordHeaderBytes + header.new_length + (header.old_length - header.kept) ||
-      !ContentHashes(record, header, new_hash, old_hash) ||
-      new_hash != GetField(fields, kNewHash) || old_hash != GetField(fields, kOldHash)) {
-    return false;
+  return LengthOf(file, length) && length <= limit &&
+         bytes.Resize(static_cast<std::size_t>(length)) &&
+         ReadAt(file, bytes.Data(), static_cast<std::size_t>(length), 0);
+}
+
+WriteResult WriteChange(FileHandle file, std::uint64_t old_length, const Change& change) {
+  if (change.new_length > old_length && !SetLengthAndSync(file, change.new_length)) {
+    return SetLengthAndSync(file, old_length) ? WriteResult::kUnchanged : WriteResult::kTorn;
   }
-  header.new_hash = new_hash;
-  header.old_hash = old_hash;
-  return IdentityOf(target.Stream(), identity) && identity.device == header.identity.device &&
-         identity.number == header.identity.number && HoldsOldNewOrBetween(target, record, header);
+  const bool written = WriteAt(file, change.bytes.data(), change.bytes.size(), change.begin) &&
+                       SetLengthAndSync(file, change.new_length);
+  return written ? WriteResult::kWritten : WriteResult::kTorn;
+}
+
+bool WriteRecord(FileHandle record, const FileIdentity& file, std::string_view old_content,
+                 std::string_view new_content, Change& change) {
+  const std::size_t shorter = std::min(old_content.size(), new_content.size());
+  std::size_t begin = 0;
+  while (begin < shorter && old_content[begin] == new_content[begin]) ++begin;
+  std::size_t alike_end = 0;
+  while (old_content.size() == new_content.size() && alike_end < shorter - begin &&
+         old_content[shorter - 1 - alike_end] == new_content[shorter - 1 - alike_end]) {
+    ++alike_end;
+  }
+  const std::string_view old_middle =
+      Slice(old_content, begin, old_content.size() - begin - alike_end);
+  const std::string_view new_middle =
+      Slice(new_content, begin, new_content.size() - begin - alike_end);
+  change = {begin, new_middle, new_content.size()};
+  Fields fields = {kRecordMark,
+                   file.device,
+                   file.number,
+                   old_content.size(),
+                   new_content.size(),
+                   begin,
+                   alike_end,
+                   Hash(old_content),
+                   Hash(new_content),
+                   Hash(old_middle, Hash(new_middle)),
+                   0};
+  char header[kHeaderBytes];
+  PutFields(fields, header);
+  fields[kCheck] = CheckOf({header, kHeaderBytes});
+  PutFields(fields, header);
+  // The header last: a record without one was never finished, and no byte
+  // of its file was written.
+  return WriteAt(record, new_middle.data(), new_middle.size(), kHeaderBytes) &&
+         WriteAt(record, old_middle.data(), old_middle.size(), kHeaderBytes + new_middle.size()) &&
+         Sync(record) && WriteAt(record, header, kHeaderBytes, 0) && Sync(record);
+}
+
+Verdict JudgeRecord(std::string_view record, const FileIdentity& file, std::string_view content,
+                    bool beside, Change& change) {
+  Fields f = {};
+  for (std::size_t i = 0; i < kHeaderBytes && record.size() >= kHeaderBytes; ++i) {
+    f[i / kFieldBytes] |= std::uint64_t{static_cast<unsigned char>(record[i])}
+                          << (kBitsPerByte * (i % kFieldBytes));
+  }
+  if (f[kMark] != kRecordMark || f[kCheck] != CheckOf(record)) return Verdict::kRemove;
+  const bool same_device = f[kDevice] == file.device;
+  if (f[kNumber] != file.number) return beside && same_device ? Verdict::kRemove : Verdict::kLeave;
+  if (content.size() == f[kNewLength] && Hash(content) == f[kNewHash]) return Verdict::kRemove;
+  const std::uint64_t begin = f[kBegin], alike_end = f[kAlikeEnd];
+  if (f[kOldLength] > kMaxSettingsBytes || f[kNewLength] > kMaxSettingsBytes ||
+      begin + alike_end > std::min(f[kOldLength], f[kNewLength]) ||
+      record.size() != kHeaderBytes + f[kOldLength] + f[kNewLength] - 2 * (begin + alike_end)) {
+    return Verdict::kLeave;  // damaged: nothing can be proven of it
+  }
+  const std::size_t new_size = static_cast<std::size_t>(f[kNewLength] - begin - alike_end);
+  const std::string_view new_middle = Slice(record, kHeaderBytes, new_size);
+  const std::string_view old_middle = Slice(record, kHeaderBytes + new_size);
+  if (Hash(old_middle, Hash(new_middle)) != f[kBodyHash]) return Verdict::kLeave;
+  const std::uint64_t length = content.size();
+  const bool fits = (length == f[kOldLength] || length == f[kNewLength]) &&
+                    length >= begin + alike_end &&
+                    HoldsOldNewOrBetween(Slice(content, begin, length - begin - alike_end),
+                                         old_middle, new_middle) &&
+                    ContentHash(content, begin, old_middle, alike_end) == f[kOldHash] &&
+                    ContentHash(content, begin, new_middle, alike_end) == f[kNewHash];
+  if (fits) change = {begin, new_middle, f[kNewLength]};
+  if (fits) return Verdict::kReplay;
+  return same_device ? Verdict::kRemove : Verdict::kLeave;
 }
 
 }  // namespace ratecalc

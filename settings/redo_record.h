@@ -1,51 +1,46 @@
-// The redo record of an in-place save: what it holds, and the one test of
-// whether it may be replayed. The protocol that writes and replays it is
-// described in in_place_save.h.
+// The redo record of an in-place save: its form, the one write it makes,
+// and the one test of what it may do to a file. The protocol that writes
+// and replays it is in in_place_save.h.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
-#include <cstdio>
+#include <string_view>
 
 #include "file_access.h"
+#include "text_form.h"
 
 namespace ratecalc {
 
-// 64-bit FNV-1a, fed in pieces: a record's content hashes, and any other
-// short fingerprint the settings code keeps.
-struct Hash64 {
-  std::uint64_t value = 14695981039346656037ull;
-  void Add(const char* bytes, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) {
-      value = (value ^ static_cast<unsigned char>(bytes[i])) * 1099511628211ull;
-    }
-  }
-};
+// 64-bit FNV-1a, continued from `hash`.
+std::uint64_t Hash(std::string_view bytes, std::uint64_t hash = 14695981039346656037ull);
 
-// Nine 64-bit little-endian fields: a mark, the file's identity, the old
-// content's length and hash, the new content's length and hash, how many
-// bytes both start with alike, and a hash of the fields before it.
-inline constexpr std::size_t kRecordFields = 9;
-inline constexpr std::size_t kRecordHeaderBytes = kRecordFields * 8;
+// Reads the whole open file, of kMaxSettingsBytes at most (false beyond).
+bool ReadWhole(FileHandle file, HeapBytes& bytes, std::uint64_t limit = kMaxSettingsBytes);
 
-// After the header: the new content, then the old content from `kept` on.
-struct RecordHeader {
-  FileIdentity identity;
-  std::uint64_t old_length = 0;
-  std::uint64_t old_hash = 0;
+// What an in-place write changes: from `begin` on, `bytes` in place of the
+// old ones, and the file made `new_length` long.
+struct Change {
+  std::uint64_t begin = 0;
+  std::string_view bytes;
   std::uint64_t new_length = 0;
-  std::uint64_t new_hash = 0;
-  std::uint64_t kept = 0;
 };
 
-// Completes a record whose stream holds kRecordHeaderBytes of anything and
-// then the new content of the locked file: adds the old content the write
-// may change, and the header. False if anything fails.
-bool CompleteRecord(std::FILE* record, const LockedFile& target);
+// Step P5: the file, `old_length` long and locked, is first made its new
+// length, then written and cut to it, and forced to the disk. kUnchanged
+// when no byte of it changed (room for a longer file could not be had).
+enum class WriteResult { kWritten, kUnchanged, kTorn };
+WriteResult WriteChange(FileHandle file, std::uint64_t old_length, const Change& change);
 
-// Whether the record is whole and made for the locked file as it stands:
-// the same file, holding the old content, the new content, or the new up
-// to some point and the old after it. Then `header` holds what it says.
-bool RecordFitsFile(std::FILE* record, const LockedFile& target, RecordHeader& header);
+// Step P4: writes into the new, empty record the change from `old_content`
+// to `new_content` of the file, the header last, forced to the disk.
+bool WriteRecord(FileHandle record, const FileIdentity& file, std::string_view old_content,
+                 std::string_view new_content, Change& change);
+
+// Steps F2 to F4 for a record of this user's that no process holds, and the
+// locked file that holds `content` (`beside`: the record stands beside the
+// file's name, else in the private folder). kReplay sets the change to write.
+enum class Verdict { kLeave, kRemove, kReplay };
+Verdict JudgeRecord(std::string_view record, const FileIdentity& file, std::string_view content,
+                    bool beside, Change& change);
 
 }  // namespace ratecalc

@@ -21,7 +21,7 @@ int ReadFlag(const KeyLine& line, int fallback) {
   if (!line.found) return fallback;
   std::string_view digits = line.value;
   if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
-  digits = digits.substr(0, digits.find_first_not_of("0123456789"));
+  digits = Slice(digits, 0, digits.find_first_not_of("0123456789"));
   while (digits.size() > 1 && digits.front() == '0') digits.remove_prefix(1);
   return digits == "1" ? 1 : 0;
 }
@@ -86,10 +86,10 @@ void StoreValues(const RateModel& model, StoredValue (&values)[kKeyCount]) {
 void PassOn(std::string_view bytes, const DecodedText& text, std::size_t from, std::size_t to,
             TextSink sink, void* context) {
   const std::size_t wide_end = to < text.eight_bit_from_byte ? to : text.eight_bit_from_byte;
-  if (from < wide_end) sink(context, bytes.substr(from, wide_end - from));
+  if (from < wide_end) sink(context, Slice(bytes, from, wide_end - from));
   if (to > wide_end) {
     const std::size_t start = from > wide_end ? from : wide_end;
-    EncodeText(bytes.substr(start, to - start), text.encoding, sink, context);
+    EncodeText(Slice(bytes, start, to - start), text.encoding, sink, context);
   }
 }
 
@@ -106,7 +106,7 @@ struct ReadText {
     if (bytes.size() > kMaxSettingsBytes || !DecodeText(bytes, text)) return false;
     scan = ScanSettings(text.units);
     if (text.eight_bit_from_byte != SIZE_MAX)
-      eight_bit = ScanSettings(bytes.substr(text.text_start));
+      eight_bit = ScanSettings(Slice(bytes, text.text_start));
     from_eight_bit = scan.found_count < kKeyCount && eight_bit.found_count == kKeyCount;
     return true;
   }

@@ -38,6 +38,14 @@ class HeapBytes {
   bool failed_ = false;
 };
 
+// Up to `count` bytes of `text` from `from`, none past its end:
+// string_view's own substr reports a bad position by throwing.
+inline std::string_view Slice(std::string_view text, std::size_t from,
+                              std::size_t count = std::string_view::npos) {
+  if (from > text.size()) from = text.size();
+  return {text.data() + from, count < text.size() - from ? count : text.size() - from};
+}
+
 enum class TextEncoding { EightBit, Utf16Le, Utf16Be };
 
 // A file's text as the scan reads it: one char per unit (a byte of an 8-bit
