@@ -40,14 +40,15 @@ SaveFailure SaveByReplacing(const RateModel& model, const FilePath& target, cons
     return SaveFailure::kNone;
   }
   FilePath temporary;
+  FilePath name;
   FileHandle staged = kNoFile;
-  for (int slot = 0; slot < kSlots && staged == kNoFile; ++slot) {
-    if (!temporary.Assign(target.View()) || !temporary.Append(kTemporarySuffix) ||
-        !temporary.AppendHex(static_cast<std::uint64_t>(slot))) {
+  for (int slot = 0; slot < kSlots; ++slot) {
+    if (!name.Assign(target.View()) || !name.Append(kTemporarySuffix) ||
+        !name.AppendHex(static_cast<std::uint64_t>(slot))) {
       break;
     }
-    staged = CreateHeld(temporary);
-    if (staged == kNoFile && RemoveAbandoned(temporary)) staged = CreateHeld(temporary);
+    RemoveAbandoned(name);  // a killed save's
+    if (staged == kNoFile && (staged = CreateHeld(name)) != kNoFile) temporary = name;
   }
   in_place = staged == kNoFile;
   if (in_place) return SaveFailure::kNone;

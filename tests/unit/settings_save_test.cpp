@@ -25,7 +25,6 @@ namespace {
 
 using testing::ReadFile;
 using testing::TempFolder;
-using testing::TemporaryPathBeside;
 using testing::WorkedExample;
 using testing::WorkedKeys;
 using testing::WriteFile;
@@ -209,28 +208,6 @@ TEST(SaveSettings, ConcurrentSavesNeverMix) {
   EXPECT_EQ(mixed.load(), 0);
   const std::string last = ReadFile(folder.File());
   EXPECT_TRUE(last == file_a || last == file_b);
-}
-
-// Two saves, in one process or in two, never share a temporary file: the
-// name carries the process and a count of the saves.
-TEST(SaveSettings, TemporaryNamesDifferPerSaveAndPerProcess) {
-  EXPECT_NE(TemporaryPathBeside("a.ini"), TemporaryPathBeside("a.ini"));
-#ifndef _WIN32
-  int pipe_ends[2];
-  ASSERT_EQ(pipe(pipe_ends), 0);
-  const pid_t child = fork();
-  if (child == 0) {  // the child's first name against the parent's next one
-    const std::string name = TemporaryPathBeside("a.ini");
-    _exit(write(pipe_ends[1], name.data(), name.size()) < 0);
-  }
-  close(pipe_ends[1]);
-  char buffer[256];
-  const ssize_t got = read(pipe_ends[0], buffer, sizeof buffer);
-  close(pipe_ends[0]);
-  waitpid(child, nullptr, 0);
-  ASSERT_GT(got, 0);
-  EXPECT_NE(std::string(buffer, static_cast<std::size_t>(got)), TemporaryPathBeside("a.ini"));
-#endif
 }
 
 #ifdef __linux__

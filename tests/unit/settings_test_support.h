@@ -8,8 +8,10 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "file_access.h"
+#include "in_place_save.h"
 #include "rate_model.h"
 
 namespace ratecalc::testing {
@@ -81,13 +83,23 @@ inline std::string WorkedKeys(const std::string& eol) {
   return out;
 }
 
-// The name the next temporary beside `path` would try first.
-inline std::string TemporaryPathBeside(const std::string& path) {
+// The names of the redo records of `path` that exist now, beside it or in
+// the user's private folder.
+inline std::vector<std::string> RecordsOf(const std::string& path) {
   FilePath target;
-  FilePath temporary;
   target.Assign(path);
-  NextTemporaryPath(target, temporary);
-  return std::string(temporary.View());
+  const FileFacts facts = InspectFile(target);
+  std::vector<std::string> found;
+  for (const bool beside : {false, true}) {
+    for (int slot = 0; slot < kSlots; ++slot) {
+      FilePath record;
+      if ((beside || facts.exists) && RecordPath(target, facts.identity, beside, slot, record) &&
+          PathExists(record)) {
+        found.emplace_back(record.View());
+      }
+    }
+  }
+  return found;
 }
 
 }  // namespace ratecalc::testing
