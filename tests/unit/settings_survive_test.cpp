@@ -585,6 +585,7 @@ TEST(SettingsSurvive, RedoRecordIsFinishedOnlyInTheFileItWasMadeFor) {
     Change change;
     bool finished;
     bool kept;
+    const char* load_through = "KOVRateCalc.ini";
   };
   const Case cases[] = {
       {InPlaceWay::HardLink, "nothing", [](InPlaceFile&, const std::string&) {}, true, false},
@@ -602,6 +603,12 @@ TEST(SettingsSurvive, RedoRecordIsFinishedOnlyInTheFileItWasMadeFor) {
          WriteFile(f.File(), torn + std::string(f.a.size() - torn.size(), '\0'));
        },
        true, false},
+      {InPlaceWay::HardLink, "loaded through its name in another folder",
+       [](InPlaceFile& f, const std::string&) {
+         fs::create_directory(f.folder.File("sub"));
+         fs::rename(f.folder.File("other.ini"), f.folder.File("sub/other.ini"));
+       },
+       true, false, "sub/other.ini"},
       {InPlaceWay::LockedFolder, "loaded by a run with another XDG_STATE_HOME",
        [](InPlaceFile& f, const std::string&) {
          setenv("XDG_STATE_HOME", (f.File() + "-other-state").c_str(), 1);
@@ -670,9 +677,13 @@ TEST(SettingsSurvive, RedoRecordIsFinishedOnlyInTheFileItWasMadeFor) {
     {
       AsOrdinaryUser user;
       RateModel m;
-      LoadSettings(m, file.File());
+      LoadSettings(m, file.folder.File(c.load_through));
     }
     EXPECT_EQ(OpenFiles(), open_before) << c.name;
+    if (fs::exists(file.folder.File("sub"))) {
+      fs::rename(file.folder.File("sub/other.ini"), file.folder.File("other.ini"));
+      fs::remove(file.folder.File("sub"));
+    }
     if (state) setenv("XDG_STATE_HOME", saved_state.c_str(), 1);
     if (!state) unsetenv("XDG_STATE_HOME");
     const std::string now = ReadFile(file.File());
@@ -684,18 +695,35 @@ TEST(SettingsSurvive, RedoRecordIsFinishedOnlyInTheFileItWasMadeFor) {
   }
 }
 
-// A save killed in the middle of a growing in-place write, after the file
-// took its new length and before the changed bytes land, is finished by the
-// next load.
+// A save killed in the middle of an in-place write, after the file took
+// its new length and before the changed bytes land, is finished by the next
+// load; its record holds only what the write changes.
 TEST(SettingsSurvive, SaveKilledMidWriteIsFinishedByTheNextLoad) {
-  InPlaceFile file(InPlaceWay::HardLink, 3000);
-  const auto begin = std::mismatch(file.old.begin(), file.old.end(), file.a.begin()).first;
-  ASSERT_TRUE(KillSaveAt(file.File(), WorkedExample(), __NR_pwrite64, begin - file.old.begin()));
-  EXPECT_EQ(ReadFile(file.File()).size(), file.a.size());
-  RateModel m;
-  LoadSettings(m, file.File());
-  EXPECT_TRUE(ReadFile(file.File()) == file.a);
-  EXPECT_TRUE(testing::RecordsOf(file.File()).empty());
+  RateModel same_width = WorkedExample();
+  same_width.nPayAmt = 41.11;
+  // legend: whether the file holds the worked example's save already, the
+  // model saved over it
+  const std::pair<bool, RateModel> cases[] = {{false, WorkedExample()}, {true, same_width}};
+  for (const auto& [saved, model] : cases) {
+    InPlaceFile file(InPlaceWay::HardLink, 3000);
+    const std::string before = saved ? file.a : file.old;
+    WriteFile(file.File(), before);
+    const std::string after = SavedForm(file.folder, before, model);
+    const auto begin = static_cast<std::size_t>(
+        std::mismatch(before.begin(), before.end(), after.begin()).first - before.begin());
+    ASSERT_TRUE(KillSaveAt(file.File(), model, __NR_pwrite64, static_cast<long>(begin))) << saved;
+    EXPECT_EQ(ReadFile(file.File()).size(), after.size()) << saved;
+    const std::vector<std::string> records = testing::RecordsOf(file.File());
+    ASSERT_EQ(records.size(), 1u) << saved;
+    // A header, and the bytes from the first that changes to the end, or
+    // to the last that changes where the length stays.
+    EXPECT_LE(fs::file_size(records[0]),
+              saved ? 100 : 88 + before.size() + after.size() - 2 * begin);
+    RateModel m;
+    LoadSettings(m, file.File());
+    EXPECT_TRUE(ReadFile(file.File()) == after) << saved;
+    EXPECT_TRUE(testing::RecordsOf(file.File()).empty()) << saved;
+  }
 }
 #endif
 
