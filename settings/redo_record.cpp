@@ -41,8 +41,8 @@ std::uint64_t CheckOf(std::string_view header) {
 }
 
 // A content whose bytes outside the change are the file's as it stands.
-std::uint64_t ContentHash(std::string_view file, std::uint64_t begin, std::string_view middle,
-                          std::uint64_t alike_end) {
+std::uint64_t ContentHash(std::string_view file, std::size_t begin, std::string_view middle,
+                          std::size_t alike_end) {
   return Hash(Slice(file, file.size() - alike_end), Hash(middle, Hash(Slice(file, 0, begin))));
 }
 
@@ -130,17 +130,20 @@ Verdict JudgeRecord(std::string_view record, const FileIdentity& file, std::stri
   const bool same_device = f[kDevice] == file.device;
   if (f[kNumber] != file.number) return beside && same_device ? Verdict::kRemove : Verdict::kLeave;
   if (content.size() == f[kNewLength] && Hash(content) == f[kNewHash]) return Verdict::kRemove;
-  const std::uint64_t begin = f[kBegin], alike_end = f[kAlikeEnd];
   if (f[kOldLength] > kMaxSettingsBytes || f[kNewLength] > kMaxSettingsBytes ||
-      begin + alike_end > std::min(f[kOldLength], f[kNewLength]) ||
-      record.size() != kHeaderBytes + f[kOldLength] + f[kNewLength] - 2 * (begin + alike_end)) {
+      f[kBegin] + f[kAlikeEnd] > std::min(f[kOldLength], f[kNewLength]) ||
+      record.size() !=
+          kHeaderBytes + f[kOldLength] + f[kNewLength] - 2 * (f[kBegin] + f[kAlikeEnd])) {
     return Verdict::kLeave;  // damaged: nothing can be proven of it
   }
-  const std::size_t new_size = static_cast<std::size_t>(f[kNewLength] - begin - alike_end);
+  // All within kMaxSettingsBytes now.
+  const auto begin = static_cast<std::size_t>(f[kBegin]);
+  const auto alike_end = static_cast<std::size_t>(f[kAlikeEnd]);
+  const auto new_size = static_cast<std::size_t>(f[kNewLength]) - begin - alike_end;
   const std::string_view new_middle = Slice(record, kHeaderBytes, new_size);
   const std::string_view old_middle = Slice(record, kHeaderBytes + new_size);
   if (Hash(old_middle, Hash(new_middle)) != f[kBodyHash]) return Verdict::kLeave;
-  const std::uint64_t length = content.size();
+  const std::size_t length = content.size();
   const bool fits = (length == f[kOldLength] || length == f[kNewLength]) &&
                     length >= begin + alike_end &&
                     HoldsOldNewOrBetween(Slice(content, begin, length - begin - alike_end),

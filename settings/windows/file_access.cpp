@@ -1,45 +1,106 @@
-// The file operations on Windows: opening, locking, replacing, and access
-// by position. Where files are, and whose, is in file_places.cpp.
-
+// The file operations on Windows, through the wide-character calls: paths
+// are kept as UTF-8 and turned into UTF-16 for each call, so that a folder
+// the system names works whatever the user's name holds.
 // clang-format off
 #include <windows.h>
+#include <aclapi.h>
+#include <shlobj.h>
 // clang-format on
-#include <fcntl.h>
-#include <io.h>
 
-#include <cstdint>
-
-#include "windows/wide_path.h"
+#include "file_access.h"
 
 namespace ratecalc {
 namespace {
 
-HANDLE HandleOf(std::FILE* file) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))); }
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr DWORD kNotAFile = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE;
+constexpr std::string_view kLongPathPrefix = "\\\\?\\";
+constexpr std::string_view kLongUncPrefix = "\\\\?\\UNC\\";
+// Room for the token's user or its default owner, with a SID.
+constexpr std::size_t kTokenBytes = sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE;
 
-bool CommitAndClose(std::FILE* file) {
-  const bool ok = std::fflush(file) == 0 && _commit(_fileno(file)) == 0;
-  return std::fclose(file) == 0 && ok;
+struct WidePath {
+  wchar_t chars[kMaxPathLength + 1];
+};
+
+HANDLE Handle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
+
+bool ToWide(std::string_view text, UINT code_page, WidePath& out) {
+  const int n = text.empty()
+                    ? 0
+                    : MultiByteToWideChar(code_page, 0, text.data(), static_cast<int>(text.size()),
+                                          out.chars, static_cast<int>(kMaxPathLength));
+  out.chars[n] = L'\0';
+  return n > 0 || text.empty();
+}
+
+// `length` -1 for the whole of a NUL-terminated text.
+bool FromWide(const wchar_t* text, int length, FilePath& out) {
+  if (length < 0) length = lstrlenW(text);
+  char utf8[kMaxPathLength + 1];
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text, length, utf8,
+                                    static_cast<int>(kMaxPathLength), nullptr, nullptr);
+  return n > 0 && out.Assign({utf8, static_cast<std::size_t>(n)});
+}
+
+HANDLE Open(const FilePath& path, DWORD access, DWORD share, DWORD creation, DWORD flags = 0) {
+  WidePath wide;
+  ToWide(path.View(), CP_UTF8, wide);
+  return CreateFileW(wide.chars, access, share, nullptr, creation, flags, nullptr);
+}
+
+DWORD AttributesOf(const FilePath& path) {
+  WidePath wide;
+  ToWide(path.View(), CP_UTF8, wide);
+  return GetFileAttributesW(wide.chars);
+}
+
+// Whether the object's owner is this process's user, or the owner it gives
+// what it creates (an administrators' group when elevated).
+bool OwnedByThisUser(HANDLE handle) {
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                      nullptr, &descriptor) != ERROR_SUCCESS) {
+    return false;
+  }
+  bool ours = false;
+  HANDLE token = nullptr;
+  if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+    alignas(8) unsigned char user[kTokenBytes];
+    alignas(8) unsigned char default_owner[kTokenBytes];
+    DWORD n = 0;
+    ours = (GetTokenInformation(token, TokenUser, user, sizeof user, &n) &&
+            EqualSid(owner, reinterpret_cast<TOKEN_USER*>(user)->User.Sid)) ||
+           (GetTokenInformation(token, TokenOwner, default_owner, sizeof default_owner, &n) &&
+            EqualSid(owner, reinterpret_cast<TOKEN_OWNER*>(default_owner)->Owner));
+    CloseHandle(token);
+  }
+  LocalFree(descriptor);
+  return ours;
+}
+
+// Opens what `path` names, links not followed, when it is a file of this user's.
+HANDLE OpenOwnHandle(const FilePath& path, DWORD access) {
+  HANDLE handle =
+      Open(path, access | READ_CONTROL, kShareAll, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT);
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (handle != INVALID_HANDLE_VALUE &&
+      (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info) ||
+       (info.dwFileAttributes & (kNotAFile | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
+       !OwnedByThisUser(handle))) {
+    CloseHandle(handle);
+    return INVALID_HANDLE_VALUE;
+  }
+  return handle;
 }
 
 bool MoveOver(const FilePath& from, const FilePath& to) {
   WidePath wide_from;
   WidePath wide_to;
-  return MoveFileExW(Wide(from, wide_from), Wide(to, wide_to),
+  return ToWide(from.View(), CP_UTF8, wide_from) && ToWide(to.View(), CP_UTF8, wide_to) &&
+         MoveFileExW(wide_from.chars, wide_to.chars,
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-}
-
-bool SetLength(HANDLE handle, std::uint64_t length) {
-  LARGE_INTEGER end{};
-  end.QuadPart = static_cast<LONGLONG>(length);
-  return SetFilePointerEx(handle, end, nullptr, FILE_BEGIN) && SetEndOfFile(handle);
-}
-
-bool IdentityOfHandle(HANDLE handle, FileIdentity& identity) {
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(handle, &info)) return false;
-  identity.device = info.dwVolumeSerialNumber;
-  identity.number = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-  return true;
 }
 
 OVERLAPPED At(std::uint64_t offset) {
@@ -51,15 +112,42 @@ OVERLAPPED At(std::uint64_t offset) {
 
 }  // namespace
 
-std::FILE* StreamOf(HANDLE handle, const char* mode) {
-  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), 0);
-  if (fd == -1) {
-    CloseHandle(handle);
-    return nullptr;
+bool PathFromCaller(std::string_view text, FilePath& path) {
+  WidePath wide;
+  path.Assign("");
+  return text.find('\0') == std::string_view::npos && !text.empty() && ToWide(text, CP_ACP, wide) &&
+         FromWide(wide.chars, -1, path);
+}
+
+// No folder here keeps others' names the way a sticky one does, so every
+// link is followed, to the name the system gives its final file.
+bool ResolveLinks(const FilePath& path, FilePath& resolved) {
+  resolved = path;
+  const DWORD attributes = AttributesOf(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+    return true;
   }
-  std::FILE* file = _fdopen(fd, mode);
-  if (!file) _close(fd);
-  return file;
+  HANDLE file = Open(path, 0, kShareAll, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
+  if (file == INVALID_HANDLE_VALUE) return true;
+  WidePath final_path;
+  const DWORD n = GetFinalPathNameByHandleW(file, final_path.chars, kMaxPathLength, 0);
+  CloseHandle(file);
+  FilePath out;
+  if (n == 0 || n >= kMaxPathLength || !FromWide(final_path.chars, static_cast<int>(n), out)) {
+    return true;
+  }
+  const std::string_view text = out.View();
+  if (text.rfind(kLongUncPrefix, 0) == 0) {
+    resolved.Assign("\\");
+    resolved.Append(
+        {text.data() + kLongUncPrefix.size() - 1, text.size() - kLongUncPrefix.size() + 1});
+  } else if (text.rfind(kLongPathPrefix, 0) == 0) {
+    resolved.Assign({text.data() + kLongPathPrefix.size(), text.size() - kLongPathPrefix.size()});
+  } else {
+    resolved = out;
+  }
+  if (resolved.length == 0) resolved = path;
+  return true;
 }
 
 FileFacts InspectFile(const FilePath& path) {
@@ -68,119 +156,149 @@ FileFacts InspectFile(const FilePath& path) {
   if (attributes == INVALID_FILE_ATTRIBUTES) return facts;
   facts.exists = true;
   facts.mode = attributes;
-  facts.regular = (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
-  HANDLE file = OpenHandle(path, READ_CONTROL, kShareAll, OPEN_EXISTING, 0);
+  facts.read_only = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  facts.regular = (attributes & kNotAFile) == 0;
+  HANDLE file = Open(path, READ_CONTROL, kShareAll, OPEN_EXISTING);
   if (file != INVALID_HANDLE_VALUE) {
     BY_HANDLE_FILE_INFORMATION info{};
     if (GetFileInformationByHandle(file, &info)) facts.several_names = info.nNumberOfLinks > 1;
     facts.foreign_owner = !OwnedByThisUser(file);
     facts.regular = facts.regular && GetFileType(file) == FILE_TYPE_DISK;
+    IdentityOf(reinterpret_cast<FileHandle>(file), facts.identity);
     CloseHandle(file);
   }
   return facts;
 }
 
-ReadResult OpenForReading(const FilePath& path, std::FILE*& file) {
-  file = nullptr;
-  const DWORD attributes = AttributesOf(path);
-  if (attributes != INVALID_FILE_ATTRIBUTES &&
-      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
-    return ReadResult::NotRegular;
-  }
-  HANDLE handle =
-      OpenHandle(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, 0);
-  if (handle == INVALID_HANDLE_VALUE) {
-    const DWORD error = GetLastError();
-    const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-    return missing ? ReadResult::Missing : ReadResult::Unreadable;
-  }
-  if (GetFileType(handle) != FILE_TYPE_DISK) {
-    CloseHandle(handle);
-    return ReadResult::NotRegular;
-  }
-  // A save writing the file in place holds it exclusively; the shared lock
-  // goes with the handle when the file is closed.
-  OVERLAPPED whole{};
-  if (!LockFileEx(handle, LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &whole)) {
-    CloseHandle(handle);
-    return ReadResult::Unreadable;
-  }
-  file = StreamOf(handle, "rb");
-  return file ? ReadResult::Read : ReadResult::Unreadable;
-}
-
-LockedFile OpenLocked(const FilePath& path) {
-  LockedFile locked;
-  // Shared as the other programs that hold it open share it; the lock
-  // makes other readers get an error, which they retry, not a mixture.
-  HANDLE handle = OpenHandle(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
-  if (handle == INVALID_HANDLE_VALUE) return locked;
-  const bool held = GetFileType(handle) == FILE_TYPE_DISK && RetryWhileBusy([handle] {
-                      OVERLAPPED whole{};
-                      return LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY,
-                                        0, MAXDWORD, MAXDWORD, &whole) != 0;
-                    });
-  if (!held) {
-    CloseHandle(handle);
-    return locked;
-  }
-  locked.file_ = StreamOf(handle, "r+b");
-  return locked;
-}
-
-void CloseLocked(LockedFile& locked) {
-  OVERLAPPED whole{};
-  UnlockFileEx(HandleOf(locked.file_), 0, MAXDWORD, MAXDWORD, &whole);
-  std::fclose(locked.file_);
-  locked.file_ = nullptr;
-}
-
-std::FILE* CreateTemporaryBeside(const FilePath& target, FilePath& temporary) {
-  for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
-    if (!NextTemporaryPath(target, temporary)) return nullptr;
-    // Without delete sharing, which is what marks it as held by a running save.
-    HANDLE handle = OpenHandle(temporary, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL);
-    if (handle != INVALID_HANDLE_VALUE) return StreamOf(handle, "r+b");
-    const DWORD error = GetLastError();
-    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS &&
-        error != ERROR_ACCESS_DENIED) {
-      return nullptr;
+OpenResult OpenLocked(const FilePath& path, bool exclusive, FileHandle& file) {
+  OpenResult result = OpenResult::kBusy;
+  RetryWhileBusy([&] {
+    // Shared as the other programs that hold it open share it; the lock
+    // makes other readers get an error, which they retry, not a mixture.
+    HANDLE handle = Open(path, exclusive ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+    const DWORD error = handle == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+    const DWORD attributes = AttributesOf(path);
+    OVERLAPPED whole{};
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+      result = OpenResult::kMissing;
+    } else if ((attributes != INVALID_FILE_ATTRIBUTES && (attributes & kNotAFile) != 0) ||
+               (handle != INVALID_HANDLE_VALUE && GetFileType(handle) != FILE_TYPE_DISK)) {
+      result = OpenResult::kNotRegular;
+    } else if (handle != INVALID_HANDLE_VALUE &&
+               LockFileEx(handle,
+                          (exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0) | LOCKFILE_FAIL_IMMEDIATELY, 0,
+                          MAXDWORD, MAXDWORD, &whole)) {
+      file = reinterpret_cast<FileHandle>(handle);
+      return (result = OpenResult::kOpened), true;
     }
-  }
-  return nullptr;
+    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+    return result != OpenResult::kBusy;
+  });
+  return result;
 }
 
-std::FILE* CreateScratchFile() {
-  WidePath folder;
-  WidePath name;
-  const DWORD n = GetTempPathW(kMaxPathLength, folder.chars);
-  if (n == 0 || n >= kMaxPathLength || GetTempFileNameW(folder.chars, L"kov", 0, name.chars) == 0) {
-    return nullptr;
-  }
-  HANDLE file = CreateFileW(name.chars, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    DeleteFileW(name.chars);
-    return nullptr;
-  }
-  return StreamOf(file, "r+b");
+void CloseFile(FileHandle file) { CloseHandle(Handle(file)); }
+
+bool LengthOf(FileHandle file, std::uint64_t& length) {
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(Handle(file), &size)) return false;
+  length = static_cast<std::uint64_t>(size.QuadPart);
+  return true;
 }
+
+bool IdentityOf(FileHandle file, FileIdentity& identity) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(Handle(file), &info)) return false;
+  identity.device = info.dwVolumeSerialNumber;
+  identity.number = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  return true;
+}
+
+bool ReadAt(FileHandle file, char* buffer, std::size_t size, std::uint64_t offset) {
+  for (std::size_t done = 0; done < size;) {
+    OVERLAPPED at = At(offset + done);
+    DWORD got = 0;
+    if (!ReadFile(Handle(file), buffer + done, static_cast<DWORD>(size - done), &got, &at) ||
+        got == 0) {
+      return false;
+    }
+    done += got;
+  }
+  return true;
+}
+
+bool WriteAt(FileHandle file, const char* buffer, std::size_t size, std::uint64_t offset) {
+  for (std::size_t done = 0; done < size;) {
+    OVERLAPPED at = At(offset + done);
+    DWORD written = 0;
+    if (!WriteFile(Handle(file), buffer + done, static_cast<DWORD>(size - done), &written, &at) ||
+        written == 0) {
+      return false;
+    }
+    done += written;
+  }
+  return true;
+}
+
+// SetEndOfFile extends the file, giving it its clusters at once (or failing
+// on a full disk), as posix_fallocate does on POSIX.
+bool SetLengthAndSync(FileHandle file, std::uint64_t length) {
+  LARGE_INTEGER end{};
+  end.QuadPart = static_cast<LONGLONG>(length);
+  return SetFilePointerEx(Handle(file), end, nullptr, FILE_BEGIN) && SetEndOfFile(Handle(file)) &&
+         FlushFileBuffers(Handle(file));
+}
+
+bool Sync(FileHandle file) { return FlushFileBuffers(Handle(file)) != 0; }
+
+// Without delete sharing: what marks it as held by a running save.
+FileHandle CreateHeld(const FilePath& path) {
+  HANDLE handle =
+      Open(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
+  return handle == INVALID_HANDLE_VALUE ? kNoFile : reinterpret_cast<FileHandle>(handle);
+}
+
+// Deleting fails while a running save holds the file.
+bool RemoveAbandoned(const FilePath& path) {
+  HANDLE handle = OpenOwnHandle(path, 0);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(handle);
+  WidePath wide;
+  return ToWide(path.View(), CP_UTF8, wide) && DeleteFileW(wide.chars) != 0;
+}
+
+FileHandle OpenOwn(const FilePath& path) {
+  HANDLE handle = OpenOwnHandle(path, GENERIC_READ);
+  return handle == INVALID_HANDLE_VALUE ? kNoFile : reinterpret_cast<FileHandle>(handle);
+}
+
+bool PathExists(const FilePath& path) { return AttributesOf(path) != INVALID_FILE_ATTRIBUTES; }
+
+void RemovePath(const FilePath& path) {
+  WidePath wide;
+  if (ToWide(path.View(), CP_UTF8, wide)) DeleteFileW(wide.chars);
+}
+
+// The file system's journal keeps a new name once the file is flushed:
+// folders are not forced on Windows.
+bool SyncFolderOf(const FilePath&) { return true; }
 
 // A replace keeps the hidden, system and not-indexed attributes and sets
 // the archive one, as any change does; the new file has this user as its
 // owner and the access list the folder gives new files. A file of another
 // user's is written in place instead (InspectFile), keeping both.
-bool ReplaceWithTemporary(std::FILE* temporary, const FilePath& temporary_path,
-                          const FilePath& target, const FileFacts& keep) {
-  if (!CommitAndClose(temporary)) return false;
-  if (keep.exists) {
-    const DWORD kept = (keep.mode & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                     FILE_ATTRIBUTE_NOT_CONTENT_INDEXED)) |
-                       FILE_ATTRIBUTE_ARCHIVE;
-    WidePath wide;
-    if (!SetFileAttributesW(Wide(temporary_path, wide), kept)) return false;
+bool ReplaceWith(FileHandle temporary, const FilePath& temporary_path, const FilePath& target,
+                 const FileFacts& keep) {
+  const bool flushed = FlushFileBuffers(Handle(temporary)) != 0;
+  CloseHandle(Handle(temporary));
+  WidePath wide;
+  const DWORD kept = (keep.mode & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                   FILE_ATTRIBUTE_NOT_CONTENT_INDEXED)) |
+                     FILE_ATTRIBUTE_ARCHIVE;
+  if (!flushed || (keep.exists && (!ToWide(temporary_path.View(), CP_UTF8, wide) ||
+                                   !SetFileAttributesW(wide.chars, kept)))) {
+    return false;
   }
   // A reader that has the file open for a moment blocks the replacement;
   // any other failure is final. Written through: on the disk when it returns.
@@ -194,56 +312,27 @@ bool ReplaceWithTemporary(std::FILE* temporary, const FilePath& temporary_path,
   return moved;
 }
 
-bool CloseAndRename(std::FILE* file, const FilePath& from, const FilePath& to) {
-  return CommitAndClose(file) && MoveOver(from, to);
+// The local application data folder is the user's alone; the folder made in
+// it inherits that.
+bool PrivateFolder(FilePath& folder, bool create) {
+  WidePath base;
+  if (SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, base.chars) !=
+          S_OK ||
+      !FromWide(base.chars, -1, folder) || !folder.Append("\\KOVRateCalc")) {
+    return false;
+  }
+  WidePath wide;
+  if (create && ToWide(folder.View(), CP_UTF8, wide)) CreateDirectoryW(wide.chars, nullptr);
+  HANDLE handle = Open(folder, READ_CONTROL, kShareAll, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool own = GetFileInformationByHandle(handle, &info) &&
+                   (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+                   OwnedByThisUser(handle);
+  CloseHandle(handle);
+  return own;
 }
 
-bool LengthOf(std::FILE* file, std::uint64_t& length) {
-  LARGE_INTEGER size{};
-  if (!GetFileSizeEx(HandleOf(file), &size)) return false;
-  length = static_cast<std::uint64_t>(size.QuadPart);
-  return true;
-}
-
-std::size_t ReadAt(std::FILE* file, char* buffer, std::size_t size, std::uint64_t offset) {
-  OVERLAPPED at = At(offset);
-  DWORD got = 0;
-  if (!ReadFile(HandleOf(file), buffer, static_cast<DWORD>(size), &got, &at)) return 0;
-  return got;
-}
-
-bool WriteAt(std::FILE* file, const char* buffer, std::size_t size, std::uint64_t offset) {
-  OVERLAPPED at = At(offset);
-  DWORD written = 0;
-  return WriteFile(HandleOf(file), buffer, static_cast<DWORD>(size), &written, &at) &&
-         written == size;
-}
-
-bool Reserve(std::FILE* file, std::uint64_t length) {
-  HANDLE handle = HandleOf(file);
-  FILE_ALLOCATION_INFO info{};
-  info.AllocationSize.QuadPart = static_cast<LONGLONG>(length);
-  if (SetFileInformationByHandle(handle, FileAllocationInfo, &info, sizeof info)) return true;
-  if (GetLastError() == ERROR_DISK_FULL) return false;
-  // Where the allocation cannot be asked for (Wine), the file is made that
-  // long; NTFS gives a longer file its clusters at once, or fails.
-  return SetLength(handle, length);
-}
-
-bool CutAndSync(std::FILE* file, std::uint64_t length) {
-  return SetLength(HandleOf(file), length) && FlushFileBuffers(HandleOf(file));
-}
-
-bool IdentityOf(std::FILE* file, FileIdentity& identity) {
-  return IdentityOfHandle(HandleOf(file), identity);
-}
-
-bool IdentityOfPath(const FilePath& path, FileIdentity& identity) {
-  HANDLE file = OpenHandle(path, 0, kShareAll, OPEN_EXISTING, 0);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  const bool known = IdentityOfHandle(file, identity);
-  CloseHandle(file);
-  return known;
-}
+void PauseMilliseconds(int milliseconds) { Sleep(static_cast<DWORD>(milliseconds)); }
 
 }  // namespace ratecalc
