@@ -120,7 +120,7 @@ bool WriteRecord(FileHandle record, const FileIdentity& file, std::string_view o
 }
 
 Verdict JudgeRecord(std::string_view record, const FileIdentity& file, std::string_view content,
-                    bool beside, Change& change) {
+                    Change& change) {
   Fields f = {};
   for (std::size_t i = 0; i < kHeaderBytes && record.size() >= kHeaderBytes; ++i) {
     f[i / kFieldBytes] |= std::uint64_t{static_cast<unsigned char>(record[i])}
@@ -128,7 +128,7 @@ Verdict JudgeRecord(std::string_view record, const FileIdentity& file, std::stri
   }
   if (f[kMark] != kRecordMark || f[kCheck] != CheckOf(record)) return Verdict::kRemove;
   const bool same_device = f[kDevice] == file.device;
-  if (f[kNumber] != file.number) return beside && same_device ? Verdict::kRemove : Verdict::kLeave;
+  if (f[kNumber] != file.number) return Verdict::kLeave;
   if (content.size() == f[kNewLength] && Hash(content) == f[kNewHash]) return Verdict::kRemove;
   if (f[kOldLength] > kMaxSettingsBytes || f[kNewLength] > kMaxSettingsBytes ||
       f[kBegin] + f[kAlikeEnd] > std::min(f[kOldLength], f[kNewLength]) ||

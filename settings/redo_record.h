@@ -36,11 +36,10 @@ WriteResult WriteChange(FileHandle file, std::uint64_t old_length, const Change&
 bool WriteRecord(FileHandle record, const FileIdentity& file, std::string_view old_content,
                  std::string_view new_content, Change& change);
 
-// Steps F2 to F4 for a record of this user's that no process holds, and the
-// locked file that holds `content` (`beside`: the record stands beside the
-// file's name, else in the private folder). kReplay sets the change to write.
+// Steps F2 and F3 for a record of this user's that no process holds, and
+// the locked file that holds `content`; kReplay sets the change to write.
 enum class Verdict { kLeave, kRemove, kReplay };
 Verdict JudgeRecord(std::string_view record, const FileIdentity& file, std::string_view content,
-                    bool beside, Change& change);
+                    Change& change);
 
 }  // namespace ratecalc

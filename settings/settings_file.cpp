@@ -138,7 +138,7 @@ SaveOutcome SaveSettings(const RateModel& model, std::string_view path_text) {
   // Replacing would split hard links, or give the file this user as its
   // owner; such a file, and one that cannot be replaced, is written in place
   // (a file that does not exist yet has nothing to write into).
-  bool in_place = facts.several_names || facts.foreign_owner;
+  bool in_place = facts.in_place;
   if (!in_place) outcome.failure = SaveByReplacing(model, target, facts, in_place);
   if (in_place) {
     outcome.failure = facts.exists ? SaveInPlace(model, target) : SaveFailure::kNotWritable;

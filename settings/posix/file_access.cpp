@@ -102,11 +102,11 @@ FileFacts InspectFile(const FilePath& path) {
   facts.exists = true;
   facts.regular = S_ISREG(info.st_mode);
   facts.read_only = (info.st_mode & S_IWUSR) == 0;
-  facts.several_names = info.st_nlink > 1;
   facts.mode = info.st_mode & kPermissionBits;
   facts.owner = static_cast<long>(info.st_uid);
   facts.group = static_cast<long>(info.st_gid);
-  facts.foreign_owner = geteuid() != 0 && (info.st_uid != geteuid() || !InGroup(info.st_gid));
+  facts.in_place =
+      info.st_nlink > 1 || (geteuid() != 0 && (info.st_uid != geteuid() || !InGroup(info.st_gid)));
   facts.identity = {static_cast<std::uint64_t>(info.st_dev),
                     static_cast<std::uint64_t>(info.st_ino)};
   return facts;

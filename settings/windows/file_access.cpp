@@ -14,8 +14,6 @@ namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr DWORD kNotAFile = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE;
-constexpr std::string_view kLongPathPrefix = "\\\\?\\";
-constexpr std::string_view kLongUncPrefix = "\\\\?\\UNC\\";
 // Room for the token's user or its default owner, with a SID.
 constexpr std::size_t kTokenBytes = sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE;
 
@@ -119,34 +117,8 @@ bool PathFromCaller(std::string_view text, FilePath& path) {
          FromWide(wide.chars, -1, path);
 }
 
-// No folder here keeps others' names the way a sticky one does, so every
-// link is followed, to the name the system gives its final file.
 bool ResolveLinks(const FilePath& path, FilePath& resolved) {
   resolved = path;
-  const DWORD attributes = AttributesOf(path);
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
-    return true;
-  }
-  HANDLE file = Open(path, 0, kShareAll, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
-  if (file == INVALID_HANDLE_VALUE) return true;
-  WidePath final_path;
-  const DWORD n = GetFinalPathNameByHandleW(file, final_path.chars, kMaxPathLength, 0);
-  CloseHandle(file);
-  FilePath out;
-  if (n == 0 || n >= kMaxPathLength || !FromWide(final_path.chars, static_cast<int>(n), out)) {
-    return true;
-  }
-  const std::string_view text = out.View();
-  if (text.rfind(kLongUncPrefix, 0) == 0) {
-    resolved.Assign("\\");
-    resolved.Append(
-        {text.data() + kLongUncPrefix.size() - 1, text.size() - kLongUncPrefix.size() + 1});
-  } else if (text.rfind(kLongPathPrefix, 0) == 0) {
-    resolved.Assign({text.data() + kLongPathPrefix.size(), text.size() - kLongPathPrefix.size()});
-  } else {
-    resolved = out;
-  }
-  if (resolved.length == 0) resolved = path;
   return true;
 }
 
@@ -161,8 +133,10 @@ FileFacts InspectFile(const FilePath& path) {
   HANDLE file = Open(path, READ_CONTROL, kShareAll, OPEN_EXISTING);
   if (file != INVALID_HANDLE_VALUE) {
     BY_HANDLE_FILE_INFORMATION info{};
-    if (GetFileInformationByHandle(file, &info)) facts.several_names = info.nNumberOfLinks > 1;
-    facts.foreign_owner = !OwnedByThisUser(file);
+    // Replacing would split hard links, give the file this user as its
+    // owner, or put a file in place of a link.
+    facts.in_place = (GetFileInformationByHandle(file, &info) && info.nNumberOfLinks > 1) ||
+                     !OwnedByThisUser(file) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     facts.regular = facts.regular && GetFileType(file) == FILE_TYPE_DISK;
     IdentityOf(reinterpret_cast<FileHandle>(file), facts.identity);
     CloseHandle(file);

@@ -191,12 +191,13 @@ TEST(SettingsSurvive, SavingKeepsAttributesAndHardLinks) {
   EXPECT_NE(ReadFile(folder.File()).find("sCalcMode=Charge"), std::string::npos);
   // A record beside it that is no whole record of this file is never replayed.
   const std::string saved = ReadFile(folder.File());
+  const std::string record_path = testing::RecordPathOf(folder.File());
   for (const char* record : {"", "garbag"}) {
-    WriteFile(folder.File() + "~kovredo0", record);
+    WriteFile(record_path, record);
     RateModel m;
     LoadSettings(m, folder.File());
     EXPECT_EQ(ReadFile(folder.File()), saved) << record;
-    EXPECT_FALSE(fs::exists(folder.File() + "~kovredo0")) << record;
+    EXPECT_FALSE(fs::exists(record_path)) << record;
   }
 }
 #endif
@@ -729,12 +730,11 @@ TEST(SettingsSurvive, SaveKilledMidWriteIsFinishedByTheNextLoad) {
 
 #ifdef __linux__
 // The records of in-place saves go to the user's own folder, made owner-only
-// with any folder missing on the way; where that cannot be had, beside the
-// file; where neither can, the save is not done and says so. (HOME missing
-// or another user's falls back on the user database's home, which a test
-// must not touch.)
+// with any folder missing on the way; where it cannot be had, the save is not
+// done and says so. (HOME missing or another user's falls back on the user
+// database's home, which a test must not touch.)
 TEST(SettingsSurvive, RecordsLiveInAFolderOfTheUsersOwn) {
-  enum class Where { kPrivate, kBeside, kNowhere };
+  enum class Where { kPrivate, kNowhere };
   using Make = std::function<void(const fs::path& home)>;
   const Make local_a_file = [](const fs::path& home) { WriteFile((home / ".local").string(), ""); };
   // legend: what the home folder holds, how the save must write in place,
@@ -761,9 +761,7 @@ TEST(SettingsSurvive, RecordsLiveInAFolderOfTheUsersOwn) {
          fs::permissions(home / ".local/state", fs::perms::owner_all | fs::perms::group_all);
        },
        InPlaceWay::LockedFolder, Where::kPrivate},
-      {"~/.local a file", local_a_file, InPlaceWay::HardLink, Where::kBeside},
-      {"~/.local a file, the file's folder locked", local_a_file, InPlaceWay::LockedFolder,
-       Where::kNowhere},
+      {"~/.local a file", local_a_file, InPlaceWay::HardLink, Where::kNowhere},
       {"read-only state folder",
        [](const fs::path& home) {
          fs::create_directories(home / ".local/state");
@@ -789,8 +787,7 @@ TEST(SettingsSurvive, RecordsLiveInAFolderOfTheUsersOwn) {
     const std::vector<std::string> records = testing::RecordsOf(file.File());
     ASSERT_EQ(records.size(), c.where == Where::kNowhere ? 0u : 1u) << c.name;
     if (c.where != Where::kNowhere) {
-      const std::string place = c.where == Where::kPrivate ? home.string() : file.File();
-      EXPECT_EQ(records[0].rfind(place, 0), 0u) << c.name;
+      EXPECT_EQ(records[0].rfind(home.string(), 0), 0u) << c.name;
       AsOrdinaryUser user;
       RateModel m;
       LoadSettings(m, file.File());
@@ -863,11 +860,18 @@ TEST(SettingsSurvive, FullDiskLeavesTheFileWholeInPlace) {
 }
 #endif
 
-// Runs `body` as a second, unprivileged user in a child process.
+// Runs `body` as a second, unprivileged user in a child process, with a
+// home folder of its own for the time.
 bool AsSecondUser(const std::function<void()>& body) {
   return PassesInChild(20, [&body] {
-    if (setgid(65534) != 0 || setuid(65534) != 0) return false;
+    char home[] = "/tmp/ratecalc-home-XXXXXX";
+    if (!mkdtemp(home) || chown(home, 65534, 65534) != 0 || setgid(65534) != 0 ||
+        setuid(65534) != 0) {
+      return false;
+    }
+    setenv("HOME", home, 1);
     body();
+    fs::remove_all(home);
     return true;
   });
 }
@@ -905,18 +909,13 @@ TEST(SettingsSurvive, SaveByAnotherUserKeepsTheOwner) {
 }
 
 // What another local user can do where a save of this user's looks: plant
-// anything at the names of its records beside a file in a shared folder,
+// anything at the names records had beside a file in a shared sticky folder,
 // load the file in a team folder after a save of this user's was killed,
 // plant a link in a sticky folder that all may write (root only: it takes a
-// second user). The user's private folder is made unusable (~/.local a
-// file), so that records must lie beside the file.
+// second user).
 TEST(SettingsSurvive, OtherUsersCannotSteerASave) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to act as a second user";
-  const std::string saved_home = std::getenv("HOME") ? std::getenv("HOME") : "";
-  SharedFolder home(0700);
-  WriteFile(home.File(".local"), "");
-  setenv("HOME", home.File("").c_str(), 1);
-  // legend: what the other user plants, at how many of the record's names
+  // legend: what the other user plants
   const std::function<void(const std::string&)> plants[] = {
       [](const std::string& name) { WriteFile(name, "x"); },
       [](const std::string& name) { fs::create_symlink("/dev/null", name); },
@@ -924,20 +923,16 @@ TEST(SettingsSurvive, OtherUsersCannotSteerASave) {
       [](const std::string& name) { fs::create_directory(name); },
   };
   for (const auto& plant : plants) {
-    for (const int planted : {1, kSlots}) {
-      SharedFolder shared(01777);
-      const std::string file = shared.File();
-      WriteFile(file, UsersFile(10));
-      fs::create_hard_link(file, shared.File("other.ini"));  // written in place
-      EXPECT_TRUE(AsSecondUser([&] {
-        for (int slot = 0; slot < planted; ++slot) plant(file + "~kovredo" + std::to_string(slot));
-      }));
-      AsOrdinaryUser user;
-      const SaveOutcome outcome = SaveSettings(WorkedExample(), file);
-      EXPECT_EQ(outcome.failure,
-                planted < kSlots ? SaveFailure::kNone : SaveFailure::kNoRecordPlace);
-      EXPECT_EQ(ReadFile(file) == UsersFile(10), !outcome.saved());
-    }
+    SharedFolder shared(01777);
+    const std::string file = shared.File();
+    WriteFile(file, UsersFile(10));
+    fs::create_hard_link(file, shared.File("other.ini"));  // written in place
+    EXPECT_TRUE(AsSecondUser([&] {
+      for (const char* name : {".redo", "~kovredo0", "~kovtmp0"}) plant(file + name);
+    }));
+    AsOrdinaryUser user;
+    EXPECT_TRUE(SaveSettings(WorkedExample(), file).saved());
+    EXPECT_EQ(ReadFile(file), SettingsTextWithModel(UsersFile(10), WorkedExample()));
   }
   {  // a colleague's load in a team folder leaves this user's record alone
     SharedFolder team(0777);
@@ -956,7 +951,6 @@ TEST(SettingsSurvive, OtherUsersCannotSteerASave) {
     LoadSettings(m, file);
     EXPECT_EQ(m.nPayAmt, 14.11);
   }
-  setenv("HOME", saved_home.c_str(), 1);
 
   SharedFolder folder(0755);
   const std::string shared = folder.File("shared"), own = folder.File("own.ini");

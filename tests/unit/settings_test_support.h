@@ -83,21 +83,19 @@ inline std::string WorkedKeys(const std::string& eol) {
   return out;
 }
 
-// The names of the redo records of `path` that exist now, beside it or in
-// the user's private folder.
-inline std::vector<std::string> RecordsOf(const std::string& path) {
+// The name of record `slot` of the file at `path`, and those that exist now.
+inline std::string RecordPathOf(const std::string& path, int slot = 0) {
   FilePath target;
+  FilePath record;
   target.Assign(path);
-  const FileFacts facts = InspectFile(target);
+  return RecordPath(InspectFile(target).identity, slot, record) ? std::string(record.View()) : "";
+}
+
+inline std::vector<std::string> RecordsOf(const std::string& path) {
   std::vector<std::string> found;
-  for (const bool beside : {false, true}) {
-    for (int slot = 0; slot < kSlots; ++slot) {
-      FilePath record;
-      if ((beside || facts.exists) && RecordPath(target, facts.identity, beside, slot, record) &&
-          PathExists(record)) {
-        found.emplace_back(record.View());
-      }
-    }
+  for (int slot = 0; slot < kSlots; ++slot) {
+    const std::string record = RecordPathOf(path, slot);
+    if (std::filesystem::exists(std::filesystem::symlink_status(record))) found.push_back(record);
   }
   return found;
 }
