@@ -103,8 +103,6 @@ FileHandle CreateHeld(const FilePath& path);
 bool RemoveAbandoned(const FilePath& path);
 // Opens such a file, held or not, to read; kNoFile for anything else.
 FileHandle OpenOwn(const FilePath& path);
-bool PathExists(const FilePath& path);  // whatever stands there, links not followed
-void RemovePath(const FilePath& path);
 bool SyncFolderOf(const FilePath& path);
 
 // Gives the temporary what a replace keeps of `keep`, forces it to the disk,

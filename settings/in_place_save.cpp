@@ -8,23 +8,6 @@ namespace {
 // A record holds at most both whole contents and its header.
 constexpr std::uint64_t kMaxRecordBytes = 2 * kMaxSettingsBytes + 4096;
 
-// Steps F2 and F3 for one record of the locked file; true when the file
-// changed and must be read again.
-bool FinishRecord(const FilePath& record_path, FileHandle file, const FileIdentity& identity,
-                  std::string_view content) {
-  const FileHandle record = OpenOwn(record_path);
-  HeapBytes bytes;
-  const bool read = record != kNoFile && ReadWhole(record, bytes, kMaxRecordBytes);
-  if (record != kNoFile) CloseFile(record);
-  Change change;
-  const Verdict verdict =
-      read ? JudgeRecord(bytes.View(), identity, content, change) : Verdict::kLeave;
-  const bool replayed = verdict == Verdict::kReplay &&
-                        WriteChange(file, content.size(), change) == WriteResult::kWritten;
-  if (verdict == Verdict::kRemove || replayed) RemoveAbandoned(record_path);
-  return verdict == Verdict::kReplay;  // the record stays when its replay failed
-}
-
 }  // namespace
 
 bool RecordPath(const FileIdentity& identity, int slot, FilePath& record, bool create) {
@@ -38,14 +21,27 @@ void FinishInterruptedSave(const FilePath& target) {
   HeapBytes content;
   FileIdentity identity;
   for (int slot = 0; facts.exists && slot < kSlots; ++slot) {
-    FilePath record;
-    if (!RecordPath(facts.identity, slot, record) || !PathExists(record)) continue;
+    FilePath path;
+    const FileHandle record = RecordPath(facts.identity, slot, path) ? OpenOwn(path) : kNoFile;
+    if (record == kNoFile) continue;  // none, or not this user's: left alone
     if (file == kNoFile &&
         (facts.read_only || OpenLocked(target, true, file) != OpenResult::kOpened ||
          !IdentityOf(file, identity) || !ReadWhole(file, content))) {
+      CloseFile(record);
       break;  // a file that cannot be locked or read is finished by a later run
     }
-    if (FinishRecord(record, file, identity, content.View()) && !ReadWhole(file, content)) break;
+    HeapBytes bytes;
+    Change change;
+    const bool read = ReadWhole(record, bytes, kMaxRecordBytes);
+    CloseFile(record);
+    const Verdict verdict =
+        read ? JudgeRecord(bytes.View(), identity, content.View(), change) : Verdict::kLeave;
+    if (verdict == Verdict::kReplay &&
+        (WriteChange(file, content.View().size(), change) != WriteResult::kWritten ||
+         !ReadWhole(file, content))) {
+      break;  // the record stays for a later run
+    }
+    if (verdict != Verdict::kLeave) RemoveAbandoned(path);
   }
   if (file != kNoFile) CloseFile(file);
 }
@@ -82,7 +78,7 @@ SaveFailure SaveInPlace(const RateModel& model, const FilePath& target) {
       result = WriteChange(file, old_content.View().size(), change);
     }
     CloseFile(record);  // removed once closed: Windows removes no open file
-    if (result != WriteResult::kTorn) RemovePath(record_path);
+    if (result != WriteResult::kTorn) RemoveAbandoned(record_path);
     if (result != WriteResult::kWritten) failure = SaveFailure::kWriteFailed;
   }
   CloseFile(file);

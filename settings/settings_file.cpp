@@ -55,11 +55,11 @@ SaveFailure SaveByReplacing(const RateModel& model, const FilePath& target, cons
   const std::string_view bytes = new_content.View();
   if (!WriteAt(staged, bytes.data(), bytes.size(), 0)) {
     CloseFile(staged);
-    RemovePath(temporary);
+    RemoveAbandoned(temporary);
     return SaveFailure::kWriteFailed;
   }
   in_place = !ReplaceWith(staged, temporary, target, facts);
-  if (in_place) RemovePath(temporary);
+  if (in_place) RemoveAbandoned(temporary);
   return SaveFailure::kNone;
 }
 

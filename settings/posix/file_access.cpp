@@ -18,9 +18,7 @@ namespace ratecalc {
 namespace {
 
 constexpr mode_t kOwnerOnlyFile = S_IRUSR | S_IWUSR;
-constexpr mode_t kOwnerOnlyFolder = S_IRWXU;
 constexpr mode_t kNewFileMode = S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH;
-constexpr mode_t kPermissionBits = 07777;
 constexpr int kMaxLinkDepth = 40;  // as the kernel's own limit
 // A user in more groups than this counts as not in the file's group: the
 // file is then written in place, which keeps its owner and group.
@@ -31,40 +29,19 @@ int Fd(FileHandle file) { return static_cast<int>(file); }
 
 bool InGroup(gid_t group) {
   gid_t groups[kMaxGroups];
-  const int count = getgroups(kMaxGroups, groups);
-  return getegid() == group ||
-         std::find(groups, groups + std::max(count, 0), group) != groups + std::max(count, 0);
+  const int count = std::max(getgroups(kMaxGroups, groups), 0);
+  return getegid() == group || std::find(groups, groups + count, group) != groups + count;
 }
 
-// The folder holding `path`, "." when it names none.
+// The folder holding `path`, with its '/'; "." when it names none.
 FilePath FolderOf(const FilePath& path) {
   FilePath folder;
-  const std::size_t length = path.View().rfind('/');
-  folder.Assign(length == std::string_view::npos ? "." : std::string_view(path.chars, length + 1));
+  const std::size_t slash = path.View().rfind('/');
+  folder.Assign(slash == std::string_view::npos ? "." : std::string_view(path.chars, slash + 1));
   return folder;
 }
 
-// A link in a sticky folder that all may write is followed only when it is
-// this user's or the folder owner's: the rule the kernel applies itself.
-bool MayFollow(const FilePath& link, const struct stat& link_info) {
-  struct stat folder {};
-  if (stat(FolderOf(link).c_str(), &folder) != 0) return false;
-  const bool shared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
-  return !shared || link_info.st_uid == geteuid() || link_info.st_uid == folder.st_uid;
-}
-
-// Opens what `path` names, links not followed, when it is a regular file of this user's.
-int OpenOwnFd(const FilePath& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  struct stat info {};
-  if (fd != -1 && (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != geteuid())) {
-    close(fd);
-    return -1;
-  }
-  return fd;
-}
-
-// Whether the name still leads to the open file.
+// Whether the name still leads to the open file (the same device and number).
 bool NameLeadsTo(const FilePath& path, int fd) {
   struct stat named {};
   struct stat opened {};
@@ -78,18 +55,24 @@ bool PathFromCaller(std::string_view text, FilePath& path) {
   return path.Assign(text) && path.length > 0;
 }
 
+// A link in a sticky folder that all may write is followed only when it is
+// this user's or the folder owner's: the rule the kernel applies itself.
 bool ResolveLinks(const FilePath& path, FilePath& resolved) {
   resolved = path;
   for (int depth = 0; depth < kMaxLinkDepth; ++depth) {
-    struct stat info {};
-    if (lstat(resolved.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return true;
-    if (!MayFollow(resolved, info)) return false;
+    struct stat link {};
+    struct stat folder {};
+    if (lstat(resolved.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return true;
+    const FilePath folder_path = FolderOf(resolved);
+    if (stat(folder_path.c_str(), &folder) != 0 ||
+        ((folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH) && link.st_uid != geteuid() &&
+         link.st_uid != folder.st_uid)) {
+      return false;
+    }
     char target[PATH_MAX];
     const ssize_t n = readlink(resolved.c_str(), target, sizeof target);
-    if (n <= 0 || static_cast<std::size_t>(n) >= sizeof target) return true;
-    FilePath next;
-    if (target[0] != '/') next = FolderOf(resolved);
-    if (!next.Append({target, static_cast<std::size_t>(n)})) return true;
+    FilePath next = target[0] == '/' ? FilePath{} : folder_path;
+    if (n <= 0 || !next.Append({target, static_cast<std::size_t>(n)})) return true;
     resolved = next;
   }
   return true;
@@ -102,11 +85,12 @@ FileFacts InspectFile(const FilePath& path) {
   facts.exists = true;
   facts.regular = S_ISREG(info.st_mode);
   facts.read_only = (info.st_mode & S_IWUSR) == 0;
-  facts.mode = info.st_mode & kPermissionBits;
-  facts.owner = static_cast<long>(info.st_uid);
-  facts.group = static_cast<long>(info.st_gid);
+  // Replacing would split hard links, or give the file this user as its owner.
   facts.in_place =
       info.st_nlink > 1 || (geteuid() != 0 && (info.st_uid != geteuid() || !InGroup(info.st_gid)));
+  facts.mode = info.st_mode & 07777;
+  facts.owner = static_cast<long>(info.st_uid);
+  facts.group = static_cast<long>(info.st_gid);
   facts.identity = {static_cast<std::uint64_t>(info.st_dev),
                     static_cast<std::uint64_t>(info.st_ino)};
   return facts;
@@ -138,44 +122,40 @@ void CloseFile(FileHandle file) { close(Fd(file)); }
 
 bool LengthOf(FileHandle file, std::uint64_t& length) {
   struct stat info {};
-  if (fstat(Fd(file), &info) != 0) return false;
+  const bool known = fstat(Fd(file), &info) == 0;
   length = static_cast<std::uint64_t>(info.st_size);
-  return true;
+  return known;
 }
 
 bool IdentityOf(FileHandle file, FileIdentity& identity) {
   struct stat info {};
-  if (fstat(Fd(file), &info) != 0) return false;
+  const bool known = fstat(Fd(file), &info) == 0;
   identity = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
-  return true;
+  return known;
 }
 
 bool ReadAt(FileHandle file, char* buffer, std::size_t size, std::uint64_t offset) {
-  for (std::size_t done = 0; done < size;) {
-    const ssize_t n =
-        pread(Fd(file), buffer + done, size - done, static_cast<off_t>(offset + done));
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
+  ssize_t n = 1;
+  for (std::size_t done = 0; done < size && n > 0; done += static_cast<std::size_t>(n)) {
+    n = pread(Fd(file), buffer + done, size - done, static_cast<off_t>(offset + done));
   }
-  return true;
+  return n > 0 || size == 0;
 }
 
 bool WriteAt(FileHandle file, const char* buffer, std::size_t size, std::uint64_t offset) {
-  for (std::size_t done = 0; done < size;) {
-    const ssize_t n =
-        pwrite(Fd(file), buffer + done, size - done, static_cast<off_t>(offset + done));
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
+  ssize_t n = 1;
+  for (std::size_t done = 0; done < size && n > 0; done += static_cast<std::size_t>(n)) {
+    n = pwrite(Fd(file), buffer + done, size - done, static_cast<off_t>(offset + done));
   }
-  return true;
+  return n > 0 || size == 0;
 }
 
 bool SetLengthAndSync(FileHandle file, std::uint64_t length) {
   std::uint64_t old_length = 0;
-  if (!LengthOf(file, old_length)) return false;
   const auto size = static_cast<off_t>(length);
-  // A file system that cannot take room ahead (EINVAL, EOPNOTSUPP) is extended plainly.
-  int failed = length > old_length ? posix_fallocate(Fd(file), 0, size) : 0;
+  int failed = !LengthOf(file, old_length);
+  if (!failed && length > old_length) failed = posix_fallocate(Fd(file), 0, size);
+  // A file system that cannot take the space ahead is extended plainly.
   if (length < old_length || failed == EINVAL || failed == EOPNOTSUPP) {
     failed = ftruncate(Fd(file), size);
   }
@@ -187,32 +167,30 @@ bool Sync(FileHandle file) { return fsync(Fd(file)) == 0; }
 FileHandle CreateHeld(const FilePath& path) {
   const int fd =
       open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kOwnerOnlyFile);
-  if (fd == -1) return kNoFile;
   // A cleaner may have removed the name between the two steps.
-  if (flock(fd, LOCK_EX | LOCK_NB) == 0 && NameLeadsTo(path, fd)) return fd;
-  close(fd);
+  if (fd != -1 && flock(fd, LOCK_EX | LOCK_NB) == 0 && NameLeadsTo(path, fd)) return fd;
+  if (fd != -1) close(fd);
   return kNoFile;
 }
 
-bool RemoveAbandoned(const FilePath& path) {
-  const int fd = OpenOwnFd(path);
-  const bool removed = fd != -1 && flock(fd, LOCK_EX | LOCK_NB) == 0 && NameLeadsTo(path, fd) &&
-                       unlink(path.c_str()) == 0;
+FileHandle OpenOwn(const FilePath& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  struct stat info {};
+  if (fd != -1 && fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == geteuid()) {
+    return fd;
+  }
   if (fd != -1) close(fd);
+  return kNoFile;
+}
+
+// A running save holds a lock on its file.
+bool RemoveAbandoned(const FilePath& path) {
+  const FileHandle fd = OpenOwn(path);
+  const bool removed = fd != kNoFile && flock(Fd(fd), LOCK_EX | LOCK_NB) == 0 &&
+                       NameLeadsTo(path, Fd(fd)) && unlink(path.c_str()) == 0;
+  if (fd != kNoFile) CloseFile(fd);
   return removed;
 }
-
-FileHandle OpenOwn(const FilePath& path) {
-  const int fd = OpenOwnFd(path);
-  return fd == -1 ? kNoFile : fd;
-}
-
-bool PathExists(const FilePath& path) {
-  struct stat info {};
-  return lstat(path.c_str(), &info) == 0;
-}
-
-void RemovePath(const FilePath& path) { unlink(path.c_str()); }
 
 bool SyncFolderOf(const FilePath& path) {
   const int fd = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -226,21 +204,17 @@ bool SyncFolderOf(const FilePath& path) {
 bool ReplaceWith(FileHandle temporary, const FilePath& temporary_path, const FilePath& target,
                  const FileFacts& keep) {
   const int fd = Fd(temporary);
-  mode_t mode = static_cast<mode_t>(keep.mode);
-  if (keep.exists) {
-    // The mode after the owner, since a change of owner clears the set-id bits.
-    if (fchown(fd, static_cast<uid_t>(keep.owner), static_cast<gid_t>(keep.group)) != 0) {
-      [[maybe_unused]] const int ignored =
-          fchown(fd, static_cast<uid_t>(-1), static_cast<gid_t>(keep.group));
-    }
-  } else {
-    const mode_t mask = umask(0);
-    umask(mask);
-    mode = kNewFileMode & ~mask;
+  const mode_t mask = umask(0);
+  umask(mask);
+  // The mode after the owner, since a change of owner clears the set-id bits.
+  if (keep.exists && fchown(fd, static_cast<uid_t>(keep.owner), static_cast<gid_t>(keep.group))) {
+    [[maybe_unused]] const int ignored =
+        fchown(fd, static_cast<uid_t>(-1), static_cast<gid_t>(keep.group));
   }
   // Renamed while still open and held, so that no cleaner takes it first.
-  const bool replaced = fchmod(fd, mode) == 0 && fsync(fd) == 0 &&
-                        std::rename(temporary_path.c_str(), target.c_str()) == 0;
+  const bool replaced =
+      fchmod(fd, keep.exists ? static_cast<mode_t>(keep.mode) : kNewFileMode & ~mask) == 0 &&
+      fsync(fd) == 0 && std::rename(temporary_path.c_str(), target.c_str()) == 0;
   close(fd);
   return replaced && SyncFolderOf(target);
 }
@@ -256,7 +230,7 @@ bool PrivateFolder(FilePath& folder, bool create) {
   if (!home || !folder.Assign(home)) return false;
   for (const std::string_view part : {"/.local", "/state", "/KOVRateCalc"}) {
     if (!folder.Append(part)) return false;
-    if (create) mkdir(folder.c_str(), kOwnerOnlyFolder);
+    if (create) mkdir(folder.c_str(), S_IRWXU);
   }
   return stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == geteuid() &&
          (info.st_mode & (S_IRWXG | S_IRWXO)) == 0;
