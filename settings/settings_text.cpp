@@ -3,6 +3,7 @@
 #include "settings_text.h"
 
 #include <charconv>
+#include <initializer_list>
 
 #include "model_keys.h"
 #include "text_form.h"
@@ -36,10 +37,8 @@ double ReadFigure(const KeyLine& line, double fallback) {
 
 CalcMode ReadMode(const KeyLine& line) {
   if (!line.found) return RateModel{}.sCalcMode;
-  if (line.value.empty()) return CalcMode::Pay;
-  if (line.value.front() == 'C') return CalcMode::Charge;
-  if (line.value.front() == 'M') return CalcMode::Margin;
-  return CalcMode::Pay;
+  const char first = line.value.empty() ? '\0' : line.value.front();
+  return first == 'C' ? CalcMode::Charge : first == 'M' ? CalcMode::Margin : CalcMode::Pay;
 }
 
 void ModelFromScan(const SettingsScan& scan, RateModel& model) {
@@ -136,49 +135,43 @@ bool WriteSettingsText(std::string_view file_bytes, const RateModel& model, Text
     values[i].view = read.eight_bit.keys[i].value;
     values[i].fits = true;
   }
-  const auto encode = [&](std::string_view piece) {
-    EncodeText(piece, text.encoding, sink, context);
+  const auto encode = [&](std::initializer_list<std::string_view> pieces) {
+    for (const std::string_view piece : pieces) EncodeText(piece, text.encoding, sink, context);
   };
   // Each key line of the section rewritten where it stands, in file order,
   // the key spelt as the user spelt it.
+  std::size_t order[kKeyCount];
+  std::size_t rewritten = 0;
+  bool adds_key = false;
+  for (std::size_t i = 0; i < kKeyCount; ++i) {
+    adds_key |= !scan.keys[i].found && values[i].fits;
+    if (!scan.keys[i].found || !values[i].fits) continue;
+    std::size_t at = rewritten++;  // in order of position, as they come
+    for (; at > 0 && scan.keys[order[at - 1]].begin > scan.keys[i].begin; --at)
+      order[at] = order[at - 1];
+    order[at] = i;
+  }
   std::size_t passed = 0;
-  for (std::size_t from = 0;;) {
-    std::size_t next = kKeyCount;
-    for (std::size_t i = 0; i < kKeyCount; ++i) {
-      const KeyLine& line = scan.keys[i];
-      if (line.found && values[i].fits && text.ByteOf(line.begin) >= from &&
-          (next == kKeyCount || line.begin < scan.keys[next].begin)) {
-        next = i;
-      }
-    }
-    if (next == kKeyCount) break;
-    const KeyLine& line = scan.keys[next];
+  for (std::size_t n = 0; n < rewritten; ++n) {
+    const KeyLine& line = scan.keys[order[n]];
     PassOn(file_bytes, text, passed, text.ByteOf(line.begin), sink, context);
-    encode(line.name);
-    encode("=");
-    encode(values[next].view);
-    from = passed = text.ByteOf(line.end);
+    encode({line.name, "=", values[order[n]].view});
+    passed = text.ByteOf(line.end);
   }
   // The keys it lacks after the section's last key line; a missing section at the end.
-  bool adds_key = false;
-  for (std::size_t i = 0; i < kKeyCount; ++i) adds_key |= !scan.keys[i].found && values[i].fits;
   if (adds_key) {
     const std::size_t insert = text.ByteOf(scan.section_found ? scan.insert_at : text.units.size());
     PassOn(file_bytes, text, passed, insert, sink, context);
     passed = insert;
     if (!scan.section_found) {
-      if (!text.units.empty() && !scan.ends_with_line_end) encode(scan.line_end);
-      encode("[RateCalc]");
-      encode(scan.line_end);
+      if (!text.units.empty() && !scan.ends_with_line_end) encode({scan.line_end});
+      encode({"[RateCalc]", scan.line_end});
     } else if (scan.insert_needs_line_end) {
-      encode(scan.line_end);
+      encode({scan.line_end});
     }
     for (std::size_t i = 0; i < kKeyCount; ++i) {
-      if (scan.keys[i].found || !values[i].fits) continue;
-      encode(SettingsKey(i));
-      encode("=");
-      encode(values[i].view);
-      encode(scan.line_end);
+      if (!scan.keys[i].found && values[i].fits)
+        encode({SettingsKey(i), "=", values[i].view, scan.line_end});
     }
   }
   PassOn(file_bytes, text, passed, file_bytes.size(), sink, context);

@@ -172,26 +172,15 @@ bool DecodeText(std::string_view bytes, DecodedText& text) {
 }
 
 void EncodeText(std::string_view text, TextEncoding encoding, TextSink sink, void* context) {
-  if (encoding == TextEncoding::EightBit) {
-    sink(context, text);
-    return;
-  }
-  char units[256];
-  std::size_t n = 0;
+  if (encoding == TextEncoding::EightBit) return sink(context, text);
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
-    const char16_t unit = byte >= kFirstNonAscii && byte < kFirstNonAscii + std::size(kCp1252High)
-                              ? kCp1252High[byte - kFirstNonAscii]
-                              : byte;
-    const char low = static_cast<char>(unit & 0xFF), high = static_cast<char>(unit >> 8);
-    units[n++] = encoding == TextEncoding::Utf16Le ? low : high;
-    units[n++] = encoding == TextEncoding::Utf16Le ? high : low;
-    if (n == sizeof units) {
-      sink(context, {units, n});
-      n = 0;
-    }
+    const bool high = byte >= kFirstNonAscii && byte < kFirstNonAscii + std::size(kCp1252High);
+    const char16_t unit = high ? kCp1252High[byte - kFirstNonAscii] : byte;
+    const char le[2] = {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    const char be[2] = {le[1], le[0]};
+    sink(context, {encoding == TextEncoding::Utf16Le ? le : be, 2});
   }
-  if (n > 0) sink(context, {units, n});
 }
 
 SettingsScan ScanSettings(std::string_view units) {
