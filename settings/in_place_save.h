@@ -27,10 +27,10 @@
 //       one, another file's record, is never removed). No name free, or no
 //       private folder: the save is not done (kNoRecordPlace), and the file
 //       is not touched.
-//   P4. Write the record (redo_record.h): what the write changes, the new
-//       bytes and the old, from the first that differs to the last, then its
-//       header, with hashes of the whole old and new contents. Force it and
-//       its folder to the disk.
+//   P4. Write the record (its form is in in_place_save.cpp): what the write
+//       changes, the new bytes and the old, from the first that differs to
+//       the last, then its header, with hashes of the whole old and new
+//       contents. Force it and its folder to the disk.
 //   P5. Make the file its new length (the space taken at once, as
 //       posix_fallocate does, and SetEndOfFile, which extends the file on
 //       Windows), write the changed bytes, cut it to length, force it to the
@@ -74,8 +74,15 @@
 #include "file_access.h"
 #include "rate_model.h"
 #include "settings_file.h"
+#include "text_form.h"
 
 namespace ratecalc {
+
+// 64-bit FNV-1a, continued from `hash`.
+std::uint64_t Hash(std::string_view bytes, std::uint64_t hash = 14695981039346656037ull);
+
+// Reads the whole open file, of `limit` bytes at most (false beyond).
+bool ReadWhole(FileHandle file, HeapBytes& bytes, std::uint64_t limit = kMaxSettingsBytes);
 
 // How many names a temporary or a record of one file may take.
 inline constexpr int kSlots = 4;

@@ -4,7 +4,6 @@
 
 #include "file_access.h"
 #include "in_place_save.h"
-#include "redo_record.h"
 
 namespace ratecalc {
 namespace {
