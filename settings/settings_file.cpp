@@ -92,27 +92,18 @@ LoadOutcome LoadSettings(RateModel& model, std::string_view path_text) {
 }
 
 std::string_view SaveFailureText(SaveFailure failure) {
-  switch (failure) {
-    case SaveFailure::kNone:
-      return "saved";
-    case SaveFailure::kNoPath:
-      return "no settings file is named";
-    case SaveFailure::kNotReadAtLoad:
-      return "the file could not be read when the program started";
-    case SaveFailure::kNotAFile:
-      return "it is not a regular file";
-    case SaveFailure::kTooLarge:
-      return "the file is too large to be a settings file";
-    case SaveFailure::kNotWritable:
-      return "the file or its folder cannot be written";
-    case SaveFailure::kBusy:
-      return "another program kept the file locked";
-    case SaveFailure::kNoRecordPlace:
-      return "no safe place for its redo record could be written";
-    case SaveFailure::kWriteFailed:
-      return "writing it failed (the disk may be full)";
-  }
-  return "unknown";
+  // In the order of SaveFailure.
+  constexpr std::string_view kTexts[] = {"saved",
+                                         "no settings file is named",
+                                         "the file could not be read when the program started",
+                                         "it is not a regular file",
+                                         "the file is too large to be a settings file",
+                                         "the file or its folder cannot be written",
+                                         "another program kept the file locked",
+                                         "no safe place for its redo record could be written",
+                                         "writing it failed (the disk may be full)"};
+  const auto index = static_cast<std::size_t>(failure);
+  return index < std::size(kTexts) ? kTexts[index] : "unknown";
 }
 
 SaveOutcome SaveSettings(const RateModel& model, std::string_view path_text) {
