@@ -812,6 +812,59 @@ TEST(SettingsSurvive, RecordsLiveInAFolderOfTheUsersOwn) {
 #endif
 
 #ifdef __linux__
+// A disk that comes back under another device number, as a removable or
+// loop-mounted disk does after a power cut: the record of a save killed
+// before it finds the file by its number and proves it by its content (root
+// only: it attaches loop devices, in a mount namespace of its own).
+TEST(SettingsSurvive, RecordFollowsItsFileToAnotherDeviceNumber) {
+  if (geteuid() != 0) GTEST_SKIP() << "attaching loop devices needs root";
+  TempFolder folder;
+  const std::string image = folder.File("disk.img"), spare = folder.File("spare.img");
+  const std::string disk = folder.File("disk"), file = disk + "/KOVRateCalc.ini";
+  fs::create_directory(disk);
+  const std::string old = UsersFile(100);
+  const std::string saved = SettingsTextWithModel(old, WorkedExample());
+  const auto sh = [](const std::string& command) { return std::system(command.c_str()) == 0; };
+  if (!sh("truncate -s 4M " + image + " " + spare + " && mkfs.ext2 -q -F " + image)) {
+    GTEST_SKIP() << "no mkfs.ext2 to make a disk image";
+  }
+  const pid_t child = fork();
+  if (child == 0) {
+    const auto attach = [&](const std::string& img) {
+      return sh("losetup --find " + img + " && mount $(losetup -j " + img +
+                " | cut -d: -f1 | tail -n1) " + disk + " 2>/dev/null || true");
+    };
+    if (unshare(CLONE_NEWNS) != 0 || mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) ||
+        !sh("losetup --find " + image) ||
+        !sh("mount $(losetup -j " + image + " | cut -d: -f1) " + disk)) {
+      std::_Exit(2);
+    }
+    WriteFile(file, old);
+    fs::create_hard_link(file, disk + "/other.ini");  // written in place
+    struct stat before {};
+    stat(file.c_str(), &before);
+    const bool killed = KillSaveAt(file, WorkedExample());
+    // Back under another number: a spare image takes the first one's.
+    sh("umount " + disk + " && losetup -d $(losetup -j " + image + " | cut -d: -f1)");
+    sh("losetup --find " + spare);
+    attach(image);
+    struct stat after {};
+    stat(file.c_str(), &after);
+    RateModel m;
+    LoadSettings(m, file);
+    const bool finished = ReadFile(file) == saved && testing::RecordsOf(file).empty();
+    sh("umount " + disk + "; losetup -d $(losetup -j " + image + " | cut -d: -f1) $(losetup -j " +
+       spare + " | cut -d: -f1)");
+    std::_Exit(!killed || before.st_dev == after.st_dev ? 3 : finished ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 2) GTEST_SKIP() << "no loop device to attach";
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+#endif
+
+#ifdef __linux__
 // A disk with a few pages free: a small file system of its own, which the
 // test mounts in a mount namespace of its own (root only).
 TEST(SettingsSurvive, FullDiskLeavesTheFileWholeInPlace) {
