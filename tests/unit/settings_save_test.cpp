@@ -13,6 +13,7 @@
 #include "value_text.h"
 
 #ifndef _WIN32
+#include <pthread.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -209,6 +210,34 @@ TEST(SaveSettings, ConcurrentSavesNeverMix) {
   const std::string last = ReadFile(folder.File());
   EXPECT_TRUE(last == file_a || last == file_b);
 }
+
+#ifndef _WIN32
+// A load and saves both ways (replacing, and in place for a file with two
+// names) fit a thread's stack of 128 KB: the file is held on the heap.
+TEST(SaveSettings, RunsOnASmallStack) {
+  TempFolder folder;
+  WriteFile(folder.File(), "[Mine]\n" + std::string(200000, 'x') + "\n");
+  const auto body = [](void* path) -> void* {
+    const std::string& file = *static_cast<const std::string*>(path);
+    RateModel m;
+    LoadSettings(m, file);
+    SaveSettings(WorkedExample(), file);
+    std::filesystem::create_hard_link(file, file + ".link");
+    m.nPayAmt = 41.11;
+    SaveSettings(m, file);
+    return nullptr;
+  };
+  std::string path = folder.File();
+  pthread_attr_t attributes;
+  pthread_attr_init(&attributes);
+  pthread_attr_setstacksize(&attributes, 128 * 1024);
+  pthread_t thread;
+  ASSERT_EQ(pthread_create(&thread, &attributes, body, &path), 0);
+  pthread_join(thread, nullptr);
+  pthread_attr_destroy(&attributes);
+  EXPECT_NE(ReadFile(folder.File() + ".link").find("nPayAmt=41.11"), std::string::npos);
+}
+#endif
 
 #ifdef __linux__
 // Many saves and loads in a row leave no file open behind them.
