@@ -253,6 +253,7 @@ TEST(SaveSettings, ManySavesLeaveNoFileOpen) {
     m.nPayAmt = i;
     SaveSettings(m, folder.File());
     LoadSettings(m, folder.File());
+    EXPECT_TRUE(SaveSettings(m, folder.File()).saved());  // with nothing to change
   }
   EXPECT_EQ(open_files(), before);
 }
