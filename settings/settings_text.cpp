@@ -3,6 +3,7 @@
 #include "settings_text.h"
 
 #include <charconv>
+#include <initializer_list>
 
 #include "model_keys.h"
 #include "text_form.h"
@@ -21,7 +22,7 @@ int ReadFlag(const KeyLine& line, int fallback) {
   if (!line.found) return fallback;
   std::string_view digits = line.value;
   if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
-  digits = digits.substr(0, digits.find_first_not_of("0123456789"));
+  digits = Slice(digits, 0, digits.find_first_not_of("0123456789"));
   while (digits.size() > 1 && digits.front() == '0') digits.remove_prefix(1);
   return digits == "1" ? 1 : 0;
 }
@@ -36,10 +37,8 @@ double ReadFigure(const KeyLine& line, double fallback) {
 
 CalcMode ReadMode(const KeyLine& line) {
   if (!line.found) return RateModel{}.sCalcMode;
-  if (line.value.empty()) return CalcMode::Pay;
-  if (line.value.front() == 'C') return CalcMode::Charge;
-  if (line.value.front() == 'M') return CalcMode::Margin;
-  return CalcMode::Pay;
+  const char first = line.value.empty() ? '\0' : line.value.front();
+  return first == 'C' ? CalcMode::Charge : first == 'M' ? CalcMode::Margin : CalcMode::Pay;
 }
 
 void ModelFromScan(const SettingsScan& scan, RateModel& model) {
@@ -86,10 +85,10 @@ void StoreValues(const RateModel& model, StoredValue (&values)[kKeyCount]) {
 void PassOn(std::string_view bytes, const DecodedText& text, std::size_t from, std::size_t to,
             TextSink sink, void* context) {
   const std::size_t wide_end = to < text.eight_bit_from_byte ? to : text.eight_bit_from_byte;
-  if (from < wide_end) sink(context, bytes.substr(from, wide_end - from));
+  if (from < wide_end) sink(context, Slice(bytes, from, wide_end - from));
   if (to > wide_end) {
     const std::size_t start = from > wide_end ? from : wide_end;
-    EncodeText(bytes.substr(start, to - start), text.encoding, sink, context);
+    EncodeText(Slice(bytes, start, to - start), text.encoding, sink, context);
   }
 }
 
@@ -106,7 +105,7 @@ struct ReadText {
     if (bytes.size() > kMaxSettingsBytes || !DecodeText(bytes, text)) return false;
     scan = ScanSettings(text.units);
     if (text.eight_bit_from_byte != SIZE_MAX)
-      eight_bit = ScanSettings(bytes.substr(text.text_start));
+      eight_bit = ScanSettings(Slice(bytes, text.text_start));
     from_eight_bit = scan.found_count < kKeyCount && eight_bit.found_count == kKeyCount;
     return true;
   }
@@ -136,49 +135,43 @@ bool WriteSettingsText(std::string_view file_bytes, const RateModel& model, Text
     values[i].view = read.eight_bit.keys[i].value;
     values[i].fits = true;
   }
-  const auto encode = [&](std::string_view piece) {
-    EncodeText(piece, text.encoding, sink, context);
+  const auto encode = [&](std::initializer_list<std::string_view> pieces) {
+    for (const std::string_view piece : pieces) EncodeText(piece, text.encoding, sink, context);
   };
   // Each key line of the section rewritten where it stands, in file order,
   // the key spelt as the user spelt it.
+  std::size_t order[kKeyCount];
+  std::size_t rewritten = 0;
+  bool adds_key = false;
+  for (std::size_t i = 0; i < kKeyCount; ++i) {
+    adds_key |= !scan.keys[i].found && values[i].fits;
+    if (!scan.keys[i].found || !values[i].fits) continue;
+    std::size_t at = rewritten++;  // in order of position, as they come
+    for (; at > 0 && scan.keys[order[at - 1]].begin > scan.keys[i].begin; --at)
+      order[at] = order[at - 1];
+    order[at] = i;
+  }
   std::size_t passed = 0;
-  for (std::size_t from = 0;;) {
-    std::size_t next = kKeyCount;
-    for (std::size_t i = 0; i < kKeyCount; ++i) {
-      const KeyLine& line = scan.keys[i];
-      if (line.found && values[i].fits && text.ByteOf(line.begin) >= from &&
-          (next == kKeyCount || line.begin < scan.keys[next].begin)) {
-        next = i;
-      }
-    }
-    if (next == kKeyCount) break;
-    const KeyLine& line = scan.keys[next];
+  for (std::size_t n = 0; n < rewritten; ++n) {
+    const KeyLine& line = scan.keys[order[n]];
     PassOn(file_bytes, text, passed, text.ByteOf(line.begin), sink, context);
-    encode(line.name);
-    encode("=");
-    encode(values[next].view);
-    from = passed = text.ByteOf(line.end);
+    encode({line.name, "=", values[order[n]].view});
+    passed = text.ByteOf(line.end);
   }
   // The keys it lacks after the section's last key line; a missing section at the end.
-  bool adds_key = false;
-  for (std::size_t i = 0; i < kKeyCount; ++i) adds_key |= !scan.keys[i].found && values[i].fits;
   if (adds_key) {
     const std::size_t insert = text.ByteOf(scan.section_found ? scan.insert_at : text.units.size());
     PassOn(file_bytes, text, passed, insert, sink, context);
     passed = insert;
     if (!scan.section_found) {
-      if (!text.units.empty() && !scan.ends_with_line_end) encode(scan.line_end);
-      encode("[RateCalc]");
-      encode(scan.line_end);
+      if (!text.units.empty() && !scan.ends_with_line_end) encode({scan.line_end});
+      encode({"[RateCalc]", scan.line_end});
     } else if (scan.insert_needs_line_end) {
-      encode(scan.line_end);
+      encode({scan.line_end});
     }
     for (std::size_t i = 0; i < kKeyCount; ++i) {
-      if (scan.keys[i].found || !values[i].fits) continue;
-      encode(SettingsKey(i));
-      encode("=");
-      encode(values[i].view);
-      encode(scan.line_end);
+      if (!scan.keys[i].found && values[i].fits)
+        encode({SettingsKey(i), "=", values[i].view, scan.line_end});
     }
   }
   PassOn(file_bytes, text, passed, file_bytes.size(), sink, context);

@@ -46,7 +46,7 @@ TextEncoding UnmarkedEncoding(std::string_view probe) {
 std::string_view Trim(std::string_view text) {
   const std::size_t first = text.find_first_not_of(kSpaces);
   if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(kSpaces) - first + 1);
+  return Slice(text, first, text.find_last_not_of(kSpaces) - first + 1);
 }
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -70,7 +70,7 @@ bool ScanLine(SettingsScan& scan, std::string_view line, std::size_t begin, std:
     const std::size_t close = text.rfind(']');  // the name runs to the line's last ']'
     if (close == std::string_view::npos) return false;
     if (scan.section_found) return true;
-    if (SameName(Trim(text.substr(1, close - 1)), kSection)) {
+    if (SameName(Trim(Slice(text, 1, close - 1)), kSection)) {
       scan.section_found = true;
       scan.section_begin = begin;
       scan.insert_at = next;
@@ -82,16 +82,16 @@ bool ScanLine(SettingsScan& scan, std::string_view line, std::size_t begin, std:
   if (!scan.section_found || equals == std::string_view::npos) return false;
   scan.insert_at = next;
   scan.insert_needs_line_end = bare;
-  const std::string_view name = Trim(text.substr(0, equals));
-  std::string_view value = Trim(text.substr(equals + 1));
+  const std::string_view name = Trim(Slice(text, 0, equals));
+  std::string_view value = Trim(Slice(text, equals + 1));
   if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
       value.back() == value.front()) {
-    value = value.substr(1, value.size() - 2);
+    value = Slice(value, 1, value.size() - 2);
   }
   for (std::size_t i = 0; i < kKeyCount; ++i) {
     KeyLine& key = scan.keys[i];
     if (key.found || !SameName(name, SettingsKey(i))) continue;
-    key = {true, begin, begin + line.size(), name, value.substr(0, kMaxValueTextLength)};
+    key = {true, begin, begin + line.size(), name, Slice(value, 0, kMaxValueTextLength)};
     ++scan.found_count;
     break;
   }
@@ -134,15 +134,15 @@ std::size_t DecodedText::ByteOf(std::size_t unit) const {
 }
 
 bool DecodeText(std::string_view bytes, DecodedText& text) {
-  const std::string_view mark = bytes.substr(0, 2);
+  const std::string_view mark = Slice(bytes, 0, 2);
   text.text_start = mark == kUtf16LeMark || mark == kUtf16BeMark ? 2
-                    : bytes.substr(0, 3) == kUtf8Mark            ? 3
+                    : Slice(bytes, 0, 3) == kUtf8Mark            ? 3
                                                                  : 0;
   text.encoding = mark == kUtf16LeMark   ? TextEncoding::Utf16Le
                   : mark == kUtf16BeMark ? TextEncoding::Utf16Be
-                  : text.text_start == 0 ? UnmarkedEncoding(bytes.substr(0, kEncodingProbeBytes))
+                  : text.text_start == 0 ? UnmarkedEncoding(Slice(bytes, 0, kEncodingProbeBytes))
                                          : TextEncoding::EightBit;
-  const std::string_view body = bytes.substr(text.text_start);
+  const std::string_view body = Slice(bytes, text.text_start);
   if (text.encoding == TextEncoding::EightBit) {
     text.units = body;
     return true;
@@ -172,26 +172,15 @@ bool DecodeText(std::string_view bytes, DecodedText& text) {
 }
 
 void EncodeText(std::string_view text, TextEncoding encoding, TextSink sink, void* context) {
-  if (encoding == TextEncoding::EightBit) {
-    sink(context, text);
-    return;
-  }
-  char units[256];
-  std::size_t n = 0;
+  if (encoding == TextEncoding::EightBit) return sink(context, text);
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
-    const char16_t unit = byte >= kFirstNonAscii && byte < kFirstNonAscii + std::size(kCp1252High)
-                              ? kCp1252High[byte - kFirstNonAscii]
-                              : byte;
-    const char low = static_cast<char>(unit & 0xFF), high = static_cast<char>(unit >> 8);
-    units[n++] = encoding == TextEncoding::Utf16Le ? low : high;
-    units[n++] = encoding == TextEncoding::Utf16Le ? high : low;
-    if (n == sizeof units) {
-      sink(context, {units, n});
-      n = 0;
-    }
+    const bool high = byte >= kFirstNonAscii && byte < kFirstNonAscii + std::size(kCp1252High);
+    const char16_t unit = high ? kCp1252High[byte - kFirstNonAscii] : byte;
+    const char le[2] = {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    const char be[2] = {le[1], le[0]};
+    sink(context, {encoding == TextEncoding::Utf16Le ? le : be, 2});
   }
-  if (n > 0) sink(context, {units, n});
 }
 
 SettingsScan ScanSettings(std::string_view units) {
@@ -199,7 +188,7 @@ SettingsScan ScanSettings(std::string_view units) {
   const std::size_t first_end = units.find_first_of(kLineEnds);
   if (first_end != std::string_view::npos) {
     scan.line_end = units[first_end] == '\n'                  ? "\n"
-                    : units.substr(first_end, 2) == kLineEnds ? "\r\n"
+                    : Slice(units, first_end, 2) == kLineEnds ? "\r\n"
                                                               : "\r";
   }
   scan.ends_with_line_end =
@@ -209,9 +198,9 @@ SettingsScan ScanSettings(std::string_view units) {
     std::size_t end = units.find_first_of(kLineEnds, begin);
     if (end == std::string_view::npos) end = units.size();
     std::size_t next = end == units.size() ? end : end + 1;
-    if (units.substr(end, 2) == kLineEnds) next = end + 2;
+    if (Slice(units, end, 2) == kLineEnds) next = end + 2;
     if (!scan.section_found) scan.section_break = content_end;
-    if (ScanLine(scan, units.substr(begin, end - begin), begin, next, end == units.size())) break;
+    if (ScanLine(scan, Slice(units, begin, end - begin), begin, next, end == units.size())) break;
     if (end > begin) content_end = end;
     begin = next;
   }

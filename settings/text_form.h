@@ -12,18 +12,16 @@
 
 namespace ratecalc {
 
-// Bytes held with malloc, which says when memory runs out rather than
-// throwing: the product uses no library part that can throw (README).
+// Bytes held with malloc, which says when memory runs out where std::string
+// would throw: the product uses no library part that can throw (README).
 class HeapBytes {
  public:
   HeapBytes() = default;
-  ~HeapBytes() { std::free(data_); }
   HeapBytes(const HeapBytes&) = delete;
   HeapBytes& operator=(const HeapBytes&) = delete;
-
-  // False, and for good, once memory runs out.
+  ~HeapBytes() { std::free(data_); }
+  bool Resize(std::size_t size);  // the bytes added unset; false, for good, without memory
   bool Append(std::string_view piece);
-  bool Resize(std::size_t size);  // the bytes added are unset
   char* Data() { return data_; }
   std::string_view View() const { return {data_, size_}; }
   bool Failed() const { return failed_; }
@@ -33,10 +31,17 @@ class HeapBytes {
 
  private:
   char* data_ = nullptr;
-  std::size_t size_ = 0;
-  std::size_t capacity_ = 0;
+  std::size_t size_ = 0, capacity_ = 0;
   bool failed_ = false;
 };
+
+// Up to `count` bytes of `text` from `from`, none past its end:
+// string_view's own substr reports a bad position by throwing.
+inline std::string_view Slice(std::string_view text, std::size_t from,
+                              std::size_t count = std::string_view::npos) {
+  if (from > text.size()) from = text.size();
+  return {text.data() + from, count < text.size() - from ? count : text.size() - from};
+}
 
 enum class TextEncoding { EightBit, Utf16Le, Utf16Be };
 

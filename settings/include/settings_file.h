@@ -27,8 +27,10 @@ enum class SaveFailure {
   kNotAFile,       // a folder, FIFO or device stands at the path
   kTooLarge,       // the file is too large to be a settings file
   kNotWritable,    // the file or its folder cannot be written
+  kBusy,           // another program kept the file locked beyond the retries
   kNoRecordPlace,  // an in-place write needs a redo record, and none could be written
-  kWriteFailed,    // a write or flush failed (a full disk, say); the old file stands
+  kWriteFailed,    // a write failed (a full disk, say): the old file stands, or its record
+                   // finishes the new one at the next load
 };
 
 struct SaveOutcome {
