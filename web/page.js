@@ -219,6 +219,7 @@ function arrowKey(from, forward) {
 // it there; Escape closes nothing; Tab and the arrow keys go where the
 // rules say.
 function onWindowKey(event) {
+  if (event.isComposing) return; // the keys belong to an input method's composition
   const altGraph = event.getModifierState && event.getModifierState("AltGraph");
   keyTypesText = !!rules("page_key_types_text", event.altKey && !altGraph, event.ctrlKey && !altGraph, event.metaKey);
   const from = placeOf(event.target);
