@@ -6,8 +6,10 @@ saved. Skips (exit 77) with a line saying why where no browser can run.
 
 Usage: page_test.py KOVRateCalc.html
 """
+import os
 import pathlib
 import shutil
+import signal
 import sys
 import tempfile
 import time
@@ -254,7 +256,16 @@ def main():
     if not (shutil.which("chromium") and shutil.which("chromedriver")):
         print("SKIPPED: no headless Chromium (Debian: apt-get install chromium chromium-driver)")
         return 77
+    # A home, XDG folders and temporary folder of the test's own; the browser
+    # and its driver in the test's process group, all ended if it hangs.
     folder = pathlib.Path(tempfile.mkdtemp())
+    for name in ("HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "TMPDIR"):
+        os.environ[name] = str(folder / name.lower())
+        os.makedirs(os.environ[name])
+    tempfile.tempdir = os.environ["TMPDIR"]
+    os.setpgid(0, 0)
+    signal.signal(signal.SIGALRM, lambda *_: os.killpg(0, signal.SIGKILL))
+    signal.alarm(240)
     driver = browser(folder)
     failures = []
     try:
