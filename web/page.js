@@ -334,8 +334,12 @@ async function openSettingsFile(input) {
 function saveSettingsFile() {
   const bytes = withBytes(openedFile, (pointer, length) => {
     const text = rules("page_settings_file", pointer, length);
-    return Module.HEAPU8.slice(text, text + rules("page_answer_length"));
+    return text ? Module.HEAPU8.slice(text, text + rules("page_answer_length")) : null;
   });
+  if (!bytes) {
+    notify("The settings file could not be written; your figures are still on the page.");
+    return;
+  }
   const link = document.createElement("a");
   link.href = URL.createObjectURL(new Blob([bytes], { type: "application/octet-stream" }));
   link.download = kSettingsFileName;

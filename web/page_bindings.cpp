@@ -304,10 +304,15 @@ EMSCRIPTEN_KEEPALIVE int page_open_settings_file(const char* bytes, int length) 
 // The settings file to save: the bytes of the one the user opened (none for
 // a new file) with the page's figures written in. Its length follows from
 // page_answer_length.
+// Null when the figures cannot be written into those bytes (more than a
+// settings file holds), so that no file without them is offered as saved.
 EMSCRIPTEN_KEEPALIVE const char* page_settings_file(const char* bytes, int length) {
-  g_answer =
-      SettingsTextWithModel({bytes, static_cast<std::size_t>(length < 0 ? 0 : length)}, g_model);
-  return g_answer.data();
+  g_answer.clear();
+  const TextSink append = [](void* text, std::string_view piece) {
+    static_cast<std::string*>(text)->append(piece);
+  };
+  const std::string_view file(bytes, static_cast<std::size_t>(length < 0 ? 0 : length));
+  return WriteSettingsText(file, g_model, append, &g_answer) ? g_answer.data() : nullptr;
 }
 
 EMSCRIPTEN_KEEPALIVE int page_answer_length() { return static_cast<int>(g_answer.size()); }
