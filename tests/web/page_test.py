@@ -103,6 +103,9 @@ SCENARIOS = [
      ["2.58", "20.00", "512.07", "13.80", "2.00", "10.00"], "mode_charge", "Charge"),
     ("F1 opens the help; closing it gives the focus back", CALCULATED,
      [focus("charge"), key(Keys.F1), ("help",)], WORKED, "charge"),
+    ("a kept settings file too large to write into is not offered as saved", CALCULATED,
+     [("reopen", {"file": "A" * 4194305}), ("save", "The settings file could not be written")], WORKED,
+     "save-settings"),
     ("the About picture and notice are on the page", CALCULATED, [("about",), focus("pay")], WORKED, "pay"),
     ("reopening shows the figures kept", FRESH,
      [TAB, type_("20")] + [TAB] * 6 + [type_("10"), ENTER, ("reopen", {})], WORKED, "pay"),
@@ -187,6 +190,9 @@ def run_scenario(driver, steps):
             wait_for(driver, "return document.getElementById('help').open && document.getElementById"
                              "('help-frame').contentDocument.title === 'The calculator in a browser'")
             driver.find_element(By.CSS_SELECTOR, "#help button").click()
+        elif step[0] == "save":
+            driver.find_element(By.ID, "save-settings").click()
+            wait_for(driver, "return document.getElementById('notice').textContent.startsWith(%r)" % step[1])
         elif step[0] == "about":
             driver.find_element(By.ID, "open-about").click()
             about = driver.execute_script("const p = document.querySelector('#about-client img');"
