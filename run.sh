@@ -10,6 +10,10 @@
 #                     Windows (scripts/wine_prefix.sh); set WINEPREFIX to use
 #                     another. What the build, Wine and the help viewer print
 #                     goes to kovratecalc.log in the prefix.
+#   ./run.sh --web    the calculator as one HTML page (needs emscripten):
+#                     built in build/web-run, then opened in your browser, or
+#                     its path printed where there is none. It keeps its
+#                     figures in the browser.
 # On Windows, run KOVRateCalc.exe instead.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -78,11 +82,33 @@ run_wine() {
   fi
 }
 
+run_web() {
+  require_packages cmake make emscripten
+  local build="$root/build/web-run" log
+  mkdir -p "$build"
+  log="$build/build.log"
+  echo "Building the page in $build..."
+  (cd "$root" && NODE_PATH=/usr/share/nodejs cmake --preset web -B "$build" -DBUILD_TESTING=OFF &&
+    NODE_PATH=/usr/share/nodejs cmake --build "$build" -j "$(nproc)" --target web_page) >"$log" 2>&1 || {
+    echo "The build failed; its messages are in $log" >&2
+    exit 1
+  }
+  local page="$build/KOVRateCalc.html"
+  if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && command -v xdg-open >/dev/null; then
+    echo "Opening $page in your browser."
+    xdg-open "$page"
+  else
+    echo "No browser to open it here. The page is $page:"
+    echo "open it in any browser, on this machine or another; it needs nothing else."
+  fi
+}
+
 case "${1:-}" in
   "") run_native ;;
   --wine) run_wine ;;
+  --web) run_web ;;
   *)
-    echo "Usage: $0 [--wine]" >&2
+    echo "Usage: $0 [--wine | --web]" >&2
     exit 2
     ;;
 esac

@@ -63,6 +63,8 @@ jobs="$(nproc)"
 logs="$root/build/logs"
 mkdir -p "$logs"
 tests_passed=0
+# The page: in the release zip, and its suites under Node.
+require_packages emscripten nodejs googletest
 
 # Only what this script made is removed or stopped: a WINEPREFIX the user
 # exported (run.sh's documentation suggests one) is never touched.
@@ -222,6 +224,15 @@ if [ "$windows_preset" != win32 ]; then
   stage "win32: build" cmake --build --preset win32 -j "$jobs" --target KOVRateCalc
   stage "win32: size and flags" ctest --preset win32 --verbose -R '^(program_size|sse2_flags_.*)$'
 fi
+# The page: the engine's suites in WebAssembly under Node, then the page in
+# headless Chromium, which says SKIPPED where no browser could be installed.
+(require_packages chromium chromium-driver python3-selenium) ||
+  echo "web: Chromium or Selenium could not be installed; the page's browser tests are skipped."
+run_preset web
+if grep -q 'page_in_browser .*Skipped' "$last_log"; then
+  echo "  the page's browser tests were SKIPPED: no headless Chromium with Selenium here"
+fi
+
 # Without Wine for i686, the i686 arithmetic is shown by the engine's own
 # suite built for 32-bit x86 Linux with the same flags, under qemu.
 if [ "$windows_preset" != win32 ]; then run_preset linux-i686; fi

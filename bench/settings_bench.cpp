@@ -1,6 +1,8 @@
-// Time and peak memory of loading and saving large settings files, the
-// section at the very end: each run in a child process of its own, limited
-// to 96 MB of address space, so that the figures are the settings code's.
+// Time and peak memory of loading and saving settings files with the
+// section at the very end: one under the size limit, which is read and
+// written, and one far over it, which gives the defaults unread and is left
+// as it is. Each run in a child process of its own, limited to 96 MB of
+// address space, so that the figures are the settings code's.
 // Usage: settings_bench [FOLDER] (default: the system's temporary folder).
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -10,6 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "settings_file.h"
@@ -18,17 +22,20 @@ namespace {
 
 constexpr rlim_t kAddressSpace = 96u << 20;
 
-void MakeFile(const std::string& path, long megabytes) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) std::exit(1);
+std::string Content(long kilobytes) {
+  std::string content;
   const std::string line = "key=" + std::string(95, 'v') + "\n";
-  for (long i = 0; i < megabytes * 10486; ++i) std::fwrite(line.data(), 1, line.size(), file);
-  std::fputs("[RateCalc]\nnPayAmt=5\n", file);
-  std::fclose(file);
+  while (content.size() + line.size() < static_cast<std::size_t>(kilobytes) * 1024) content += line;
+  return content + "[RateCalc]\nnPayAmt=5\n";
 }
 
-// Runs one load or save in a child process; prints seconds and peak memory.
-bool Measure(const std::string& path, bool save, double& seconds, long& peak_kb) {
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Runs one load or save in a child process; the seconds it took and its peak memory.
+bool Measure(const std::string& path, bool save, bool over_limit, double& seconds, long& peak_kb) {
   int pipe_fds[2];
   if (pipe(pipe_fds) != 0) return false;
   const pid_t child = fork();
@@ -36,16 +43,15 @@ bool Measure(const std::string& path, bool save, double& seconds, long& peak_kb)
     const rlimit limit{kAddressSpace, kAddressSpace};
     setrlimit(RLIMIT_AS, &limit);
     ratecalc::RateModel model;
-    if (save) model.nPayAmt = 7;
+    model.nPayAmt = 7;
     const auto start = std::chrono::steady_clock::now();
-    if (save) {
-      ratecalc::SaveSettings(model, path);
-    } else {
-      ratecalc::LoadSettings(model, path);
-    }
+    const bool right =
+        save
+            ? ratecalc::SaveSettings(model, path).saved() != over_limit
+            : (ratecalc::LoadSettings(model, path) == ratecalc::LoadOutcome::kRead) != over_limit &&
+                  model.nPayAmt == (over_limit ? 0 : 5);
     const double elapsed =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const bool right = save || model.nPayAmt == 5;
     [[maybe_unused]] const ssize_t n = write(pipe_fds[1], &elapsed, sizeof elapsed);
     std::_Exit(right ? 0 : 1);
   }
@@ -67,16 +73,19 @@ int main(int argc, char** argv) {
   const std::string path = (folder / "settings_bench.ini").string();
   std::printf("| file | load | load peak RSS | save | save peak RSS |\n|---|---|---|---|---|\n");
   bool all_right = true;
-  for (const long megabytes : {1L, 50L, 300L}) {
-    MakeFile(path, megabytes);
+  for (const long kilobytes : {900L, 40L * 1024}) {
+    const bool over_limit =
+        static_cast<std::size_t>(kilobytes) * 1024 > ratecalc::kMaxSettingsBytes;
+    std::ofstream(path, std::ios::binary) << Content(kilobytes);  // not held while measured
     double load_s = 0, save_s = 0;
     long load_kb = 0, save_kb = 0;
-    const bool right =
-        Measure(path, false, load_s, load_kb) && Measure(path, true, save_s, save_kb);
+    const bool right = Measure(path, false, over_limit, load_s, load_kb) &&
+                       Measure(path, true, over_limit, save_s, save_kb) &&
+                       (ReadFile(path) == Content(kilobytes)) == over_limit;
     all_right = all_right && right;
-    std::printf("| %ld MB | %.3f s | %.1f MB | %.3f s | %.1f MB |%s\n", megabytes, load_s,
-                static_cast<double>(load_kb) / 1024, save_s, static_cast<double>(save_kb) / 1024,
-                right ? "" : " FAILED");
+    std::printf("| %ld KB%s | %.4f s | %.1f MB | %.4f s | %.1f MB |%s\n", kilobytes,
+                over_limit ? " (over the limit)" : "", load_s, static_cast<double>(load_kb) / 1024,
+                save_s, static_cast<double>(save_kb) / 1024, right ? "" : " FAILED");
     std::remove(path.c_str());
   }
   return all_right ? 0 : 1;

@@ -17,6 +17,31 @@ endif()
 
 set(RELEASE_FILES $<TARGET_FILE:KOVRateCalc> $<TARGET_PROPERTY:help_file,HELP_FILE>
                   ${PROJECT_BINARY_DIR}/README.txt ${PROJECT_BINARY_DIR}/LICENSE.txt)
+# The page, the same calculator in one HTML file for a browser, beside the
+# program: built with Emscripten as the web preset builds it, in a build
+# folder of its own. Without emcc the zip is made without it.
+find_program(RATECALC_EMCC emcc)
+if(RATECALC_EMCC)
+  set(web_build ${PROJECT_BINARY_DIR}/web-page)
+  file(GLOB_RECURSE web_sources CONFIGURE_DEPENDS
+       ${PROJECT_SOURCE_DIR}/engine/* ${PROJECT_SOURCE_DIR}/settings/* ${PROJECT_SOURCE_DIR}/window/*
+       ${PROJECT_SOURCE_DIR}/web/* ${PROJECT_SOURCE_DIR}/docs/help/*)
+  set(web_env ${CMAKE_COMMAND} -E env NODE_PATH=/usr/share/nodejs)
+  add_custom_command(
+    OUTPUT ${web_build}/KOVRateCalc.html
+    COMMAND ${web_env} ${CMAKE_COMMAND} -S ${PROJECT_SOURCE_DIR} -B ${web_build} -G ${CMAKE_GENERATOR}
+            -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/web/emscripten-toolchain.cmake
+            -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
+    COMMAND ${web_env} ${CMAKE_COMMAND} --build ${web_build} --target web_page
+    DEPENDS ${web_sources} ${PROJECT_SOURCE_DIR}/ui/resources/about.bmp
+            ${PROJECT_SOURCE_DIR}/ui/resources/icon-48.png
+    COMMENT "Building the page with Emscripten"
+    VERBATIM)
+  list(APPEND RELEASE_FILES ${web_build}/KOVRateCalc.html)
+else()
+  message(WARNING "No emcc on the PATH: the release zip is made without the page "
+                  "KOVRateCalc.html (Debian: apt-get install emscripten).")
+endif()
 install(FILES ${RELEASE_FILES} DESTINATION .)
 
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)

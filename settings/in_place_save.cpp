@@ -1,106 +1,254 @@
 #include "in_place_save.h"
 
-#include "redo_record.h"
-#include "save_plan.h"
+#include <algorithm>
 
 namespace ratecalc {
 namespace {
 
-constexpr std::string_view kRecordSuffix = ".redo";
-constexpr std::string_view kPrivateRecordPrefix = "/KOVRateCalc-";
+// A record holds at most both whole contents and its header.
+constexpr std::uint64_t kMaxRecordBytes = 2 * kMaxSettingsBytes + 4096;
 
-// Step F3, or the end of P5: replays the record into the locked file when
-// it fits it, and removes it when the file holds it or it does not fit.
-// `drop_if_unchanged`: a fresh record whose write changed nothing goes too.
-void ReplayRecord(const FilePath& record_path, const LockedFile& locked, bool drop_if_unchanged) {
-  bool present = false;
-  std::FILE* record = OpenOwnRecord(record_path, present);
-  RecordHeader header;
-  const bool fits = record && RecordFitsFile(record, locked, header);
-  const InPlaceResult result =
-      fits ? OverwriteInPlace(record, kRecordHeaderBytes, header.new_length, locked)
-           : InPlaceResult::Unchanged;
-  if (record) std::fclose(record);
-  if (present && (!fits || result == InPlaceResult::Written ||
-                  (drop_if_unchanged && result == InPlaceResult::Unchanged))) {
-    RemovePath(record_path);
+// What an in-place write changes: from `begin` on, `bytes` in place of the
+// old ones, and the file made `new_length` long.
+struct Change {
+  std::uint64_t begin = 0;
+  std::string_view bytes;
+  std::uint64_t new_length = 0;
+};
+
+enum class WriteResult { kWritten, kUnchanged, kTorn };
+enum class Verdict { kLeave, kRemove, kReplay };
+
+// A mark, the file's identity, the old and new lengths, where the change
+// begins and how many bytes end both contents alike (only when the length
+// stays), hashes of the whole old and new contents and of the body, and a
+// hash of the fields before it; 64-bit little-endian each. The body, after
+// them: the changed new bytes, then the old ones they replace.
+enum Field {
+  kMark,
+  kDevice,
+  kNumber,
+  kOldLength,
+  kNewLength,
+  kBegin,
+  kAlikeEnd,
+  kOldHash,
+  kNewHash,
+  kBodyHash,
+  kCheck,
+  kFieldCount
+};
+constexpr std::uint64_t kRecordMark = 0x326f646572564f4bull;  // "KOVredo2"
+constexpr std::size_t kFieldBytes = 8;
+constexpr std::size_t kHeaderBytes = kFieldCount * kFieldBytes;
+constexpr unsigned kBitsPerByte = 8;
+using Fields = std::uint64_t[kFieldCount];
+
+void PutFields(const Fields& fields, char* out) {
+  for (std::size_t i = 0; i < kHeaderBytes; ++i) {
+    out[i] = static_cast<char>(fields[i / kFieldBytes] >> (kBitsPerByte * (i % kFieldBytes)));
   }
 }
 
-// Steps P3 and P4: false when there is no record to replay.
-bool WriteRecord(const ScannedFile& file, const SavePlan& plan, const LockedFile& locked,
-                 std::FILE* record, const FilePath& temporary, const FilePath& record_path) {
-  const char room[kRecordHeaderBytes] = {};
-  const bool written = std::fwrite(room, 1, sizeof room, record) == sizeof room &&
-                       WriteSpliced(file.source, record, plan) && CompleteRecord(record, locked);
-  if (!written) {
-    std::fclose(record);
-    return false;
+std::uint64_t CheckOf(std::string_view header) {
+  return Hash(Slice(header, 0, kCheck * kFieldBytes));
+}
+
+// A content whose bytes outside the change are the file's as it stands.
+std::uint64_t ContentHash(std::string_view file, std::size_t begin, std::string_view middle,
+                          std::size_t alike_end) {
+  return Hash(Slice(file, file.size() - alike_end), Hash(middle, Hash(Slice(file, 0, begin))));
+}
+
+// Whether the middle of the file holds the new bytes up to some point
+// (perhaps none or all of them) and the old after it, with the zeros of
+// room taken where it grew.
+bool HoldsOldNewOrBetween(std::string_view middle, std::string_view old_middle,
+                          std::string_view new_middle) {
+  std::size_t at = 0;
+  while (at < middle.size() && at < new_middle.size() && middle[at] == new_middle[at]) ++at;
+  for (; at < middle.size(); ++at) {
+    if (middle[at] != (at < old_middle.size() ? old_middle[at] : '\0')) return false;
   }
-  return CloseAndRename(record, temporary, record_path);
+  return true;
+}
+
+// Step P5: the file, `old_length` long and locked, is first made its new
+// length, then written and cut to it, and forced to the disk. kUnchanged
+// when no byte of it changed (room for a longer file could not be had).
+WriteResult WriteChange(FileHandle file, std::uint64_t old_length, const Change& change) {
+  if (change.new_length > old_length && !SetLengthAndSync(file, change.new_length)) {
+    return SetLengthAndSync(file, old_length) ? WriteResult::kUnchanged : WriteResult::kTorn;
+  }
+  const bool written = WriteAt(file, change.bytes.data(), change.bytes.size(), change.begin) &&
+                       SetLengthAndSync(file, change.new_length);
+  return written ? WriteResult::kWritten : WriteResult::kTorn;
+}
+
+// Step P4: writes the change from `old_content` to `new_content` of the file
+// into the new, empty record, the header last, forced to the disk.
+bool WriteRecord(FileHandle record, const FileIdentity& file, std::string_view old_content,
+                 std::string_view new_content, Change& change) {
+  const std::size_t shorter = std::min(old_content.size(), new_content.size());
+  std::size_t begin = 0;
+  while (begin < shorter && old_content[begin] == new_content[begin]) ++begin;
+  std::size_t alike_end = 0;
+  while (old_content.size() == new_content.size() && alike_end < shorter - begin &&
+         old_content[shorter - 1 - alike_end] == new_content[shorter - 1 - alike_end]) {
+    ++alike_end;
+  }
+  const std::string_view old_middle =
+      Slice(old_content, begin, old_content.size() - begin - alike_end);
+  const std::string_view new_middle =
+      Slice(new_content, begin, new_content.size() - begin - alike_end);
+  change = {begin, new_middle, new_content.size()};
+  Fields fields = {kRecordMark,
+                   file.device,
+                   file.number,
+                   old_content.size(),
+                   new_content.size(),
+                   begin,
+                   alike_end,
+                   Hash(old_content),
+                   Hash(new_content),
+                   Hash(old_middle, Hash(new_middle)),
+                   0};
+  char header[kHeaderBytes];
+  PutFields(fields, header);
+  fields[kCheck] = CheckOf({header, kHeaderBytes});
+  PutFields(fields, header);
+  // The header last: a record without one was never finished, and no byte
+  // of its file was written.
+  return WriteAt(record, new_middle.data(), new_middle.size(), kHeaderBytes) &&
+         WriteAt(record, old_middle.data(), old_middle.size(), kHeaderBytes + new_middle.size()) &&
+         Sync(record) && WriteAt(record, header, kHeaderBytes, 0) && Sync(record);
+}
+
+// Steps F2 and F3 for a record of this user's that no process holds, and
+// the locked file that holds `content`; kReplay sets the change to write.
+Verdict JudgeRecord(std::string_view record, const FileIdentity& file, std::string_view content,
+                    Change& change) {
+  Fields f = {};
+  for (std::size_t i = 0; i < kHeaderBytes && record.size() >= kHeaderBytes; ++i) {
+    f[i / kFieldBytes] |= std::uint64_t{static_cast<unsigned char>(record[i])}
+                          << (kBitsPerByte * (i % kFieldBytes));
+  }
+  if (f[kMark] != kRecordMark || f[kCheck] != CheckOf(record)) return Verdict::kRemove;
+  const bool same_device = f[kDevice] == file.device;
+  if (f[kNumber] != file.number) return Verdict::kLeave;
+  if (content.size() == f[kNewLength] && Hash(content) == f[kNewHash]) return Verdict::kRemove;
+  if (f[kOldLength] > kMaxSettingsBytes || f[kNewLength] > kMaxSettingsBytes ||
+      f[kBegin] + f[kAlikeEnd] > std::min(f[kOldLength], f[kNewLength]) ||
+      record.size() !=
+          kHeaderBytes + f[kOldLength] + f[kNewLength] - 2 * (f[kBegin] + f[kAlikeEnd])) {
+    return Verdict::kLeave;  // damaged: nothing can be proven of it
+  }
+  // All within kMaxSettingsBytes now.
+  const auto begin = static_cast<std::size_t>(f[kBegin]);
+  const auto alike_end = static_cast<std::size_t>(f[kAlikeEnd]);
+  const auto new_size = static_cast<std::size_t>(f[kNewLength]) - begin - alike_end;
+  const std::string_view new_middle = Slice(record, kHeaderBytes, new_size);
+  const std::string_view old_middle = Slice(record, kHeaderBytes + new_size);
+  if (Hash(old_middle, Hash(new_middle)) != f[kBodyHash]) return Verdict::kLeave;
+  const std::size_t length = content.size();
+  const bool fits = (length == f[kOldLength] || length == f[kNewLength]) &&
+                    length >= begin + alike_end &&
+                    HoldsOldNewOrBetween(Slice(content, begin, length - begin - alike_end),
+                                         old_middle, new_middle) &&
+                    ContentHash(content, begin, old_middle, alike_end) == f[kOldHash] &&
+                    ContentHash(content, begin, new_middle, alike_end) == f[kNewHash];
+  if (fits) change = {begin, new_middle, f[kNewLength]};
+  if (fits) return Verdict::kReplay;
+  return same_device ? Verdict::kRemove : Verdict::kLeave;
 }
 
 }  // namespace
 
-bool RecordPath(const FilePath& target, int place, FilePath& record, bool create) {
-  if (place == kBesideFile) {
-    record = target;
-    return record.Append(kRecordSuffix);
-  }
-  // Named after the file's identity, so that every path to it finds it.
-  FileIdentity identity;
-  return IdentityOfPath(target, identity) && PrivateFolder(record, create) &&
-         record.Append(kPrivateRecordPrefix) && AppendHex(record, identity.device) &&
-         record.Append("-") && AppendHex(record, identity.number) && record.Append(kRecordSuffix);
+std::uint64_t Hash(std::string_view bytes, std::uint64_t hash) {
+  for (const char c : bytes) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+  return hash;
+}
+
+bool ReadWhole(FileHandle file, HeapBytes& bytes, std::uint64_t limit) {
+  std::uint64_t length = 0;
+  return LengthOf(file, length) && length <= limit &&
+         bytes.Resize(static_cast<std::size_t>(length)) &&
+         ReadAt(file, bytes.Data(), static_cast<std::size_t>(length), 0);
+}
+
+bool RecordPath(const FileIdentity& identity, int slot, FilePath& record, bool create) {
+  return PrivateFolder(record, create) && record.Append("/") && record.AppendHex(identity.number) &&
+         record.Append("~kovredo") && record.AppendHex(static_cast<std::uint64_t>(slot));
 }
 
 void FinishInterruptedSave(const FilePath& target) {
-  for (int place = 0; place < kRecordPlaces; ++place) {
-    FilePath record;
-    if (!RecordPath(target, place, record) || !PathExists(record)) continue;
-    if (!PathExists(target)) {
-      RemovePath(record);
-      continue;
+  const FileFacts facts = InspectFile(target);
+  FileHandle file = kNoFile;
+  HeapBytes content;
+  FileIdentity identity;
+  for (int slot = 0; facts.exists && slot < kSlots; ++slot) {
+    FilePath path;
+    const FileHandle record = RecordPath(facts.identity, slot, path) ? OpenOwn(path) : kNoFile;
+    if (record == kNoFile) continue;  // none, or not this user's: left alone
+    if (file == kNoFile &&
+        (facts.read_only || OpenLocked(target, true, file) != OpenResult::kOpened ||
+         !IdentityOf(file, identity) || !ReadWhole(file, content))) {
+      CloseFile(record);
+      break;  // a file that cannot be locked or read is finished by a later run
     }
-    if (IsReadOnlyFile(target)) continue;
-    LockedFile locked = OpenLocked(target);
-    if (!locked) return;
-    if (PathExists(record))
-      ReplayRecord(record, locked, false);  // unless a save finished it meanwhile
-    CloseLocked(locked);
+    HeapBytes bytes;
+    Change change;
+    const bool read = ReadWhole(record, bytes, kMaxRecordBytes);
+    CloseFile(record);
+    const Verdict verdict =
+        read ? JudgeRecord(bytes.View(), identity, content.View(), change) : Verdict::kLeave;
+    if (verdict == Verdict::kReplay &&
+        (WriteChange(file, content.View().size(), change) != WriteResult::kWritten ||
+         !ReadWhole(file, content))) {
+      break;  // the record stays for a later run
+    }
+    if (verdict != Verdict::kLeave) RemoveAbandoned(path);
   }
+  if (file != kNoFile) CloseFile(file);
 }
 
-void SaveInPlace(const RateModel& model, const FilePath& target) {
-  ScannedFile file;
-  LockedFile locked = OpenLocked(target);
-  if (!locked) return;
-  file.source.file = locked.Stream();
-  const SavePlan plan =
-      ScanOpenFile(file) == ReadResult::Read ? PlanSave(model, file, true) : SavePlan{};
-  FilePath temporary;
+SaveFailure SaveInPlace(const RateModel& model, const FilePath& target) {
+  FileHandle file = kNoFile;
+  if (OpenLocked(target, true, file) != OpenResult::kOpened) return SaveFailure::kNotWritable;
+  HeapBytes old_content;
+  HeapBytes new_content;
+  FileIdentity identity;
+  std::uint64_t length = 0;
+  SaveFailure failure = LengthOf(file, length) && length > kMaxSettingsBytes
+                            ? SaveFailure::kTooLarge
+                        : ReadWhole(file, old_content) ? SaveFailure::kNone
+                                                       : SaveFailure::kWriteFailed;
+  if (failure == SaveFailure::kNone &&
+      (!IdentityOf(file, identity) ||
+       !WriteSettingsText(old_content.View(), model, HeapBytes::Sink, &new_content) ||
+       new_content.Failed())) {
+    failure = SaveFailure::kWriteFailed;
+  }
   FilePath record_path;
-  std::FILE* record = nullptr;
-  for (int place = 0; plan.changed && !record && place < kRecordPlaces; ++place) {
-    if (RecordPath(target, place, record_path, true)) {
-      record = CreateTemporaryBeside(record_path, temporary);
-    }
+  FileHandle record = kNoFile;
+  const bool changed = failure == SaveFailure::kNone && new_content.View() != old_content.View();
+  for (int slot = 0; changed && record == kNoFile && slot < kSlots; ++slot) {
+    if (RecordPath(identity, slot, record_path, true)) record = CreateHeld(record_path);
   }
-  if (record) {
-    if (WriteRecord(file, plan, locked, record, temporary, record_path)) {
-      ReplayRecord(record_path, locked, true);
+  if (changed && record == kNoFile) failure = SaveFailure::kNoRecordPlace;
+  if (record != kNoFile) {
+    Change change;
+    WriteResult result = WriteResult::kUnchanged;
+    if (WriteRecord(record, identity, old_content.View(), new_content.View(), change) &&
+        SyncFolderOf(record_path)) {
+      result = WriteChange(file, old_content.View().size(), change);
     }
-    RemovePath(temporary);  // left only when the rename failed
-  } else if (std::FILE* scratch = plan.changed ? CreateScratchFile() : nullptr) {
-    // Without a place for the record the write goes ahead unrecorded.
-    std::uint64_t length = 0;
-    if (WriteSpliced(file.source, scratch, plan) && std::fflush(scratch) == 0 &&
-        LengthOf(scratch, length)) {
-      OverwriteInPlace(scratch, 0, length, locked);
-    }
-    std::fclose(scratch);
+    CloseFile(record);  // removed once closed: Windows removes no open file
+    if (result != WriteResult::kTorn) RemoveAbandoned(record_path);
+    if (result != WriteResult::kWritten) failure = SaveFailure::kWriteFailed;
   }
-  CloseLocked(locked);
+  CloseFile(file);
+  return failure;
 }
 
 }  // namespace ratecalc

@@ -2,84 +2,64 @@
 // in_place_save.h describes, chosen for the file at hand.
 #include "settings_file.h"
 
-#include <algorithm>
-#include <cstdint>
-
 #include "file_access.h"
 #include "in_place_save.h"
-#include "redo_record.h"
-#include "save_plan.h"
 
 namespace ratecalc {
 namespace {
 
-// The paths whose file existed but could not be read at the last load: a
-// save there would replace figures this run never saw. Held as hashes of
-// the path, so that no memory is allocated; a program has one such path,
-// a test a few. Loads run before any save, on one thread.
-constexpr std::size_t kWithheldSlots = 16;
-std::uint64_t g_withheld[kWithheldSlots];
-std::size_t g_withheld_count = 0;
+constexpr std::string_view kTemporarySuffix = "~kovtmp";
 
-std::uint64_t PathHash(const FilePath& path) {
-  Hash64 hash;
-  hash.Add(path.chars, path.length);
-  return hash.value;
-}
+// The path whose file existed but could not be read at the last load: a
+// save there would replace figures this run never saw.
+std::uint64_t g_withheld_path = 0;
 
-void SetWithheld(const FilePath& path, bool withheld) {
-  const std::uint64_t hash = PathHash(path);
-  const std::uint64_t* kept_end = std::remove(g_withheld, g_withheld + g_withheld_count, hash);
-  g_withheld_count = static_cast<std::size_t>(kept_end - g_withheld);
-  if (!withheld) return;
-  if (g_withheld_count == kWithheldSlots) {  // the oldest gives way
-    std::copy(g_withheld + 1, g_withheld + kWithheldSlots, g_withheld);
-    --g_withheld_count;
+// Steps R1 to R3; `in_place` when the file must be written in place instead.
+SaveFailure SaveByReplacing(const RateModel& model, const FilePath& target, const FileFacts& facts,
+                            bool& in_place) {
+  HeapBytes old_content;
+  HeapBytes new_content;
+  FileHandle file = kNoFile;
+  const OpenResult opened = OpenLocked(target, false, file);
+  if (opened == OpenResult::kOpened) {
+    std::uint64_t length = 0;
+    const bool fits = LengthOf(file, length) && length <= kMaxSettingsBytes;
+    const bool read = fits && ReadWhole(file, old_content);
+    CloseFile(file);
+    if (!fits) return SaveFailure::kTooLarge;
+    if (!read) return SaveFailure::kWriteFailed;
+  } else if (opened != OpenResult::kMissing) {
+    return SaveFailure::kBusy;
   }
-  g_withheld[g_withheld_count++] = hash;
-}
-
-bool IsWithheld(const FilePath& path) {
-  std::uint64_t* const end = g_withheld + g_withheld_count;
-  return std::find(g_withheld, end, PathHash(path)) != end;
-}
-
-// A file another program holds for a moment is tried again; what is no
-// regular file will not change, and gives its answer at once.
-ReadResult ScanPathWithRetries(const FilePath& path, ScannedFile& file) {
-  ReadResult result = ReadResult::Unreadable;
-  RetryWhileBusy([&] { return (result = ScanPath(path, file)) != ReadResult::Unreadable; });
-  return result;
-}
-
-enum class Replaced { Done, NeedsInPlace, Abandoned };
-
-// Steps R1 to R3.
-Replaced SaveByReplacing(const RateModel& model, const FilePath& target, const FileFacts& facts) {
-  ScannedFile file;
-  const ReadResult read = ScanPathWithRetries(target, file);
-  if (read != ReadResult::Read && read != ReadResult::Missing) return Replaced::Abandoned;
-  const SavePlan plan = PlanSave(model, file, read == ReadResult::Read);
-  if (!plan.changed) {
-    CloseSource(file);
-    return Replaced::Done;
+  if (!WriteSettingsText(old_content.View(), model, HeapBytes::Sink, &new_content) ||
+      new_content.Failed()) {
+    return SaveFailure::kWriteFailed;
+  }
+  if (opened == OpenResult::kOpened && new_content.View() == old_content.View()) {
+    return SaveFailure::kNone;
   }
   FilePath temporary;
-  std::FILE* staged = CreateTemporaryBeside(target, temporary);
-  if (!staged) {
-    CloseSource(file);
-    return Replaced::NeedsInPlace;
+  FilePath name;
+  FileHandle staged = kNoFile;
+  for (int slot = 0; slot < kSlots; ++slot) {
+    if (!name.Assign(target.View()) || !name.Append(kTemporarySuffix) ||
+        !name.AppendHex(static_cast<std::uint64_t>(slot))) {
+      break;
+    }
+    RemoveAbandoned(name);  // a killed save's
+    if (staged == kNoFile && (staged = CreateHeld(name)) != kNoFile) temporary = name;
   }
-  const bool written = WriteSpliced(file.source, staged, plan);
-  CloseSource(file);
-  if (!written) {
-    std::fclose(staged);
-    RemovePath(temporary);
-    return Replaced::Abandoned;
+  in_place = staged == kNoFile;
+  if (in_place) return SaveFailure::kNone;
+  const std::string_view bytes = new_content.View();
+  if (!WriteAt(staged, bytes.data(), bytes.size(), 0)) {
+    CloseFile(staged);
+    RemoveAbandoned(temporary);
+    return SaveFailure::kWriteFailed;
   }
-  if (ReplaceWithTemporary(staged, temporary, target, facts)) return Replaced::Done;
-  RemovePath(temporary);
-  return Replaced::NeedsInPlace;
+  in_place = !ReplaceWith(staged, temporary, target, facts);
+  if (in_place) RemoveAbandoned(temporary);
+  return SaveFailure::kNone;
 }
 
 }  // namespace
@@ -87,86 +67,71 @@ Replaced SaveByReplacing(const RateModel& model, const FilePath& target, const F
 LoadOutcome LoadSettings(RateModel& model, std::string_view path_text) {
   FilePath path;
   FilePath target;
-  ScannedFile file;
-  ReadResult read = ReadResult::Unreadable;
-  if (PathFromCaller(path_text, path)) {
-    if (ResolveLinks(path, target)) {
-      FinishInterruptedSave(target);
-      read = ScanPathWithRetries(target, file);
+  HeapBytes content;
+  LoadOutcome outcome = LoadOutcome::kUnreadable;
+  if (PathFromCaller(path_text, path) && ResolveLinks(path, target)) {
+    FinishInterruptedSave(target);
+    FileHandle file = kNoFile;
+    const OpenResult opened = OpenLocked(target, false, file);
+    std::uint64_t length = 0;
+    if (opened == OpenResult::kMissing) outcome = LoadOutcome::kMissing;
+    if (opened == OpenResult::kOpened) {
+      if (LengthOf(file, length) && length > kMaxSettingsBytes) {
+        outcome = LoadOutcome::kTooLarge;
+      } else if (ReadWhole(file, content)) {
+        outcome = LoadOutcome::kRead;
+      }
+      CloseFile(file);
     }
-    SetWithheld(path, read == ReadResult::Unreadable || read == ReadResult::NotRegular);
   }
-  // What could not be read gives defaults, even if part of it was scanned.
-  ModelFromScan(read == ReadResult::Read ? file.Loaded() : StartSettingsScan(), model);
-  CloseSource(file);
-  if (read == ReadResult::Read) return LoadOutcome::kRead;
-  return read == ReadResult::Missing ? LoadOutcome::kMissing : LoadOutcome::kUnreadable;
+  const std::uint64_t path_hash = Hash(path_text);
+  if (outcome == LoadOutcome::kUnreadable) g_withheld_path = path_hash;
+  if (outcome != LoadOutcome::kUnreadable && g_withheld_path == path_hash) g_withheld_path = 0;
+  ModelFromSettingsText(outcome == LoadOutcome::kRead ? content.View() : std::string_view(), model);
+  return outcome;
 }
 
 std::string_view SaveFailureText(SaveFailure failure) {
-  switch (failure) {
-    case SaveFailure::kNone:
-      return "saved";
-    case SaveFailure::kNoPath:
-      return "no settings file is named";
-    case SaveFailure::kNotReadAtLoad:
-      return "the file could not be read when the program started";
-    case SaveFailure::kNotAFile:
-      return "it is not a regular file";
-    case SaveFailure::kTooLarge:
-      return "the file is too large to be a settings file";
-    case SaveFailure::kNotWritable:
-      return "the file or its folder cannot be written";
-    case SaveFailure::kNoRecordPlace:
-      return "no safe place for its redo record could be written";
-    case SaveFailure::kWriteFailed:
-      return "writing it failed (the disk may be full)";
-  }
-  return "unknown";
+  // In the order of SaveFailure.
+  constexpr std::string_view kTexts[] = {"saved",
+                                         "no settings file is named",
+                                         "the file could not be read when the program started",
+                                         "it is not a regular file",
+                                         "the file is too large to be a settings file",
+                                         "the file or its folder cannot be written",
+                                         "another program kept the file locked",
+                                         "no safe place for its redo record could be written",
+                                         "writing it failed (the disk may be full)"};
+  const auto index = static_cast<std::size_t>(failure);
+  return index < std::size(kTexts) ? kTexts[index] : "unknown";
 }
 
 SaveOutcome SaveSettings(const RateModel& model, std::string_view path_text) {
   SaveOutcome outcome;
-  outcome.path = std::string(path_text);
+  outcome.path = path_text;
   FilePath path;
   FilePath target;
+  FileFacts facts;
   if (!PathFromCaller(path_text, path)) {
     outcome.failure = SaveFailure::kNoPath;
-    return outcome;
-  }
-  if (IsWithheld(path)) {
+  } else if (g_withheld_path != 0 && Hash(path_text) == g_withheld_path) {
     outcome.failure = SaveFailure::kNotReadAtLoad;
-    return outcome;
-  }
-  // Through a symbolic link the content goes to the file it names.
-  if (!ResolveLinks(path, target) || IsReadOnlyFile(target)) {
+  } else if (!ResolveLinks(path, target)) {  // through a link the content goes to its file
     outcome.failure = SaveFailure::kNotWritable;
-    return outcome;
-  }
-  const FileFacts facts = InspectFile(target);
-  if (facts.exists && !facts.regular) {  // a FIFO, device or folder holds no settings
+  } else if (facts = InspectFile(target); facts.exists && !facts.regular) {
     outcome.failure = SaveFailure::kNotAFile;
-    return outcome;
+  } else if (facts.read_only) {
+    outcome.failure = SaveFailure::kNotWritable;
   }
+  if (!outcome.saved()) return outcome;
   FinishInterruptedSave(target);
   // Replacing would split hard links, or give the file this user as its
   // owner; such a file, and one that cannot be replaced, is written in place
   // (a file that does not exist yet has nothing to write into).
-  const Replaced replaced = facts.several_names || facts.foreign_owner
-                                ? Replaced::NeedsInPlace
-                                : SaveByReplacing(model, target, facts);
-  if (replaced == Replaced::Abandoned) outcome.failure = SaveFailure::kWriteFailed;
-  if (replaced == Replaced::NeedsInPlace) {
-    if (facts.exists) {
-      SaveInPlace(model, target);
-    } else {
-      outcome.failure = SaveFailure::kNotWritable;
-    }
-  }
-  RemoveStaleTemporaries(target);
-  for (int place = 0; place < kRecordPlaces; ++place) {
-    FilePath record;
-    if (RecordPath(target, place, record)) RemoveStaleTemporaries(record);
+  bool in_place = facts.in_place;
+  if (!in_place) outcome.failure = SaveByReplacing(model, target, facts, in_place);
+  if (in_place) {
+    outcome.failure = facts.exists ? SaveInPlace(model, target) : SaveFailure::kNotWritable;
   }
   return outcome;
 }

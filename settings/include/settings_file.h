@@ -2,22 +2,14 @@
 // "RateCalc" of an initialisation file that users may also edit by hand.
 #pragma once
 
-#include <string>
 #include <string_view>
 
 #include "rate_model.h"
+#include "settings_text.h"
 
 namespace ratecalc {
 
 inline constexpr const char* kSettingsPath = "./KOVRateCalc.ini";
-
-// Where the figures a load gives came from.
-enum class LoadOutcome {
-  kRead,        // the file, with the defaults for any key it lacks
-  kMissing,     // no file: the defaults
-  kUnreadable,  // a file that could not be read, or no file at all: the defaults
-  kTooLarge,    // a file too large to be a settings file: the defaults
-};
 
 // Sets every field of the model: from the file where it has the key, from
 // the model's defaults where it does not. Never fails: a missing, malformed
@@ -35,13 +27,18 @@ enum class SaveFailure {
   kNotAFile,       // a folder, FIFO or device stands at the path
   kTooLarge,       // the file is too large to be a settings file
   kNotWritable,    // the file or its folder cannot be written
+  kBusy,           // another program kept the file locked beyond the retries
   kNoRecordPlace,  // an in-place write needs a redo record, and none could be written
-  kWriteFailed,    // a write or flush failed (a full disk, say); the old file stands
+  kWriteFailed,    // a write failed (a full disk, say): the old file stands, or its record
+                   // finishes the new one at the next load
 };
 
 struct SaveOutcome {
   SaveFailure failure = SaveFailure::kNone;
-  std::string path;  // the file written, or that would have been
+  // The path as the caller gave it: a view of the caller's text, since the
+  // program holds no std::string (a string that can throw would bring the
+  // C++ library's exception machinery into it).
+  std::string_view path;
   bool saved() const { return failure == SaveFailure::kNone; }
 };
 

@@ -1,45 +1,76 @@
-// The file operations on Windows: opening, locking, replacing, and access
-// by position. Where files are, and whose, is in file_places.cpp.
-
+// The file operations on Windows, through the wide-character calls: paths
+// are kept as UTF-8 and turned into UTF-16 for each call, so that a folder
+// the system names works whatever the user's name holds.
 // clang-format off
 #include <windows.h>
+#include <aclapi.h>
+#include <shlobj.h>
 // clang-format on
-#include <fcntl.h>
-#include <io.h>
 
-#include <cstdint>
-
-#include "windows/wide_path.h"
+#include "file_access.h"
 
 namespace ratecalc {
 namespace {
 
-HANDLE HandleOf(std::FILE* file) { return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))); }
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+constexpr DWORD kNotAFile = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE;
+constexpr std::size_t kTokenBytes = sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE;
 
-bool CommitAndClose(std::FILE* file) {
-  const bool ok = std::fflush(file) == 0 && _commit(_fileno(file)) == 0;
-  return std::fclose(file) == 0 && ok;
+struct WidePath {
+  wchar_t chars[kMaxPathLength + 1];
+};
+
+HANDLE Handle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
+FileHandle Held(HANDLE handle) { return reinterpret_cast<FileHandle>(handle); }  // -1 is kNoFile
+
+// Empty when the text cannot be turned into UTF-16.
+const wchar_t* Wide(std::string_view text, WidePath& out, UINT code_page = CP_UTF8) {
+  const int n = MultiByteToWideChar(code_page, 0, text.data(), static_cast<int>(text.size()),
+                                    out.chars, static_cast<int>(kMaxPathLength));
+  out.chars[n] = L'\0';
+  return out.chars;
 }
 
-bool MoveOver(const FilePath& from, const FilePath& to) {
-  WidePath wide_from;
-  WidePath wide_to;
-  return MoveFileExW(Wide(from, wide_from), Wide(to, wide_to),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+bool FromWide(const wchar_t* text, FilePath& out) {
+  char utf8[kMaxPathLength + 1];
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text, lstrlenW(text), utf8,
+                                    static_cast<int>(kMaxPathLength), nullptr, nullptr);
+  return n > 0 && out.Assign({utf8, static_cast<std::size_t>(n)});
 }
 
-bool SetLength(HANDLE handle, std::uint64_t length) {
-  LARGE_INTEGER end{};
-  end.QuadPart = static_cast<LONGLONG>(length);
-  return SetFilePointerEx(handle, end, nullptr, FILE_BEGIN) && SetEndOfFile(handle);
+HANDLE Open(const FilePath& path, DWORD access, DWORD share, DWORD creation, DWORD flags = 0) {
+  WidePath wide;
+  return CreateFileW(Wide(path.View(), wide), access, share, nullptr, creation, flags, nullptr);
 }
 
-bool IdentityOfHandle(HANDLE handle, FileIdentity& identity) {
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(handle, &info)) return false;
-  identity.device = info.dwVolumeSerialNumber;
-  identity.number = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-  return true;
+DWORD AttributesOf(const FilePath& path) {
+  WidePath wide;
+  return GetFileAttributesW(Wide(path.View(), wide));
+}
+
+// Whether the object's owner is this process's user, or the owner it gives
+// what it creates (an administrators' group when elevated).
+bool OwnedByThisUser(HANDLE handle) {
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                      nullptr, &descriptor) != ERROR_SUCCESS) {
+    return false;
+  }
+  bool ours = false;
+  HANDLE token = nullptr;
+  if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+    alignas(8) unsigned char user[kTokenBytes];
+    alignas(8) unsigned char default_owner[kTokenBytes];
+    DWORD n = 0;
+    ours = (GetTokenInformation(token, TokenUser, user, sizeof user, &n) &&
+            EqualSid(owner, reinterpret_cast<TOKEN_USER*>(user)->User.Sid)) ||
+           (GetTokenInformation(token, TokenOwner, default_owner, sizeof default_owner, &n) &&
+            EqualSid(owner, reinterpret_cast<TOKEN_OWNER*>(default_owner)->Owner));
+    CloseHandle(token);
+  }
+  LocalFree(descriptor);
+  return ours;
 }
 
 OVERLAPPED At(std::uint64_t offset) {
@@ -51,15 +82,16 @@ OVERLAPPED At(std::uint64_t offset) {
 
 }  // namespace
 
-std::FILE* StreamOf(HANDLE handle, const char* mode) {
-  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), 0);
-  if (fd == -1) {
-    CloseHandle(handle);
-    return nullptr;
-  }
-  std::FILE* file = _fdopen(fd, mode);
-  if (!file) _close(fd);
-  return file;
+bool PathFromCaller(std::string_view text, FilePath& path) {
+  WidePath wide;
+  path.Assign("");
+  return !text.empty() && text.find('\0') == text.npos && *Wide(text, wide, CP_ACP) != L'\0' &&
+         FromWide(wide.chars, path);
+}
+
+bool ResolveLinks(const FilePath& path, FilePath& resolved) {
+  resolved = path;
+  return true;
 }
 
 FileFacts InspectFile(const FilePath& path) {
@@ -68,125 +100,142 @@ FileFacts InspectFile(const FilePath& path) {
   if (attributes == INVALID_FILE_ATTRIBUTES) return facts;
   facts.exists = true;
   facts.mode = attributes;
-  facts.regular = (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
-  HANDLE file = OpenHandle(path, READ_CONTROL, kShareAll, OPEN_EXISTING, 0);
-  if (file != INVALID_HANDLE_VALUE) {
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (GetFileInformationByHandle(file, &info)) facts.several_names = info.nNumberOfLinks > 1;
-    facts.foreign_owner = !OwnedByThisUser(file);
-    facts.regular = facts.regular && GetFileType(file) == FILE_TYPE_DISK;
-    CloseHandle(file);
-  }
+  facts.read_only = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  HANDLE file = Open(path, READ_CONTROL, kShareAll, OPEN_EXISTING);
+  BY_HANDLE_FILE_INFORMATION info{};
+  facts.regular = (attributes & kNotAFile) == 0 && GetFileType(file) == FILE_TYPE_DISK;
+  // Replacing would split hard links, give the file this user as its owner,
+  // or put a file where a link was.
+  facts.in_place = (GetFileInformationByHandle(file, &info) && info.nNumberOfLinks > 1) ||
+                   !OwnedByThisUser(file) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  IdentityOf(Held(file), facts.identity);
+  CloseHandle(file);
   return facts;
 }
 
-ReadResult OpenForReading(const FilePath& path, std::FILE*& file) {
-  file = nullptr;
-  const DWORD attributes = AttributesOf(path);
-  if (attributes != INVALID_FILE_ATTRIBUTES &&
-      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
-    return ReadResult::NotRegular;
-  }
-  HANDLE handle =
-      OpenHandle(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, 0);
-  if (handle == INVALID_HANDLE_VALUE) {
-    const DWORD error = GetLastError();
-    const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-    return missing ? ReadResult::Missing : ReadResult::Unreadable;
-  }
-  if (GetFileType(handle) != FILE_TYPE_DISK) {
-    CloseHandle(handle);
-    return ReadResult::NotRegular;
-  }
-  // A save writing the file in place holds it exclusively; the shared lock
-  // goes with the handle when the file is closed.
-  OVERLAPPED whole{};
-  if (!LockFileEx(handle, LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &whole)) {
-    CloseHandle(handle);
-    return ReadResult::Unreadable;
-  }
-  file = StreamOf(handle, "rb");
-  return file ? ReadResult::Read : ReadResult::Unreadable;
-}
-
-LockedFile OpenLocked(const FilePath& path) {
-  LockedFile locked;
-  // Shared as the other programs that hold it open share it; the lock
-  // makes other readers get an error, which they retry, not a mixture.
-  HANDLE handle = OpenHandle(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
-  if (handle == INVALID_HANDLE_VALUE) return locked;
-  const bool held = GetFileType(handle) == FILE_TYPE_DISK && RetryWhileBusy([handle] {
-                      OVERLAPPED whole{};
-                      return LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY,
-                                        0, MAXDWORD, MAXDWORD, &whole) != 0;
-                    });
-  if (!held) {
-    CloseHandle(handle);
-    return locked;
-  }
-  locked.file_ = StreamOf(handle, "r+b");
-  return locked;
-}
-
-void CloseLocked(LockedFile& locked) {
-  OVERLAPPED whole{};
-  UnlockFileEx(HandleOf(locked.file_), 0, MAXDWORD, MAXDWORD, &whole);
-  std::fclose(locked.file_);
-  locked.file_ = nullptr;
-}
-
-std::FILE* CreateTemporaryBeside(const FilePath& target, FilePath& temporary) {
-  for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
-    if (!NextTemporaryPath(target, temporary)) return nullptr;
-    // Without delete sharing, which is what marks it as held by a running save.
-    HANDLE handle = OpenHandle(temporary, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL);
-    if (handle != INVALID_HANDLE_VALUE) return StreamOf(handle, "r+b");
-    const DWORD error = GetLastError();
-    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS &&
-        error != ERROR_ACCESS_DENIED) {
-      return nullptr;
+OpenResult OpenLocked(const FilePath& path, bool exclusive, FileHandle& file) {
+  OpenResult result = OpenResult::kBusy;
+  RetryWhileBusy([&] {
+    // Shared as the other programs that hold it open share it; the lock
+    // makes other readers get an error, which they retry, not a mixture.
+    HANDLE handle = Open(path, GENERIC_READ | (exclusive ? GENERIC_WRITE : 0),
+                         FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+    const DWORD error = GetLastError(), attributes = AttributesOf(path);
+    OVERLAPPED whole{};
+    if (handle == INVALID_HANDLE_VALUE &&
+        (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)) {
+      result = OpenResult::kMissing;
+    } else if ((attributes != INVALID_FILE_ATTRIBUTES && (attributes & kNotAFile) != 0) ||
+               (handle != INVALID_HANDLE_VALUE && GetFileType(handle) != FILE_TYPE_DISK)) {
+      result = OpenResult::kNotRegular;
+    } else if (LockFileEx(handle,
+                          (exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0) | LOCKFILE_FAIL_IMMEDIATELY, 0,
+                          MAXDWORD, MAXDWORD, &whole)) {
+      file = Held(handle);
+      return (result = OpenResult::kOpened), true;
     }
-  }
-  return nullptr;
+    CloseHandle(handle);
+    return result != OpenResult::kBusy;
+  });
+  return result;
 }
 
-std::FILE* CreateScratchFile() {
-  WidePath folder;
-  WidePath name;
-  const DWORD n = GetTempPathW(kMaxPathLength, folder.chars);
-  if (n == 0 || n >= kMaxPathLength || GetTempFileNameW(folder.chars, L"kov", 0, name.chars) == 0) {
-    return nullptr;
-  }
-  HANDLE file = CreateFileW(name.chars, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    DeleteFileW(name.chars);
-    return nullptr;
-  }
-  return StreamOf(file, "r+b");
+void CloseFile(FileHandle file) { CloseHandle(Handle(file)); }
+
+bool LengthOf(FileHandle file, std::uint64_t& length) {
+  LARGE_INTEGER size{};
+  const bool known = GetFileSizeEx(Handle(file), &size) != 0;
+  length = static_cast<std::uint64_t>(size.QuadPart);
+  return known;
 }
+
+bool IdentityOf(FileHandle file, FileIdentity& identity) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(Handle(file), &info)) return false;
+  identity.device = info.dwVolumeSerialNumber;
+  identity.number = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  return true;
+}
+
+bool ReadAt(FileHandle file, char* buffer, std::size_t size, std::uint64_t offset) {
+  OVERLAPPED at = At(offset);
+  DWORD got = 0;
+  return size == 0 ||
+         (ReadFile(Handle(file), buffer, static_cast<DWORD>(size), &got, &at) && got == size);
+}
+
+bool WriteAt(FileHandle file, const char* buffer, std::size_t size, std::uint64_t offset) {
+  OVERLAPPED at = At(offset);
+  DWORD written = 0;
+  return size == 0 || (WriteFile(Handle(file), buffer, static_cast<DWORD>(size), &written, &at) &&
+                       written == size);
+}
+
+// SetEndOfFile extends the file and gives it its clusters at once, or fails
+// on a full disk, as posix_fallocate does.
+bool SetLengthAndSync(FileHandle file, std::uint64_t length) {
+  LARGE_INTEGER end{};
+  end.QuadPart = static_cast<LONGLONG>(length);
+  return SetFilePointerEx(Handle(file), end, nullptr, FILE_BEGIN) && SetEndOfFile(Handle(file)) &&
+         FlushFileBuffers(Handle(file));
+}
+
+bool Sync(FileHandle file) { return FlushFileBuffers(Handle(file)) != 0; }
+
+// Without delete sharing: what marks it as held.
+FileHandle CreateHeld(const FilePath& path) {
+  return Held(Open(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW));
+}
+
+FileHandle OpenOwn(const FilePath& path) {
+  HANDLE handle = Open(path, GENERIC_READ | READ_CONTROL, kShareAll, OPEN_EXISTING,
+                       FILE_FLAG_OPEN_REPARSE_POINT);
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (handle != INVALID_HANDLE_VALUE &&
+      (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info) ||
+       (info.dwFileAttributes & (kNotAFile | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
+       !OwnedByThisUser(handle))) {
+    CloseHandle(handle);
+    return kNoFile;
+  }
+  return Held(handle);
+}
+
+// Deleting fails while a running save holds the file.
+bool RemoveAbandoned(const FilePath& path) {
+  const FileHandle own = OpenOwn(path);
+  if (own == kNoFile) return false;
+  CloseFile(own);
+  WidePath wide;
+  return DeleteFileW(Wide(path.View(), wide)) != 0;
+}
+
+// The file system's journal keeps a new name once the file is flushed:
+// Windows has no call that forces a folder.
+bool SyncFolderOf(const FilePath&) { return true; }
 
 // A replace keeps the hidden, system and not-indexed attributes and sets
 // the archive one, as any change does; the new file has this user as its
 // owner and the access list the folder gives new files. A file of another
 // user's is written in place instead (InspectFile), keeping both.
-bool ReplaceWithTemporary(std::FILE* temporary, const FilePath& temporary_path,
-                          const FilePath& target, const FileFacts& keep) {
-  if (!CommitAndClose(temporary)) return false;
-  if (keep.exists) {
-    const DWORD kept = (keep.mode & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                     FILE_ATTRIBUTE_NOT_CONTENT_INDEXED)) |
-                       FILE_ATTRIBUTE_ARCHIVE;
-    WidePath wide;
-    if (!SetFileAttributesW(Wide(temporary_path, wide), kept)) return false;
+bool ReplaceWith(FileHandle temporary, const FilePath& temporary_path, const FilePath& target,
+                 const FileFacts& keep) {
+  const bool flushed = FlushFileBuffers(Handle(temporary)) != 0;
+  CloseHandle(Handle(temporary));
+  WidePath from;
+  WidePath to;
+  const DWORD kept = (keep.mode & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                   FILE_ATTRIBUTE_NOT_CONTENT_INDEXED)) |
+                     FILE_ATTRIBUTE_ARCHIVE;
+  if (!flushed || (keep.exists && !SetFileAttributesW(Wide(temporary_path.View(), from), kept))) {
+    return false;
   }
   // A reader that has the file open for a moment blocks the replacement;
   // any other failure is final. Written through: on the disk when it returns.
   bool moved = false;
   RetryWhileBusy([&] {
-    moved = MoveOver(temporary_path, target);
+    moved = MoveFileExW(Wide(temporary_path.View(), from), Wide(target.View(), to),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
     const DWORD error = moved ? 0 : GetLastError();
     return error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED &&
            error != ERROR_LOCK_VIOLATION;
@@ -194,56 +243,25 @@ bool ReplaceWithTemporary(std::FILE* temporary, const FilePath& temporary_path,
   return moved;
 }
 
-bool CloseAndRename(std::FILE* file, const FilePath& from, const FilePath& to) {
-  return CommitAndClose(file) && MoveOver(from, to);
+// The local application data folder is the user's alone; the folder made in
+// it inherits that.
+bool PrivateFolder(FilePath& folder, bool create) {
+  WidePath wide;
+  if (SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, wide.chars) !=
+          S_OK ||
+      !FromWide(wide.chars, folder) || !folder.Append("\\KOVRateCalc")) {
+    return false;
+  }
+  if (create) CreateDirectoryW(Wide(folder.View(), wide), nullptr);
+  HANDLE handle = Open(folder, READ_CONTROL, kShareAll, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool own = GetFileInformationByHandle(handle, &info) &&
+                   (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+                   OwnedByThisUser(handle);
+  CloseHandle(handle);
+  return own;
 }
 
-bool LengthOf(std::FILE* file, std::uint64_t& length) {
-  LARGE_INTEGER size{};
-  if (!GetFileSizeEx(HandleOf(file), &size)) return false;
-  length = static_cast<std::uint64_t>(size.QuadPart);
-  return true;
-}
-
-std::size_t ReadAt(std::FILE* file, char* buffer, std::size_t size, std::uint64_t offset) {
-  OVERLAPPED at = At(offset);
-  DWORD got = 0;
-  if (!ReadFile(HandleOf(file), buffer, static_cast<DWORD>(size), &got, &at)) return 0;
-  return got;
-}
-
-bool WriteAt(std::FILE* file, const char* buffer, std::size_t size, std::uint64_t offset) {
-  OVERLAPPED at = At(offset);
-  DWORD written = 0;
-  return WriteFile(HandleOf(file), buffer, static_cast<DWORD>(size), &written, &at) &&
-         written == size;
-}
-
-bool Reserve(std::FILE* file, std::uint64_t length) {
-  HANDLE handle = HandleOf(file);
-  FILE_ALLOCATION_INFO info{};
-  info.AllocationSize.QuadPart = static_cast<LONGLONG>(length);
-  if (SetFileInformationByHandle(handle, FileAllocationInfo, &info, sizeof info)) return true;
-  if (GetLastError() == ERROR_DISK_FULL) return false;
-  // Where the allocation cannot be asked for (Wine), the file is made that
-  // long; NTFS gives a longer file its clusters at once, or fails.
-  return SetLength(handle, length);
-}
-
-bool CutAndSync(std::FILE* file, std::uint64_t length) {
-  return SetLength(HandleOf(file), length) && FlushFileBuffers(HandleOf(file));
-}
-
-bool IdentityOf(std::FILE* file, FileIdentity& identity) {
-  return IdentityOfHandle(HandleOf(file), identity);
-}
-
-bool IdentityOfPath(const FilePath& path, FileIdentity& identity) {
-  HANDLE file = OpenHandle(path, 0, kShareAll, OPEN_EXISTING, 0);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  const bool known = IdentityOfHandle(file, identity);
-  CloseHandle(file);
-  return known;
-}
+void PauseMilliseconds(int milliseconds) { Sleep(static_cast<DWORD>(milliseconds)); }
 
 }  // namespace ratecalc

@@ -9,7 +9,7 @@ zip="$(realpath "$1")"
 
 (cd "$work" && cmake -E tar xf "$zip")
 listing=$(cd "$work" && ls | sort | tr '\n' ' ')
-[ "$listing" = "KOVRateCalc.chm KOVRateCalc.exe LICENSE.txt README.txt " ] ||
+[ "$listing" = "KOVRateCalc.chm KOVRateCalc.exe KOVRateCalc.html LICENSE.txt README.txt " ] ||
   fail "unexpected contents: $listing"
 start_program "$work/KOVRateCalc.exe"
 main=$(wait_for_window '^KOV$')

@@ -1,6 +1,7 @@
 // libFuzzer target: any bytes as a settings file must load, save and load
-// again without a crash, and the second load must give what the first load
-// gave, rounded to two decimals. The first byte chooses the file's form:
+// again without a crash, the second load must give what the first load
+// gave, rounded to two decimals, and the file's load and save must give
+// what the text functions give. The first byte chooses the file's form:
 // the rest as 8-bit text; as UTF-16LE with each byte one character, which
 // must load and save exactly as the 8-bit file does; or as raw UTF-16LE
 // after a byte-order mark. Built by the "fuzz" preset (clang).
@@ -68,6 +69,11 @@ ratecalc::RateModel RoundTrip(const std::string& content, std::string& saved) {
   Check(SameModel(first, second, true));
   saved = ReadFile(path);
   std::remove(path.c_str());
+  // The file's save and the text's agree, and so do its loads.
+  Check(saved == ratecalc::SettingsTextWithModel(content, first));
+  ratecalc::RateModel from_text;
+  ratecalc::ModelFromSettingsText(content, from_text);
+  Check(SameModel(first, from_text, false));
   return first;
 }
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <utility>
 
 #include "model_keys.h"
 #include "settings_file.h"
@@ -10,6 +12,7 @@
 namespace ratecalc {
 namespace {
 
+using testing::ReadFile;
 using testing::TempFolder;
 using testing::WriteFile;
 
@@ -43,7 +46,10 @@ void ExpectLoads(std::initializer_list<LoadCase> cases) {
   for (const LoadCase& c : cases) {
     WriteFile(folder.File(), c.content);
     RateModel m = Scrambled();  // every field must be set, whatever it held
-    LoadSettings(m, folder.File());
+    EXPECT_EQ(LoadSettings(m, folder.File()), LoadOutcome::kRead) << c.name;
+    EXPECT_EQ(Describe(m), c.expected) << c.name;
+    m = Scrambled();  // the text alone reads the same, as a page without files reads it
+    EXPECT_EQ(ModelFromSettingsText(c.content, m), LoadOutcome::kRead) << c.name;
     EXPECT_EQ(Describe(m), c.expected) << c.name;
   }
 }
@@ -153,16 +159,37 @@ TEST(LoadSettings, ReadsLikeThePlatformProfileFunctions) {
   });
 }
 
-TEST(LoadSettings, HugeFileReadsWithoutTrouble) {
+// A file over the limit is no settings file: it loads as the defaults at
+// once, unread, and no save writes to it; one at the limit reads as any other.
+TEST(LoadSettings, FileOverTheLimitIsNeitherReadNorWritten) {
   TempFolder folder;
-  std::string content = "[Filler]\n";
-  const std::string line = "key=" + std::string(90, 'x') + "\n";
-  while (content.size() < 50u * 1024 * 1024) content += line;
-  content += "[RateCalc]\nnPayAmt=5\n";
-  WriteFile(folder.File(), content);
-  RateModel m;
-  LoadSettings(m, folder.File());
-  EXPECT_EQ(m.nPayAmt, 5.0);
+  const std::string section = "\n[RateCalc]\nnPayAmt=5\n";
+  // legend: file size, what a load gives
+  const std::pair<std::size_t, LoadOutcome> cases[] = {
+      {kMaxSettingsBytes, LoadOutcome::kRead},
+      {kMaxSettingsBytes + 1, LoadOutcome::kTooLarge},
+      {std::size_t{40} << 20, LoadOutcome::kTooLarge},
+  };
+  for (const auto& [size, outcome] : cases) {
+    const std::string content = ";" + std::string(size - section.size() - 1, 'x') + section;
+    WriteFile(folder.File(), content);
+    const bool read = outcome == LoadOutcome::kRead;
+    RateModel m;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(LoadSettings(m, folder.File()), outcome) << size;
+    if (!read) {
+      EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
+    }
+    EXPECT_EQ(m.nPayAmt, read ? 5.0 : 0.0) << size;
+    m = RateModel{};
+    EXPECT_EQ(ModelFromSettingsText(content, m), outcome) << size;
+    EXPECT_EQ(m.nPayAmt, read ? 5.0 : 0.0) << size;
+    m.nPayAmt = 7;
+    EXPECT_EQ(SaveSettings(m, folder.File()).failure,
+              read ? SaveFailure::kNone : SaveFailure::kTooLarge)
+        << size;
+    EXPECT_EQ(ReadFile(folder.File()) == content, !read) << size;
+  }
 }
 
 }  // namespace

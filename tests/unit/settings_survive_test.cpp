@@ -49,7 +49,6 @@ namespace {
 namespace fs = std::filesystem;
 using testing::ReadFile;
 using testing::TempFolder;
-using testing::TemporaryPathBeside;
 using testing::WorkedExample;
 using testing::WorkedKeys;
 using testing::WriteFile;
@@ -122,6 +121,11 @@ TEST(SettingsSurvive, Utf16FileReadsAndKeepsItsText) {
     EXPECT_EQ(m.nPayAmt, c.pay) << "row " << &c - cases;
     SaveSettings(WorkedExample(), folder.File());
     EXPECT_TRUE(ReadFile(folder.File()) == Utf16(c.after, c.form)) << "row " << &c - cases;
+    const std::string before = Utf16(c.before, c.form) + c.added;
+    EXPECT_TRUE(SettingsTextWithModel(before, WorkedExample()) == Utf16(c.after, c.form))
+        << "row " << &c - cases;
+    EXPECT_EQ(ModelFromSettingsText(before, m), LoadOutcome::kRead);
+    EXPECT_EQ(m.nPayAmt, c.pay) << "row " << &c - cases;
   }
   // Figures loaded from the 8-bit section: one too long to write keeps the
   // value the load saw.
@@ -138,36 +142,32 @@ TEST(SettingsSurvive, Utf16FileReadsAndKeepsItsText) {
   EXPECT_EQ(m.nChargeAmt, 7);
 }
 
-// A temporary file is removed only once the save that wrote it has ended.
+// A temporary file is removed only once the save that wrote it has ended,
+// and only under a name of its own: files whose names merely look like one
+// are the user's, however old.
 TEST(SettingsSurvive, StaleTemporaryFilesGoLiveOnesStay) {
-#ifdef _WIN32
-  const unsigned long self = GetCurrentProcessId();
-#else
-  const unsigned long self = static_cast<unsigned long>(getpid());
-#endif
-  // legend: process id in the name (one that no process can have, or this
-  // one), whether the file must survive the next save
-  struct Case {
-    unsigned long pid;
-    bool stays;
-  };
-  const Case cases[] = {{0x3ffffff0, false}, {0x3ffffff4, false}, {self, true}};
   TempFolder folder;
   WriteFile(folder.File(), "[RateCalc]\n");
-  const auto name_of = [&folder](unsigned long pid) {
-    char name[64];
-    std::snprintf(name, sizeof name, "KOVRateCalc.ini.%lx-7.tmp", pid);
-    return folder.File(name);
+  // legend: name beside the file, whether the next save removes it
+  const std::pair<const char*, bool> cases[] = {
+      {"KOVRateCalc.ini~kovtmp0", true},        {"KOVRateCalc.ini~kovtmp2", true},
+      {"KOVRateCalc.ini.2024-01.tmp", false},   {"KOVRateCalc.ini.bad-cafe.tmp", false},
+      {"KOVRateCalc.ini.3ffffff0-.tmp", false}, {"KOVRateCalc.ini.-7.tmp", false},
   };
-  for (const Case& c : cases) WriteFile(name_of(c.pid), "partial");
-  SaveSettings(RateModel{}, folder.File());
-  for (const Case& c : cases) EXPECT_EQ(fs::exists(name_of(c.pid)), c.stays) << name_of(c.pid);
-  // Names that only look like ours are the user's.
-  for (const char* name : {"KOVRateCalc.ini.3ffffff0-.tmp", "KOVRateCalc.ini.-7.tmp"}) {
-    WriteFile(folder.File(name), "mine");
-    SaveSettings(RateModel{}, folder.File());
-    EXPECT_TRUE(fs::exists(folder.File(name))) << name;
+  for (const auto& [name, removed] : cases) {
+    WriteFile(folder.File(name), "partial");
+    fs::last_write_time(folder.File(name),
+                        fs::file_time_type::clock::now() - std::chrono::minutes(5));
   }
+  FilePath live;  // a running save's, held
+  live.Assign(folder.File("KOVRateCalc.ini~kovtmp1"));
+  const FileHandle held = CreateHeld(live);
+  ASSERT_NE(held, kNoFile);
+  EXPECT_TRUE(SaveSettings(RateModel{}, folder.File()).saved());
+  for (const auto& [name, removed] : cases)
+    EXPECT_NE(fs::exists(folder.File(name)), removed) << name;
+  EXPECT_TRUE(fs::exists(live.c_str()));
+  CloseFile(held);
 }
 
 #ifdef _WIN32
@@ -191,12 +191,13 @@ TEST(SettingsSurvive, SavingKeepsAttributesAndHardLinks) {
   EXPECT_NE(ReadFile(folder.File()).find("sCalcMode=Charge"), std::string::npos);
   // A record beside it that is no whole record of this file is never replayed.
   const std::string saved = ReadFile(folder.File());
+  const std::string record_path = testing::RecordPathOf(folder.File());
   for (const char* record : {"", "garbag"}) {
-    WriteFile(folder.File() + ".redo", record);
+    WriteFile(record_path, record);
     RateModel m;
     LoadSettings(m, folder.File());
     EXPECT_EQ(ReadFile(folder.File()), saved) << record;
-    EXPECT_FALSE(fs::exists(folder.File() + ".redo")) << record;
+    EXPECT_FALSE(fs::exists(record_path)) << record;
   }
 }
 #endif
@@ -323,15 +324,11 @@ TEST(SettingsSurvive, SavingKeepsWhatTheFileIs) {
   EXPECT_EQ(folder.EntryCount(), 1u);
 }
 
-// How many temporary files of ours lie beside the settings file; with a
-// process id, only that process's.
-std::size_t TemporaryFiles(const TempFolder& folder, pid_t pid = 0) {
-  char prefix[64];
-  std::snprintf(prefix, sizeof prefix, "KOVRateCalc.ini.%lx-", static_cast<unsigned long>(pid));
+// How many temporary files of ours lie beside the settings file.
+std::size_t TemporaryFiles(const TempFolder& folder) {
   std::size_t n = 0;
   for (const auto& entry : fs::directory_iterator(fs::path(folder.File()).parent_path())) {
-    const std::string name = entry.path().filename().string();
-    if (entry.path().extension() == ".tmp" && (pid == 0 || name.rfind(prefix, 0) == 0)) ++n;
+    n += entry.path().filename().string().find("~kovtmp") != std::string::npos;
   }
   return n;
 }
@@ -350,12 +347,12 @@ TEST(SettingsSurvive, KilledSavesLeaveNoLitterAfterTheNextSave) {
       }
     }
     // Kill it while its temporary file exists, or after a while regardless.
-    for (int wait = 0; wait < 500 && TemporaryFiles(folder, child) == 0; ++wait) {
+    for (int wait = 0; wait < 500 && TemporaryFiles(folder) == 0; ++wait) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
-    landed += TemporaryFiles(folder, child) > 0;
+    landed += TemporaryFiles(folder) > 0;
   }
   ASSERT_GT(landed, 0);
   SaveSettings(WorkedExample(), folder.File());
@@ -526,27 +523,27 @@ TEST(SettingsSurvive, KilledInPlaceSaveIsFinishedByTheNextLoad) {
     UndoInPlace(file.folder);
     EXPECT_EQ(torn, 0) << static_cast<int>(way);
     EXPECT_EQ(file.folder.EntryCount(), 1u);
-    FilePath target, redo;
-    target.Assign(file.File());
-    RecordPath(target, kInPrivateFolder, redo);
-    for (const auto& entry : fs::directory_iterator(fs::path(redo.c_str()).parent_path())) {
-      EXPECT_NE(entry.path().string().rfind(redo.c_str(), 0), 0u) << entry.path();
-    }
+    EXPECT_TRUE(testing::RecordsOf(file.File()).empty());
   }
 }
 
 #ifdef __linux__
-// Leaves what a save killed just before it first writes the file in place
-// leaves: its redo record on the disk, the file as it was. The kill comes
-// from the kernel when the save reserves room for the longer file, before
-// it writes a byte there, so it lands at the same point every time.
-bool KillSaveBeforeItWritesInPlace(const std::string& path, const RateModel& model) {
+// Kills a save of the model where it first makes the system call `call`
+// (with `offset` as its fourth argument, unless -1): a point the kernel
+// finds the same every time. True when the save was killed there.
+bool KillSaveAt(const std::string& path, const RateModel& model, int call = __NR_fallocate,
+                long offset = -1) {
   const pid_t saver = fork();
   if (saver == 0) {
     AsOrdinaryUser user;
+    const auto low = static_cast<std::uint32_t>(offset);
     sock_filter filter[] = {
         BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
-        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fallocate, 1, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<std::uint32_t>(call), 0, 2),
+        offset < 0
+            ? sock_filter BPF_JUMP(BPF_JMP | BPF_JA | BPF_K, 2, 0, 0)
+            : sock_filter BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[3])),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, low, 1, 0),
         BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
         BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_KILL_PROCESS),
     };
@@ -563,125 +560,307 @@ bool KillSaveBeforeItWritesInPlace(const std::string& path, const RateModel& mod
   return WIFSIGNALED(status) && WTERMSIG(status) == SIGSYS;
 }
 
-// A killed in-place save's record, and what may have happened to the file
-// or the record before the next load: the load finishes the save only in
-// the file that save was writing, while it holds what the save left.
+long OpenFiles() {
+  const fs::directory_iterator fds("/proc/self/fd");
+  return std::distance(fs::begin(fds), fs::end(fds));
+}
+
+// A killed in-place save's record, and what may have happened to the file,
+// the record or the run before the next load: the load finishes the save
+// only in the file that save was writing, while it holds what the save
+// left, and removes a record only when it is finished or stale for its own
+// file; what it cannot judge it leaves alone.
 TEST(SettingsSurvive, RedoRecordIsFinishedOnlyInTheFileItWasMadeFor) {
-  using Change = std::function<void(InPlaceFile&)>;
-  const auto record = [](const InPlaceFile& f) { return f.File() + ".redo"; };
+  using Change = std::function<void(InPlaceFile&, const std::string& record)>;
+  // Where the file first differs from what the save writes.
+  const auto first_change = [](const InPlaceFile& f) {
+    return static_cast<std::size_t>(std::mismatch(f.old.begin(), f.old.end(), f.a.begin()).first -
+                                    f.old.begin());
+  };
   // legend: way in place, what happens between the kill and the next load,
   // whether that load finishes the killed save (else it leaves the file as
-  // the change left it)
+  // the change left it), whether the record is still there after it
   struct Case {
     InPlaceWay way;
     const char* name;
     Change change;
     bool finished;
+    bool kept;
+    const char* load_through = "KOVRateCalc.ini";
   };
   const Case cases[] = {
-      {InPlaceWay::HardLink, "nothing", [](InPlaceFile&) {}, true},
-      {InPlaceWay::LockedFolder, "nothing", [](InPlaceFile&) {}, true},
+      {InPlaceWay::HardLink, "nothing", [](InPlaceFile&, const std::string&) {}, true, false},
+      {InPlaceWay::LockedFolder, "nothing", [](InPlaceFile&, const std::string&) {}, true, false},
       {InPlaceWay::HardLink, "half written",
-       [](InPlaceFile& f) { WriteFile(f.File(), f.a.substr(0, 1000) + f.old.substr(1000)); }, true},
-      {InPlaceWay::HardLink, "deleted and saved anew",
-       [](InPlaceFile& f) {
+       [&](InPlaceFile& f, const std::string&) {
+         const std::size_t half = first_change(f) + 7;
+         WriteFile(f.File(), f.a.substr(0, half) + f.old.substr(half));
+       },
+       true, false},
+      {InPlaceWay::HardLink, "grown, then half written",
+       [&](InPlaceFile& f, const std::string&) {
+         const std::size_t half = first_change(f) + 7;
+         const std::string torn = f.a.substr(0, half) + f.old.substr(half);
+         WriteFile(f.File(), torn + std::string(f.a.size() - torn.size(), '\0'));
+       },
+       true, false},
+      {InPlaceWay::HardLink, "loaded through its name in another folder",
+       [](InPlaceFile& f, const std::string&) {
+         fs::create_directory(f.folder.File("sub"));
+         fs::rename(f.folder.File("other.ini"), f.folder.File("sub/other.ini"));
+       },
+       true, false, "sub/other.ini"},
+      {InPlaceWay::LockedFolder, "loaded by a run with another XDG_STATE_HOME",
+       [](InPlaceFile& f, const std::string&) {
+         setenv("XDG_STATE_HOME", (f.File() + "-other-state").c_str(), 1);
+       },
+       true, false},
+      {InPlaceWay::HardLink, "deleted and saved anew (its other name keeps it)",
+       [](InPlaceFile& f, const std::string&) {
          fs::remove(f.File());
          SaveSettings(OtherExample(), f.File());
        },
-       false},
-      {InPlaceWay::HardLink, "a backup restored under its name",
-       [](InPlaceFile& f) {
+       false, true},
+      {InPlaceWay::HardLink, "a backup restored under its name (its other name keeps it)",
+       [](InPlaceFile& f, const std::string&) {
          WriteFile(f.File() + ".bak", "[RateCalc]\nnPayAmt=3\n");
          fs::rename(f.File() + ".bak", f.File());
        },
-       false},
+       false, true},
       {InPlaceWay::HardLink, "the same file with other content",
-       [](InPlaceFile& f) { WriteFile(f.File(), "[RateCalc]\nnPayAmt=3\n"); }, false},
-      {InPlaceWay::LockedFolder, "saved by a run with another temporary folder",
-       [](InPlaceFile& f) {
-         const std::string other = fs::path(f.File()).parent_path().string() + "-tmp";
-         fs::create_directory(other);
-         const char* saved = std::getenv("TMPDIR");
-         const std::string before = saved ? saved : "";
-         setenv("TMPDIR", other.c_str(), 1);
-         {
-           AsOrdinaryUser user;
-           RateModel m;
-           LoadSettings(m, f.File());
-           SaveSettings(OtherExample(), f.File());
-         }
-         if (saved) setenv("TMPDIR", before.c_str(), 1);
-         if (!saved) unsetenv("TMPDIR");
-         fs::remove_all(other);
-       },
-       false},
-      {InPlaceWay::HardLink, "an empty record", [&](InPlaceFile& f) { WriteFile(record(f), ""); },
-       false},
-      {InPlaceWay::HardLink, "half a record",
-       [&](InPlaceFile& f) { fs::resize_file(record(f), fs::file_size(record(f)) / 2); }, false},
+       [](InPlaceFile& f, const std::string&) { WriteFile(f.File(), "[RateCalc]\nnPayAmt=3\n"); },
+       false, false},
+      {InPlaceWay::HardLink, "an empty record",
+       [](InPlaceFile&, const std::string& record) { WriteFile(record, ""); }, false, false},
       {InPlaceWay::HardLink, "six bytes of garbage",
-       [&](InPlaceFile& f) { WriteFile(record(f), "garbag"); }, false},
-      {InPlaceWay::HardLink, "another file's record",
-       [&](InPlaceFile& f) {
+       [](InPlaceFile&, const std::string& record) { WriteFile(record, "garbag"); }, false, false},
+      {InPlaceWay::HardLink, "half a record",
+       [](InPlaceFile&, const std::string& record) {
+         fs::resize_file(record, fs::file_size(record) / 2);
+       },
+       false, true},
+      {InPlaceWay::HardLink, "its old half corrupt",
+       [](InPlaceFile&, const std::string& record) {
+         std::string bytes = ReadFile(record);
+         bytes[bytes.size() - 2] ^= 1;
+         WriteFile(record, bytes);
+       },
+       false, true},
+      {InPlaceWay::HardLink, "another file's record under its name",
+       [](InPlaceFile& f, const std::string& record) {
          const std::string other = f.folder.File("second.ini");
          WriteFile(other, f.old);
          fs::create_hard_link(other, other + ".link");
-         KillSaveBeforeItWritesInPlace(other, OtherExample());
-         fs::rename(other + ".redo", record(f));
+         KillSaveAt(other, OtherExample());
+         fs::rename(testing::RecordsOf(other).at(0), record);
          fs::remove(other);
          fs::remove(other + ".link");
        },
-       false},
-      {InPlaceWay::HardLink, "the file gone",
-       [](InPlaceFile& f) {
+       false, true},
+      {InPlaceWay::HardLink, "the file gone under both names",
+       [](InPlaceFile& f, const std::string&) {
          fs::remove(f.File());
          fs::remove(f.folder.File("other.ini"));
        },
-       false},
+       false, true},
   };
+  const char* state = std::getenv("XDG_STATE_HOME");
+  const std::string saved_state = state ? state : "";
   for (const Case& c : cases) {
     InPlaceFile file(c.way, 3000);
-    ASSERT_TRUE(KillSaveBeforeItWritesInPlace(file.File(), WorkedExample())) << c.name;
+    ASSERT_TRUE(KillSaveAt(file.File(), WorkedExample())) << c.name;
     EXPECT_TRUE(ReadFile(file.File()) == file.old) << c.name;
-    c.change(file);
+    const std::vector<std::string> records = testing::RecordsOf(file.File());
+    ASSERT_EQ(records.size(), 1u) << c.name;
+    c.change(file, records[0]);
     const std::string changed = ReadFile(file.File());
+    const long open_before = OpenFiles();
     {
       AsOrdinaryUser user;
       RateModel m;
-      LoadSettings(m, file.File());
+      LoadSettings(m, file.folder.File(c.load_through));
     }
+    EXPECT_EQ(OpenFiles(), open_before) << c.name;
+    if (fs::exists(file.folder.File("sub"))) {
+      fs::rename(file.folder.File("sub/other.ini"), file.folder.File("other.ini"));
+      fs::remove(file.folder.File("sub"));
+    }
+    if (state) setenv("XDG_STATE_HOME", saved_state.c_str(), 1);
+    if (!state) unsetenv("XDG_STATE_HOME");
     const std::string now = ReadFile(file.File());
     EXPECT_TRUE(c.finished ? now == file.a : now == changed) << c.name;
-    EXPECT_FALSE(fs::exists(record(file))) << c.name;
+    EXPECT_EQ(fs::exists(records[0]), c.kept) << c.name;
+    fs::remove(records[0]);
     UndoInPlace(file.folder);
     EXPECT_LE(file.folder.EntryCount(), 1u) << c.name;
+  }
+}
+
+// A save killed in the middle of an in-place write, after the file took
+// its new length and before the changed bytes land, is finished by the next
+// load; its record holds only what the write changes.
+TEST(SettingsSurvive, SaveKilledMidWriteIsFinishedByTheNextLoad) {
+  RateModel same_width = WorkedExample();
+  same_width.nPayAmt = 41.11;
+  // legend: whether the file holds the worked example's save already, the
+  // model saved over it
+  const std::pair<bool, RateModel> cases[] = {{false, WorkedExample()}, {true, same_width}};
+  for (const auto& [saved, model] : cases) {
+    InPlaceFile file(InPlaceWay::HardLink, 3000);
+    const std::string before = saved ? file.a : file.old;
+    WriteFile(file.File(), before);
+    const std::string after = SavedForm(file.folder, before, model);
+    const auto begin = static_cast<std::size_t>(
+        std::mismatch(before.begin(), before.end(), after.begin()).first - before.begin());
+    ASSERT_TRUE(KillSaveAt(file.File(), model, __NR_pwrite64, static_cast<long>(begin))) << saved;
+    EXPECT_EQ(ReadFile(file.File()).size(), after.size()) << saved;
+    const std::vector<std::string> records = testing::RecordsOf(file.File());
+    ASSERT_EQ(records.size(), 1u) << saved;
+    // A header, and the bytes from the first that changes to the end, or
+    // to the last that changes where the length stays.
+    EXPECT_LE(fs::file_size(records[0]),
+              saved ? 100 : 88 + before.size() + after.size() - 2 * begin);
+    RateModel m;
+    LoadSettings(m, file.File());
+    EXPECT_TRUE(ReadFile(file.File()) == after) << saved;
+    EXPECT_TRUE(testing::RecordsOf(file.File()).empty()) << saved;
   }
 }
 #endif
 
 #ifdef __linux__
-// The record of a file in a folder that is not writable goes to a folder of
-// the user's own, made owner-only; one that is a link is refused, and the
-// save goes ahead unrecorded.
+// The records of in-place saves go to the user's own folder, made owner-only
+// with any folder missing on the way; where it cannot be had, the save is not
+// done and says so. (HOME missing or another user's falls back on the user
+// database's home, which a test must not touch.)
 TEST(SettingsSurvive, RecordsLiveInAFolderOfTheUsersOwn) {
-  const char* saved = std::getenv("XDG_STATE_HOME");
-  const std::string before = saved ? saved : "";
-  for (const bool linked : {false, true}) {
-    InPlaceFile file(InPlaceWay::LockedFolder, 10);
-    const fs::path state = fs::path(file.File()).parent_path().string() + "-state";
-    fs::create_directories(state / "elsewhere");
-    if (linked) fs::create_directory_symlink(state / "elsewhere", state / "KOVRateCalc");
-    setenv("XDG_STATE_HOME", state.c_str(), 1);
-    EXPECT_TRUE(KillSaveBeforeItWritesInPlace(file.File(), WorkedExample()));
-    if (saved) setenv("XDG_STATE_HOME", before.c_str(), 1);
-    if (!saved) unsetenv("XDG_STATE_HOME");
-    const fs::path records = state / (linked ? "elsewhere" : "KOVRateCalc");
-    EXPECT_EQ(fs::is_empty(records), linked) << linked;
-    if (!linked) {
-      EXPECT_EQ(fs::status(records).permissions(), fs::perms::owner_all);
+  enum class Where { kPrivate, kNowhere };
+  using Make = std::function<void(const fs::path& home)>;
+  const Make local_a_file = [](const fs::path& home) { WriteFile((home / ".local").string(), ""); };
+  // legend: what the home folder holds, how the save must write in place,
+  // where the record of a killed save is found
+  struct Case {
+    const char* name;
+    Make make;
+    InPlaceWay way;
+    Where where;
+  };
+  const Case cases[] = {
+      {"nothing yet", [](const fs::path&) {}, InPlaceWay::LockedFolder, Where::kPrivate},
+      {"state folder a link to the user's own",
+       [](const fs::path& home) {
+         fs::create_directories(home / "dotfiles/state");
+         fs::permissions(home / "dotfiles/state", fs::perms::owner_all);
+         fs::create_directory(home / ".local");
+         fs::create_directory_symlink(home / "dotfiles/state", home / ".local/state");
+       },
+       InPlaceWay::LockedFolder, Where::kPrivate},
+      {"group-writable state folder",
+       [](const fs::path& home) {
+         fs::create_directories(home / ".local/state");
+         fs::permissions(home / ".local/state", fs::perms::owner_all | fs::perms::group_all);
+       },
+       InPlaceWay::LockedFolder, Where::kPrivate},
+      {"~/.local a file", local_a_file, InPlaceWay::HardLink, Where::kNowhere},
+      {"read-only state folder",
+       [](const fs::path& home) {
+         fs::create_directories(home / ".local/state");
+         fs::permissions(home / ".local/state", fs::perms::owner_read | fs::perms::owner_exec);
+       },
+       InPlaceWay::LockedFolder, Where::kNowhere},
+      {"record folder open to others",
+       [](const fs::path& home) {
+         fs::create_directories(home / ".local/state/KOVRateCalc");
+         fs::permissions(home / ".local/state/KOVRateCalc",
+                         fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+       },
+       InPlaceWay::LockedFolder, Where::kNowhere},
+  };
+  const std::string saved_home = std::getenv("HOME") ? std::getenv("HOME") : "";
+  for (const Case& c : cases) {
+    InPlaceFile file(c.way, 10);
+    const fs::path home = fs::path(file.File()).parent_path().string() + "-home";
+    fs::create_directory(home);
+    c.make(home);
+    setenv("HOME", home.c_str(), 1);
+    EXPECT_EQ(KillSaveAt(file.File(), WorkedExample()), c.where != Where::kNowhere) << c.name;
+    const std::vector<std::string> records = testing::RecordsOf(file.File());
+    ASSERT_EQ(records.size(), c.where == Where::kNowhere ? 0u : 1u) << c.name;
+    if (c.where != Where::kNowhere) {
+      EXPECT_EQ(records[0].rfind(home.string(), 0), 0u) << c.name;
+      AsOrdinaryUser user;
+      RateModel m;
+      LoadSettings(m, file.File());
+      EXPECT_TRUE(ReadFile(file.File()) == file.a) << c.name;
+    } else {
+      AsOrdinaryUser user;
+      EXPECT_EQ(SaveSettings(WorkedExample(), file.File()).failure, SaveFailure::kNoRecordPlace)
+          << c.name;
+      EXPECT_TRUE(ReadFile(file.File()) == file.old) << c.name;
     }
-    fs::remove_all(state);
+    if (std::string(c.name) == "nothing yet") {
+      for (const char* folder : {".local", ".local/state", ".local/state/KOVRateCalc"}) {
+        EXPECT_EQ(fs::status(home / folder).permissions(), fs::perms::owner_all) << folder;
+      }
+    }
+    setenv("HOME", saved_home.c_str(), 1);
+    std::error_code ignored;
+    fs::permissions(home / ".local/state", fs::perms::owner_all, ignored);
+    fs::remove_all(home);
   }
+}
+#endif
+
+#ifdef __linux__
+// A disk that comes back under another device number, as a removable or
+// loop-mounted disk does after a power cut: the record of a save killed
+// before it finds the file by its number and proves it by its content (root
+// only: it attaches loop devices, in a mount namespace of its own).
+TEST(SettingsSurvive, RecordFollowsItsFileToAnotherDeviceNumber) {
+  if (geteuid() != 0) GTEST_SKIP() << "attaching loop devices needs root";
+  TempFolder folder;
+  const std::string image = folder.File("disk.img"), spare = folder.File("spare.img");
+  const std::string disk = folder.File("disk"), file = disk + "/KOVRateCalc.ini";
+  fs::create_directory(disk);
+  const std::string old = UsersFile(100);
+  const std::string saved = SettingsTextWithModel(old, WorkedExample());
+  const auto sh = [](const std::string& command) { return std::system(command.c_str()) == 0; };
+  if (!sh("truncate -s 4M " + image + " " + spare + " && mkfs.ext2 -q -F " + image)) {
+    GTEST_SKIP() << "no mkfs.ext2 to make a disk image";
+  }
+  const pid_t child = fork();
+  if (child == 0) {
+    const auto attach = [&](const std::string& img) {
+      return sh("losetup --find " + img + " && mount $(losetup -j " + img +
+                " | cut -d: -f1 | tail -n1) " + disk + " 2>/dev/null || true");
+    };
+    if (unshare(CLONE_NEWNS) != 0 || mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) ||
+        !sh("losetup --find " + image) ||
+        !sh("mount $(losetup -j " + image + " | cut -d: -f1) " + disk)) {
+      std::_Exit(2);
+    }
+    WriteFile(file, old);
+    fs::create_hard_link(file, disk + "/other.ini");  // written in place
+    struct stat before {};
+    stat(file.c_str(), &before);
+    const bool killed = KillSaveAt(file, WorkedExample());
+    // Back under another number: a spare image takes the first one's.
+    sh("umount " + disk + " && losetup -d $(losetup -j " + image + " | cut -d: -f1)");
+    sh("losetup --find " + spare);
+    attach(image);
+    struct stat after {};
+    stat(file.c_str(), &after);
+    RateModel m;
+    LoadSettings(m, file);
+    const bool finished = ReadFile(file) == saved && testing::RecordsOf(file).empty();
+    sh("umount " + disk + "; losetup -d $(losetup -j " + image + " | cut -d: -f1) $(losetup -j " +
+       spare + " | cut -d: -f1)");
+    std::_Exit(!killed || before.st_dev == after.st_dev ? 3 : finished ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 2) GTEST_SKIP() << "no loop device to attach";
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 #endif
 
@@ -734,21 +913,45 @@ TEST(SettingsSurvive, FullDiskLeavesTheFileWholeInPlace) {
 }
 #endif
 
-// Runs `body` as a second, unprivileged user in a child process.
+// Runs `body` as a second, unprivileged user in a child process, with a
+// home folder of its own for the time.
 bool AsSecondUser(const std::function<void()>& body) {
   return PassesInChild(20, [&body] {
-    if (setgid(65534) != 0 || setuid(65534) != 0) return false;
+    char home[] = "/tmp/ratecalc-home-XXXXXX";
+    if (!mkdtemp(home) || chown(home, 65534, 65534) != 0 || setgid(65534) != 0 ||
+        setuid(65534) != 0) {
+      return false;
+    }
+    setenv("HOME", home, 1);
     body();
+    fs::remove_all(home);
     return true;
   });
 }
+
+// A folder two users share, with the mode given, where the second user can
+// reach it whatever the test's own temporary folder allows.
+class SharedFolder {
+ public:
+  explicit SharedFolder(mode_t mode) {
+    char name[] = "/tmp/ratecalc-shared-XXXXXX";
+    path_ = mkdtemp(name) ? name : "";
+    chmod(path_.c_str(), mode);
+  }
+  ~SharedFolder() { fs::remove_all(path_); }
+  SharedFolder(const SharedFolder&) = delete;
+  SharedFolder& operator=(const SharedFolder&) = delete;
+  std::string File(const std::string& name = "KOVRateCalc.ini") const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
 
 // Another user saving the file in a folder both may write: the file stays
 // its owner's (root only: it takes a second user).
 TEST(SettingsSurvive, SaveByAnotherUserKeepsTheOwner) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to act as a second user";
-  TempFolder folder;
-  fs::permissions(fs::path(folder.File()).parent_path(), fs::perms::all);
+  SharedFolder folder(0777);
   WriteFile(folder.File(), "[Mine]\n");
   chmod(folder.File().c_str(), 0666);
   EXPECT_TRUE(AsSecondUser([&folder] { SaveSettings(WorkedExample(), folder.File()); }));
@@ -758,13 +961,14 @@ TEST(SettingsSurvive, SaveByAnotherUserKeepsTheOwner) {
   EXPECT_EQ(ReadFile(folder.File()), "[Mine]\n[RateCalc]\n" + WorkedKeys("\n"));
 }
 
-// What another local user can plant where a save of this user's looks: a
-// name in the shared temporary folder, a link in a sticky folder that all
-// may write (root only: it takes a second user).
+// What another local user can do where a save of this user's looks: plant
+// anything at the names records had beside a file in a shared sticky folder,
+// load the file in a team folder after a save of this user's was killed,
+// plant a link in a sticky folder that all may write (root only: it takes a
+// second user).
 TEST(SettingsSurvive, OtherUsersCannotSteerASave) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to act as a second user";
-  // legend: what the other user plants at the name a record in the shared
-  // temporary folder would have
+  // legend: what the other user plants
   const std::function<void(const std::string&)> plants[] = {
       [](const std::string& name) { WriteFile(name, "x"); },
       [](const std::string& name) { fs::create_symlink("/dev/null", name); },
@@ -772,26 +976,36 @@ TEST(SettingsSurvive, OtherUsersCannotSteerASave) {
       [](const std::string& name) { fs::create_directory(name); },
   };
   for (const auto& plant : plants) {
-    InPlaceFile file(InPlaceWay::LockedFolder, 10);
-    struct stat info {};
-    stat(file.File().c_str(), &info);
-    const char* tmp = std::getenv("TMPDIR");
-    char name[256];
-    std::snprintf(name, sizeof name, "%s/KOVRateCalc-%lx-%lx.redo",
-                  tmp && *tmp == '/' ? tmp : "/tmp", static_cast<unsigned long>(info.st_dev),
-                  static_cast<unsigned long>(info.st_ino));
-    const std::string planted = name;
-    EXPECT_TRUE(AsSecondUser([&] { plant(planted); }));
-    {
-      AsOrdinaryUser user;
-      SaveSettings(WorkedExample(), file.File());
-    }
-    EXPECT_TRUE(ReadFile(file.File()) == file.a) << planted;
-    std::error_code ignored;
-    fs::remove_all(planted, ignored);
+    SharedFolder shared(01777);
+    const std::string file = shared.File();
+    WriteFile(file, UsersFile(10));
+    fs::create_hard_link(file, shared.File("other.ini"));  // written in place
+    EXPECT_TRUE(AsSecondUser([&] {
+      for (const char* name : {".redo", "~kovredo0", "~kovtmp0"}) plant(file + name);
+    }));
+    AsOrdinaryUser user;
+    EXPECT_TRUE(SaveSettings(WorkedExample(), file).saved());
+    EXPECT_EQ(ReadFile(file), SettingsTextWithModel(UsersFile(10), WorkedExample()));
+  }
+  {  // a colleague's load in a team folder leaves this user's record alone
+    SharedFolder team(0777);
+    const std::string file = team.File();
+    WriteFile(file, UsersFile(10));
+    chmod(file.c_str(), 0666);
+    fs::create_hard_link(file, team.File("other.ini"));
+    EXPECT_TRUE(KillSaveAt(file, WorkedExample()));
+    ASSERT_EQ(testing::RecordsOf(file).size(), 1u);
+    EXPECT_TRUE(AsSecondUser([&] {
+      RateModel m;
+      LoadSettings(m, file);
+    }));
+    EXPECT_EQ(testing::RecordsOf(file).size(), 1u);
+    RateModel m;
+    LoadSettings(m, file);
+    EXPECT_EQ(m.nPayAmt, 14.11);
   }
 
-  TempFolder folder;
+  SharedFolder folder(0755);
   const std::string shared = folder.File("shared"), own = folder.File("own.ini");
   fs::create_directory(shared);
   chmod(shared.c_str(), 01777);
@@ -807,22 +1021,13 @@ TEST(SettingsSurvive, OtherUsersCannotSteerASave) {
   EXPECT_TRUE(fs::is_symlink(link));
 }
 
-// A temporary name that a killed run of a process with this id left is
-// taken: the save takes the next name, replaces the file as usual, and
-// removes the old temporaries.
+// Temporaries that killed saves left take the names a save would use: the
+// save removes them, replaces the file as usual, and leaves nothing.
 TEST(SettingsSurvive, TakenTemporaryNamesAreSkippedAndCleared) {
   TempFolder folder;
   WriteFile(folder.File(), "[Mine]\n");
-  const std::string next = TemporaryPathBeside(folder.File());
-  const std::string stem = next.substr(0, next.rfind('-') + 1);
-  const unsigned long counter = std::stoul(next.substr(stem.size()), nullptr, 16);
-  std::vector<std::string> taken;
-  for (unsigned long n = counter + 1; n <= counter + 3; ++n) {
-    char hex[32];
-    std::snprintf(hex, sizeof hex, "%lx.tmp", n);
-    taken.push_back(stem + hex);
-    WriteFile(taken.back(), "partial");
-    fs::last_write_time(taken.back(), fs::file_time_type::clock::now() - std::chrono::minutes(2));
+  for (int slot = 0; slot < kSlots; ++slot) {
+    WriteFile(folder.File() + "~kovtmp" + std::to_string(slot), "partial");
   }
   struct stat before {};
   stat(folder.File().c_str(), &before);
@@ -830,58 +1035,9 @@ TEST(SettingsSurvive, TakenTemporaryNamesAreSkippedAndCleared) {
   struct stat after {};
   stat(folder.File().c_str(), &after);
   EXPECT_NE(before.st_ino, after.st_ino) << "replaced, not written in place";
-  for (const std::string& name : taken) EXPECT_FALSE(fs::exists(name)) << name;
   EXPECT_EQ(folder.EntryCount(), 1u);
 }
 
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define RATECALC_ASAN 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__)
-#define RATECALC_ASAN 1
-#endif
-
-// Loads and saves the file with 96 MB of address space; a fresh copy of this
-// program does it, so that nothing earlier tests mapped counts.
-TEST(SettingsSurvive, FileLargerThanMemoryLoadsAndSaves) {
-#ifdef RATECALC_ASAN
-  GTEST_SKIP() << "the sanitizers reserve terabytes of address space";
-#else
-  if (const char* path = std::getenv("RATECALC_MEMORY_CHILD")) {
-    const rlimit limit{96u << 20, 96u << 20};
-    setrlimit(RLIMIT_AS, &limit);
-    RateModel m;
-    LoadSettings(m, path);
-    m.nPayAmt += 1;
-    SaveSettings(m, path);
-    std::_Exit(m.nPayAmt == 6 ? 0 : 1);
-  }
-  TempFolder folder;
-  {
-    std::FILE* file = std::fopen(folder.File().c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    const std::string line = "k=" + std::string(1000, 'v') + "\n";
-    for (int i = 0; i < 128 * 1024; ++i) std::fwrite(line.data(), 1, line.size(), file);
-    std::fputs("[RateCalc]\nnPayAmt=5\n", file);
-    std::fclose(file);
-  }
-  const pid_t child = fork();
-  if (child == 0) {
-    setenv("RATECALC_MEMORY_CHILD", folder.File().c_str(), 1);
-    execl("/proc/self/exe", "settings_tests",
-          "--gtest_filter=SettingsSurvive.FileLargerThanMemoryLoadsAndSaves", nullptr);
-    std::_Exit(2);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-  RateModel m;
-  LoadSettings(m, folder.File());
-  EXPECT_EQ(m.nPayAmt, 6.0);
-#endif
-}
 #endif
 
 }  // namespace

@@ -8,8 +8,10 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "file_access.h"
+#include "in_place_save.h"
 #include "rate_model.h"
 
 namespace ratecalc::testing {
@@ -81,13 +83,21 @@ inline std::string WorkedKeys(const std::string& eol) {
   return out;
 }
 
-// The name the next temporary beside `path` would try first.
-inline std::string TemporaryPathBeside(const std::string& path) {
+// The name of record `slot` of the file at `path`, and those that exist now.
+inline std::string RecordPathOf(const std::string& path, int slot = 0) {
   FilePath target;
-  FilePath temporary;
+  FilePath record;
   target.Assign(path);
-  NextTemporaryPath(target, temporary);
-  return std::string(temporary.View());
+  return RecordPath(InspectFile(target).identity, slot, record) ? std::string(record.View()) : "";
+}
+
+inline std::vector<std::string> RecordsOf(const std::string& path) {
+  std::vector<std::string> found;
+  for (int slot = 0; slot < kSlots; ++slot) {
+    const std::string record = RecordPathOf(path, slot);
+    if (std::filesystem::exists(std::filesystem::symlink_status(record))) found.push_back(record);
+  }
+  return found;
 }
 
 }  // namespace ratecalc::testing

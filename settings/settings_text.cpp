@@ -1,0 +1,181 @@
+// The nine keys: how each value reads, how the model's values are stored,
+// and where a save writes them in the file's text.
+#include "settings_text.h"
+
+#include <charconv>
+#include <initializer_list>
+
+#include "model_keys.h"
+#include "text_form.h"
+#include "value_text.h"
+
+namespace ratecalc {
+namespace {
+
+constexpr std::size_t kFirstFigure = std::size(kFlags);
+static_assert(kFirstFigure + std::size(kFigures) + 1 == kKeyCount);
+
+// The platform reads an integer from the start of the value: optional sign,
+// then decimal digits. Only the exact value 1 switches a flag on, so the
+// digits need not be read beyond knowing whether they make exactly 1.
+int ReadFlag(const KeyLine& line, int fallback) {
+  if (!line.found) return fallback;
+  std::string_view digits = line.value;
+  if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
+  digits = Slice(digits, 0, digits.find_first_not_of("0123456789"));
+  while (digits.size() > 1 && digits.front() == '0') digits.remove_prefix(1);
+  return digits == "1" ? 1 : 0;
+}
+
+// A figure the window could not show in full would leave its field stuck:
+// such a figure loads as the default.
+double ReadFigure(const KeyLine& line, double fallback) {
+  if (!line.found) return fallback;
+  const double value = ParseValue(line.value);
+  return FormatValueText(value).length > kMaxValueTextLength ? fallback : value;
+}
+
+CalcMode ReadMode(const KeyLine& line) {
+  if (!line.found) return RateModel{}.sCalcMode;
+  const char first = line.value.empty() ? '\0' : line.value.front();
+  return first == 'C' ? CalcMode::Charge : first == 'M' ? CalcMode::Margin : CalcMode::Pay;
+}
+
+void ModelFromScan(const SettingsScan& scan, RateModel& model) {
+  const RateModel defaults;
+  for (std::size_t i = 0; i < kFirstFigure; ++i) {
+    model.*kFlags[i].member = ReadFlag(scan.keys[i], defaults.*kFlags[i].member);
+  }
+  for (std::size_t i = 0; i < std::size(kFigures); ++i) {
+    model.*kFigures[i].member =
+        ReadFigure(scan.keys[kFirstFigure + i], defaults.*kFigures[i].member);
+  }
+  model.sCalcMode = ReadMode(scan.keys[kModeKeyIndex]);
+}
+
+// A value as the file stores it; `fits` false for one that the next load
+// could only read in part, which is not written.
+struct StoredValue {
+  char text[kMaxFormattedLength + 1];
+  std::string_view view;
+  bool fits = true;
+};
+
+void StoreValues(const RateModel& model, StoredValue (&values)[kKeyCount]) {
+  for (std::size_t i = 0; i < kFirstFigure; ++i) {  // "%d"
+    StoredValue& value = values[i];
+    const char* end =
+        std::to_chars(value.text, value.text + sizeof value.text, model.*kFlags[i].member).ptr;
+    value.view = {value.text, static_cast<std::size_t>(end - value.text)};
+  }
+  for (std::size_t i = 0; i < std::size(kFigures); ++i) {
+    StoredValue& value = values[kFirstFigure + i];
+    const ValueText text = FormatValueText(model.*kFigures[i].member);
+    value.fits = text.length <= kMaxValueTextLength;
+    std::char_traits<char>::copy(value.text, text.chars, text.length);
+    value.view = {value.text, text.length};
+  }
+  values[kModeKeyIndex].view = model.sCalcMode == CalcMode::Charge   ? "Charge"
+                               : model.sCalcMode == CalcMode::Margin ? "Margin"
+                                                                     : "Pay";
+}
+
+// The text's bytes from `from` to `to`, the 8-bit end of a UTF-16 file
+// written as UTF-16.
+void PassOn(std::string_view bytes, const DecodedText& text, std::size_t from, std::size_t to,
+            TextSink sink, void* context) {
+  const std::size_t wide_end = to < text.eight_bit_from_byte ? to : text.eight_bit_from_byte;
+  if (from < wide_end) sink(context, Slice(bytes, from, wide_end - from));
+  if (to > wide_end) {
+    const std::size_t start = from > wide_end ? from : wide_end;
+    EncodeText(Slice(bytes, start, to - start), text.encoding, sink, context);
+  }
+}
+
+// The text of a file's bytes, its section, and the section a load takes
+// its figures from: of a UTF-16 file with an 8-bit section at its end (an
+// earlier version's), the one that is complete.
+struct ReadText {
+  DecodedText text;
+  SettingsScan scan;
+  SettingsScan eight_bit;
+  bool from_eight_bit = false;
+
+  bool Read(std::string_view bytes) {
+    if (bytes.size() > kMaxSettingsBytes || !DecodeText(bytes, text)) return false;
+    scan = ScanSettings(text.units);
+    if (text.eight_bit_from_byte != SIZE_MAX)
+      eight_bit = ScanSettings(Slice(bytes, text.text_start));
+    from_eight_bit = scan.found_count < kKeyCount && eight_bit.found_count == kKeyCount;
+    return true;
+  }
+};
+
+}  // namespace
+
+LoadOutcome ModelFromSettingsText(std::string_view file_bytes, RateModel& model) {
+  ReadText read;
+  const bool done = read.Read(file_bytes);
+  ModelFromScan(read.from_eight_bit ? read.eight_bit : read.scan, model);
+  if (done) return LoadOutcome::kRead;
+  return file_bytes.size() > kMaxSettingsBytes ? LoadOutcome::kTooLarge : LoadOutcome::kUnreadable;
+}
+
+bool WriteSettingsText(std::string_view file_bytes, const RateModel& model, TextSink sink,
+                       void* context) {
+  ReadText read;
+  if (!read.Read(file_bytes)) return false;
+  const DecodedText& text = read.text;
+  const SettingsScan& scan = read.scan;
+  StoredValue values[kKeyCount];
+  StoreValues(model, values);
+  // A figure too long to write keeps the value the load saw, wherever that was.
+  for (std::size_t i = 0; i < kKeyCount; ++i) {
+    if (values[i].fits || !read.from_eight_bit) continue;
+    values[i].view = read.eight_bit.keys[i].value;
+    values[i].fits = true;
+  }
+  const auto encode = [&](std::initializer_list<std::string_view> pieces) {
+    for (const std::string_view piece : pieces) EncodeText(piece, text.encoding, sink, context);
+  };
+  // Each key line of the section rewritten where it stands, in file order,
+  // the key spelt as the user spelt it.
+  std::size_t order[kKeyCount];
+  std::size_t rewritten = 0;
+  bool adds_key = false;
+  for (std::size_t i = 0; i < kKeyCount; ++i) {
+    adds_key |= !scan.keys[i].found && values[i].fits;
+    if (!scan.keys[i].found || !values[i].fits) continue;
+    std::size_t at = rewritten++;  // in order of position, as they come
+    for (; at > 0 && scan.keys[order[at - 1]].begin > scan.keys[i].begin; --at)
+      order[at] = order[at - 1];
+    order[at] = i;
+  }
+  std::size_t passed = 0;
+  for (std::size_t n = 0; n < rewritten; ++n) {
+    const KeyLine& line = scan.keys[order[n]];
+    PassOn(file_bytes, text, passed, text.ByteOf(line.begin), sink, context);
+    encode({line.name, "=", values[order[n]].view});
+    passed = text.ByteOf(line.end);
+  }
+  // The keys it lacks after the section's last key line; a missing section at the end.
+  if (adds_key) {
+    const std::size_t insert = text.ByteOf(scan.section_found ? scan.insert_at : text.units.size());
+    PassOn(file_bytes, text, passed, insert, sink, context);
+    passed = insert;
+    if (!scan.section_found) {
+      if (!text.units.empty() && !scan.ends_with_line_end) encode({scan.line_end});
+      encode({"[RateCalc]", scan.line_end});
+    } else if (scan.insert_needs_line_end) {
+      encode({scan.line_end});
+    }
+    for (std::size_t i = 0; i < kKeyCount; ++i) {
+      if (!scan.keys[i].found && values[i].fits)
+        encode({SettingsKey(i), "=", values[i].view, scan.line_end});
+    }
+  }
+  PassOn(file_bytes, text, passed, file_bytes.size(), sink, context);
+  return true;
+}
+
+}  // namespace ratecalc

@@ -1,0 +1,210 @@
+#include "text_form.h"
+
+#include <cstring>
+
+#include "model_keys.h"
+#include "value_text.h"
+
+namespace ratecalc {
+namespace {
+
+constexpr std::string_view kSection = "RateCalc";
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
+constexpr std::string_view kUtf16BeMark = "\xFE\xFF";
+// So much of a file's start tells an unmarked encoding.
+constexpr std::size_t kEncodingProbeBytes = 4096;
+constexpr unsigned char kFirstNonAscii = 0x80;
+constexpr std::string_view kSpaces = " \t\v\f";
+constexpr std::string_view kLineEnds = "\r\n";
+
+// Code page 1252 from 0x80 to 0x9F; the rest of it is Latin-1. The five
+// bytes it leaves undefined stay as they are, as the platform converts them.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+// UTF-16 without a mark shows itself by its pattern: most of its units, the
+// ASCII ones, have a zero high byte, all on the same side. A NUL byte here
+// and there (what a crash or an editor can leave in an 8-bit file) or a run
+// of them (a pair of zeros tells nothing) is no such pattern.
+TextEncoding UnmarkedEncoding(std::string_view probe) {
+  std::size_t units = 0, zero_odd = 0, zero_even = 0;
+  for (std::size_t i = 0; i + 1 < probe.size(); i += 2) {
+    const bool even_zero = probe[i] == '\0', odd_zero = probe[i + 1] == '\0';
+    if (even_zero && odd_zero) continue;
+    ++units;
+    zero_odd += odd_zero;
+    zero_even += even_zero;
+  }
+  if (2 * zero_odd > units) return TextEncoding::Utf16Le;
+  if (2 * zero_even > units) return TextEncoding::Utf16Be;
+  return TextEncoding::EightBit;
+}
+
+std::string_view Trim(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(kSpaces);
+  if (first == std::string_view::npos) return {};
+  return Slice(text, first, text.find_last_not_of(kSpaces) - first + 1);
+}
+
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (Lower(a[i]) != Lower(b[i])) return false;
+  }
+  return true;
+}
+
+// One line of the text from unit `begin`, its line end excluded; `next` is
+// where the next line begins, `bare` that it ends the text without a line
+// end. True when the line ends the section: only the first of the name counts.
+bool ScanLine(SettingsScan& scan, std::string_view line, std::size_t begin, std::size_t next,
+              bool bare) {
+  const std::string_view text = Trim(line);
+  if (text.empty() || text.front() == ';') return false;
+  if (text.front() == '[') {
+    const std::size_t close = text.rfind(']');  // the name runs to the line's last ']'
+    if (close == std::string_view::npos) return false;
+    if (scan.section_found) return true;
+    if (SameName(Trim(Slice(text, 1, close - 1)), kSection)) {
+      scan.section_found = true;
+      scan.section_begin = begin;
+      scan.insert_at = next;
+      scan.insert_needs_line_end = bare;
+    }
+    return false;
+  }
+  const std::size_t equals = text.find('=');
+  if (!scan.section_found || equals == std::string_view::npos) return false;
+  scan.insert_at = next;
+  scan.insert_needs_line_end = bare;
+  const std::string_view name = Trim(Slice(text, 0, equals));
+  std::string_view value = Trim(Slice(text, equals + 1));
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+      value.back() == value.front()) {
+    value = Slice(value, 1, value.size() - 2);
+  }
+  for (std::size_t i = 0; i < kKeyCount; ++i) {
+    KeyLine& key = scan.keys[i];
+    if (key.found || !SameName(name, SettingsKey(i))) continue;
+    key = {true, begin, begin + line.size(), name, Slice(value, 0, kMaxValueTextLength)};
+    ++scan.found_count;
+    break;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool HeapBytes::Resize(std::size_t size) {
+  if (size > capacity_ && !failed_) {
+    const std::size_t capacity = size > 2 * capacity_ ? size : 2 * capacity_;
+    char* grown = static_cast<char*>(std::realloc(data_, capacity));
+    failed_ = grown == nullptr;
+    if (grown) {
+      data_ = grown;
+      capacity_ = capacity;
+    }
+  }
+  if (!failed_) size_ = size;
+  return !failed_;
+}
+
+bool HeapBytes::Append(std::string_view piece) {
+  const std::size_t at = size_;
+  if (piece.empty() || !Resize(size_ + piece.size())) return !failed_;
+  std::memcpy(data_ + at, piece.data(), piece.size());
+  return true;
+}
+
+std::string_view SettingsKey(std::size_t key) {
+  if (key < std::size(kFlags)) return kFlags[key].key;
+  if (key < kModeKeyIndex) return kFigures[key - std::size(kFlags)].key;
+  return kModeKey;
+}
+
+std::size_t DecodedText::ByteOf(std::size_t unit) const {
+  if (encoding == TextEncoding::EightBit) return text_start + unit;
+  if (unit >= eight_bit_from_unit) return eight_bit_from_byte + (unit - eight_bit_from_unit);
+  return text_start + 2 * unit;
+}
+
+bool DecodeText(std::string_view bytes, DecodedText& text) {
+  const std::string_view mark = Slice(bytes, 0, 2);
+  text.text_start = mark == kUtf16LeMark || mark == kUtf16BeMark ? 2
+                    : Slice(bytes, 0, 3) == kUtf8Mark            ? 3
+                                                                 : 0;
+  text.encoding = mark == kUtf16LeMark   ? TextEncoding::Utf16Le
+                  : mark == kUtf16BeMark ? TextEncoding::Utf16Be
+                  : text.text_start == 0 ? UnmarkedEncoding(Slice(bytes, 0, kEncodingProbeBytes))
+                                         : TextEncoding::EightBit;
+  const std::string_view body = Slice(bytes, text.text_start);
+  if (text.encoding == TextEncoding::EightBit) {
+    text.units = body;
+    return true;
+  }
+  // An earlier version read such a file as 8-bit text and added its
+  // section as 8-bit text at the end: seen only when read as bytes.
+  const SettingsScan as_bytes = ScanSettings(body);
+  std::size_t wide_bytes = body.size() - body.size() % 2;
+  if (as_bytes.section_found) {  // from the line end before its header, on a unit boundary
+    wide_bytes = as_bytes.section_break + as_bytes.section_break % 2;
+    if (wide_bytes > as_bytes.section_begin) wide_bytes = as_bytes.section_begin;
+    text.eight_bit_from_byte = text.text_start + wide_bytes;
+    text.eight_bit_from_unit = wide_bytes / 2;
+  }
+  const std::size_t tail = as_bytes.section_found ? body.size() - wide_bytes : 0;
+  if (!text.storage.Resize(wide_bytes / 2 + tail)) return false;
+  char* out = text.storage.Data();
+  const bool le = text.encoding == TextEncoding::Utf16Le;
+  for (std::size_t i = 0; i < wide_bytes; i += 2) {
+    const auto low = static_cast<unsigned char>(body[le ? i : i + 1]);
+    const auto high = static_cast<unsigned char>(body[le ? i + 1 : i]);
+    *out++ = high == 0 && low < kFirstNonAscii ? static_cast<char>(low) : '\x80';
+  }
+  if (tail > 0) std::memcpy(out, body.data() + wide_bytes, tail);
+  text.units = text.storage.View();
+  return true;
+}
+
+void EncodeText(std::string_view text, TextEncoding encoding, TextSink sink, void* context) {
+  if (encoding == TextEncoding::EightBit) return sink(context, text);
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    const bool high = byte >= kFirstNonAscii && byte < kFirstNonAscii + std::size(kCp1252High);
+    const char16_t unit = high ? kCp1252High[byte - kFirstNonAscii] : byte;
+    const char le[2] = {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    const char be[2] = {le[1], le[0]};
+    sink(context, {encoding == TextEncoding::Utf16Le ? le : be, 2});
+  }
+}
+
+SettingsScan ScanSettings(std::string_view units) {
+  SettingsScan scan;
+  const std::size_t first_end = units.find_first_of(kLineEnds);
+  if (first_end != std::string_view::npos) {
+    scan.line_end = units[first_end] == '\n'                  ? "\n"
+                    : Slice(units, first_end, 2) == kLineEnds ? "\r\n"
+                                                              : "\r";
+  }
+  scan.ends_with_line_end =
+      !units.empty() && kLineEnds.find(units.back()) != std::string_view::npos;
+  std::size_t content_end = 0;  // after the last unit that is no line end
+  for (std::size_t begin = 0; begin < units.size();) {
+    std::size_t end = units.find_first_of(kLineEnds, begin);
+    if (end == std::string_view::npos) end = units.size();
+    std::size_t next = end == units.size() ? end : end + 1;
+    if (Slice(units, end, 2) == kLineEnds) next = end + 2;
+    if (!scan.section_found) scan.section_break = content_end;
+    if (ScanLine(scan, Slice(units, begin, end - begin), begin, next, end == units.size())) break;
+    if (end > begin) content_end = end;
+    begin = next;
+  }
+  return scan;
+}
+
+}  // namespace ratecalc

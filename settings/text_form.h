@@ -1,0 +1,98 @@
+// How a settings file's bytes become the text the scan reads and back: the
+// encoding, the section and its key lines, found with plain string
+// operations over the whole text.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "settings_text.h"
+
+namespace ratecalc {
+
+// Bytes held with malloc, which says when memory runs out where std::string
+// would throw: the product uses no library part that can throw (README).
+class HeapBytes {
+ public:
+  HeapBytes() = default;
+  HeapBytes(const HeapBytes&) = delete;
+  HeapBytes& operator=(const HeapBytes&) = delete;
+  ~HeapBytes() { std::free(data_); }
+  bool Resize(std::size_t size);  // the bytes added unset; false, for good, without memory
+  bool Append(std::string_view piece);
+  char* Data() { return data_; }
+  std::string_view View() const { return {data_, size_}; }
+  bool Failed() const { return failed_; }
+  static void Sink(void* bytes, std::string_view piece) {
+    static_cast<HeapBytes*>(bytes)->Append(piece);
+  }
+
+ private:
+  char* data_ = nullptr;
+  std::size_t size_ = 0, capacity_ = 0;
+  bool failed_ = false;
+};
+
+// Up to `count` bytes of `text` from `from`, none past its end:
+// string_view's own substr reports a bad position by throwing.
+inline std::string_view Slice(std::string_view text, std::size_t from,
+                              std::size_t count = std::string_view::npos) {
+  if (from > text.size()) from = text.size();
+  return {text.data() + from, count < text.size() - from ? count : text.size() - from};
+}
+
+enum class TextEncoding { EightBit, Utf16Le, Utf16Be };
+
+// A file's text as the scan reads it: one char per unit (a byte of an 8-bit
+// file, a code unit of a UTF-16 one narrowed, anything above 0x7F to 0x80).
+struct DecodedText {
+  TextEncoding encoding = TextEncoding::EightBit;
+  std::size_t text_start = 0;  // bytes of byte-order mark
+  // A UTF-16 file to whose end an earlier version wrote its section as
+  // 8-bit text: from this byte on, each byte is one unit, and a save
+  // writes them back as UTF-16.
+  std::size_t eight_bit_from_byte = SIZE_MAX;
+  std::size_t eight_bit_from_unit = SIZE_MAX;
+  std::string_view units;
+  HeapBytes storage;
+
+  std::size_t ByteOf(std::size_t unit) const;
+};
+bool DecodeText(std::string_view bytes, DecodedText& text);
+
+// Writes 8-bit text in code page 1252 in the encoding.
+void EncodeText(std::string_view text, TextEncoding encoding, TextSink sink, void* context);
+
+inline constexpr std::size_t kKeyCount = 9;
+inline constexpr std::size_t kModeKeyIndex = kKeyCount - 1;
+std::string_view SettingsKey(std::size_t key);
+
+// One key line of the section, by unit position; the line end excluded.
+struct KeyLine {
+  bool found = false;
+  std::size_t begin = 0;
+  std::size_t end = 0;
+  std::string_view name;   // as the file spells it
+  std::string_view value;  // trimmed, one pair of enclosing quotes removed, at most 79
+};
+
+// Section "RateCalc" and its keys as the platform's profile functions find
+// them: names without regard to ASCII case, only the first section of that
+// name and the first line of each key in it; a line ends at CR LF, LF or a
+// lone CR.
+struct SettingsScan {
+  KeyLine keys[kKeyCount];
+  std::size_t found_count = 0;
+  bool section_found = false;
+  std::size_t section_begin = 0;  // the header line
+  std::size_t section_break = 0;  // where the line ends before the header begin
+  std::size_t insert_at = 0;      // after the section's last key line
+  bool insert_needs_line_end = false;
+  std::string_view line_end = "\r\n";  // the text's first, CR LF if none
+  bool ends_with_line_end = false;
+};
+SettingsScan ScanSettings(std::string_view units);
+
+}  // namespace ratecalc

@@ -1,0 +1,310 @@
+#!/usr/bin/env python3
+"""The page driven in headless Chromium, scenario by scenario as the Qt
+window and the Windows program are driven: keystrokes and clicks in, the six
+texts and the focus out. Then reopening, and a settings file opened and
+saved. Skips (exit 77) with a line saying why where no browser can run.
+
+Usage: page_test.py KOVRateCalc.html
+"""
+import os
+import pathlib
+import shutil
+import signal
+import sys
+import tempfile
+import time
+
+try:
+    from selenium import webdriver
+    from selenium.webdriver.common.action_chains import ActionChains
+    from selenium.webdriver.common.by import By
+    from selenium.webdriver.common.keys import Keys
+except ImportError:
+    print("SKIPPED: no Selenium for Python (Debian: apt-get install python3-selenium)")
+    sys.exit(77)
+
+PAGE = pathlib.Path(sys.argv[1]).resolve().as_uri()
+CONTROLS = {  # the controls, by the names the scenarios use
+    "pay": "input[data-field='0']", "charge": "input[data-field='1']",
+    "wtr_pct": "input[data-field='2']", "erni_pct": "input[data-field='3']",
+    "margin_amt": "input[data-field='4']", "margin_pct": "input[data-field='5']",
+    "wtr": "input[type=checkbox][data-place='6']", "erni": "input[type=checkbox][data-place='9']",
+    "mode_pay": "input[type=radio][data-place='17']", "mode_charge": "input[type=radio][data-place='18']",
+    "mode_margin": "input[type=radio][data-place='19']", "calc": "button.control",
+    "calc_header": "#client [data-place='16']",
+}
+WORKED = ["14.11", "20.00", "12.07", "13.80", "2.00", "10.00"]
+
+
+def start(mode="Pay", pay=0, charge=0, margin_amt=0, margin_pct=0, erni=1):
+    return {"sCalcMode": mode, "nPayAmt": "%.2f" % pay, "nChargeAmt": "%.2f" % charge,
+            "nMarginAmt": "%.2f" % margin_amt, "nMarginPct": "%.2f" % margin_pct, "bCalcERNI": str(erni)}
+
+
+FRESH, CALCULATED = {}, start("Pay", 14.11, 20, 2, 10)
+TAB, ENTER = ("key", Keys.TAB), ("key", Keys.ENTER)
+focus, type_, key, click = (lambda c: ("focus", c)), (lambda t: ("type", t)), (lambda k: ("key", k)), (lambda c: ("click", c))
+# name, kept figures at the start, steps, six texts shown, focused control
+# and, where a row is about it, the mode selected
+SCENARIOS = [
+    ("the worked example typed from the first field", FRESH,
+     [TAB, type_("20")] + [TAB] * 6 + [type_("10"), ENTER], WORKED, "margin_pct"),
+    ("Enter in the margin amount uses the amount", CALCULATED, [focus("margin_amt"), type_("3"), ENTER],
+     ["13.33", "20.00", "12.07", "13.80", "3.00", "15.00"], "margin_amt"),
+    ("a click on Calc lets the percentage win", CALCULATED,
+     [focus("margin_amt"), type_("3"), click("calc")], WORKED, "calc"),
+    ("a mode button refreshes without calculating", start("Pay", 0, 20, 0, 10),
+     [focus("charge"), type_("50"), click("mode_margin")],
+     ["0.00", "20.00", "12.07", "13.80", "0.00", "10.00"], "mode_margin"),
+    ("Charge mode derives the charge", start("Pay", 14.11, 0, 0, 10, erni=0),
+     [click("mode_charge"), click("calc")], ["14.11", "17.57", "12.07", "13.80", "1.76", "10.00"], "calc"),
+    ("Down on the selected mode selects the next", start("Charge", 14.11, 17.57, 1.76, 10),
+     [focus("mode_charge"), key(Keys.DOWN)], ["14.11", "17.57", "12.07", "13.80", "1.76", "10.00"],
+     "mode_margin"),
+    ("unticking WTR recalculates with the text just typed", FRESH,
+     [focus("charge"), type_("20"), focus("margin_pct"), type_("10"), click("wtr")],
+     ["15.82", "20.00", "12.07", "13.80", "2.00", "10.00"], "wtr"),
+    ("Space on the switches: both on-costs off, then ER NI back", CALCULATED,
+     [focus("wtr"), key(Keys.SPACE), focus("erni"), key(Keys.SPACE), key(Keys.SPACE)],
+     ["15.82", "20.00", "12.07", "13.80", "2.00", "10.00"], "erni"),
+    ("a figure too long to show is refused", start("Margin", 10, 20),
+     [focus("wtr_pct"), type_("1" * 79), click("calc")],
+     ["10.00", "20.00", "12.07", "13.80", "0.00", "0.00"], "calc"),
+    ("text that is no number reads as 0", start("Margin", 10, 20),
+     [focus("wtr_pct"), type_("\u00a312"), ENTER], ["10.00", "20.00", "0.00", "13.80", "8.62", "43.10"],
+     "wtr_pct"),
+    ("Escape leaves everything as it was", CALCULATED, [focus("charge"), key(Keys.ESCAPE)], WORKED, "charge"),
+    ("Alt and Ctrl with a letter type nothing", CALCULATED,
+     [focus("charge"), key(Keys.HOME), ("chord", Keys.ALT, "c"), ("chord", Keys.CONTROL, "k"),
+      ("chord", Keys.META, "w"), ("chord", Keys.ALT, "E"), ENTER],
+     WORKED, "charge"),
+    ("after Enter the caret stands before the text", CALCULATED,
+     [focus("wtr_pct"), ENTER, type_("5"), ENTER], ["2.58", "20.00", "512.07", "13.80", "2.00", "10.00"],
+     "wtr_pct"),
+    ("a figure too wide for its field shows its first digits", CALCULATED,
+     [focus("charge"), type_("1234567890123"), ENTER],
+     ["871216019982.72", "1234567890123.00", "12.07", "13.80", "123456789012.30", "10.00"], "charge"),
+    ("Down from the last mode button goes round to Calc", start("Margin", 14.11, 20, 2, 10),
+     [focus("mode_margin"), key(Keys.DOWN)], WORKED, "calc", "Margin"),
+    ("Right from the Pay button chooses Charge", CALCULATED, [focus("mode_pay"), key(Keys.RIGHT)], WORKED,
+     "mode_charge", "Charge"),
+    ("Up from the Pay button stops on the heading; Enter then calculates", CALCULATED,
+     [focus("mode_pay"), key(Keys.UP), ENTER], WORKED, "calc_header", "Pay"),
+    ("Shift+Tab from the first field goes round to the selected mode button", dict(CALCULATED, sCalcMode="Charge"),
+     [focus("pay"), ("chord", Keys.SHIFT, Keys.TAB)], WORKED, "mode_charge"),
+    ("Down from WTR reaches its field, its text selected", CALCULATED, [focus("wtr"), key(Keys.DOWN)], WORKED,
+     "wtr_pct"),
+    ("Left from the charge field moves its caret only", CALCULATED,
+     [focus("charge"), key(Keys.END), key(Keys.LEFT), type_("9"), ENTER],
+     ["14.18", "20.09", "12.07", "13.80", "2.01", "10.00"], "charge"),
+    ("the shared keystrokes of the Windows end-to-end run", CALCULATED,
+     [TAB, key(Keys.HOME), ("chord", Keys.ALT, "c"), ("chord", Keys.CONTROL, "p"), ("chord", Keys.ALT, "E"),
+      ENTER, TAB, TAB, ENTER, type_("5"), ENTER] + [TAB] * 5 + [key(Keys.RIGHT)],
+     ["2.58", "20.00", "512.07", "13.80", "2.00", "10.00"], "mode_charge", "Charge"),
+    ("F1 opens the help; closing it gives the focus back", CALCULATED,
+     [focus("charge"), key(Keys.F1), ("help",)], WORKED, "charge"),
+    ("a kept settings file too large to write into is not offered as saved", CALCULATED,
+     [("reopen", {"file": "A" * 4194305}), ("save", "The settings file could not be written")], WORKED,
+     "save-settings"),
+    ("the About picture and notice are on the page", CALCULATED, [("about",), focus("pay")], WORKED, "pay"),
+    ("reopening shows the figures kept", FRESH,
+     [TAB, type_("20")] + [TAB] * 6 + [type_("10"), ENTER, ("reopen", {})], WORKED, "pay"),
+    ("a kept figure this page did not write gives its default", CALCULATED,
+     [("reopen", {"nPayAmt": "14.11 ", "nWTRPct": "9.99", "nERNIPct": "1e1", "sCalcMode": "margin",
+                  "bCalcWTR": "2", "nMarginPct": "inf"})],
+     ["0.00", "20.00", "9.99", "13.80", "2.00", "0.00"], "pay"),
+]
+# Enter on every field, switch and mode button calculates and keeps the focus.
+for name in ["pay", "charge", "wtr", "wtr_pct", "erni", "erni_pct", "margin_amt", "margin_pct",
+             "mode_pay", "mode_charge", "mode_margin"]:
+    SCENARIOS.append(("Enter on " + name, start("Pay", 0, 20, 2, 10), [focus(name), ENTER], WORKED, name))
+# Tab walks the fields and switches, then the selected mode button, then
+# round to the first field, never stopping on Calc; read-only fields too.
+for mode in ["Pay", "Charge", "Margin"]:
+    order = ["pay", "charge", "wtr", "wtr_pct", "erni", "erni_pct", "margin_amt", "margin_pct",
+             "mode_" + mode.lower(), "pay"]
+    for tabs in range(1, 10):
+        SCENARIOS.append(("%d Tabs, %s mode" % (tabs, mode), dict(CALCULATED, sCalcMode=mode),
+                          [TAB] * tabs, WORKED, order[tabs]))
+
+
+def browser(downloads):
+    options = webdriver.ChromeOptions()
+    for arg in ("--headless=new --no-sandbox --disable-gpu --disable-quic --no-first-run "
+                "--disable-background-networking --disable-component-update --disable-sync").split():
+        options.add_argument(arg)
+    options.add_argument("--user-data-dir=" + tempfile.mkdtemp(dir=downloads))
+    options.add_experimental_option("prefs", {"download.default_directory": str(downloads),
+                                              "download.prompt_for_download": False})
+    driver = webdriver.Chrome(options=options)
+    driver.execute_cdp_cmd("Browser.setDownloadBehavior", {"behavior": "allow", "downloadPath": str(downloads)})
+    return driver
+
+
+def open_page(driver, kept, clear=True):
+    """The page opened with these figures kept from an earlier visit."""
+    driver.get(PAGE)
+    driver.execute_script("if (arguments[1]) localStorage.clear();"
+                          "for (const [k, v] of Object.entries(arguments[0])) localStorage.setItem('KOVRateCalc.' + k, v);",
+                          kept, clear)
+    driver.refresh()
+    wait_for(driver, "return document.body.dataset.ready")
+
+
+def wait_for(driver, script):
+    """The script's answer once it is true, within five seconds."""
+    for _ in range(250):
+        answer = driver.execute_script(script)
+        if answer:
+            return answer
+        time.sleep(0.02)
+    raise AssertionError("waited in vain for: " + script)
+
+
+def shown(driver):
+    return driver.execute_script("""
+        const fields = [...document.querySelectorAll('input[data-field]')];
+        const focus = document.activeElement;
+        return {texts: fields.map(f => f.value),
+                looks: fields.map(f => f.readOnly === (getComputedStyle(f).color === 'rgb(0, 0, 255)')),
+                mode: document.querySelector('#client input[type=radio]:checked').parentElement.textContent,
+                focus: (Object.entries(arguments[0]).find(([name, css]) => focus.matches(css)) || [focus.id])[0],
+                selection: focus.dataset.field === undefined ? [0, 0, 0, 0] :
+                    [focus.selectionStart, focus.selectionEnd, focus.value.length, focus.scrollLeft]};""", CONTROLS)
+
+
+def run_scenario(driver, steps):
+    for step in steps:
+        el = lambda name: driver.find_element(By.CSS_SELECTOR, CONTROLS[name])
+        if step[0] == "focus":
+            driver.execute_script("arguments[0].focus(); if (arguments[0].select) arguments[0].select()", el(step[1]))
+        elif step[0] in ("type", "key"):
+            ActionChains(driver).send_keys(step[1]).perform()
+        elif step[0] == "chord":
+            ActionChains(driver).key_down(step[1]).send_keys(step[2]).key_up(step[1]).perform()
+        elif step[0] == "click":
+            ActionChains(driver).click(el(step[1])).perform()
+        elif step[0] == "reopen":
+            open_page(driver, step[1], clear=False)
+        elif step[0] == "help":
+            wait_for(driver, "return document.getElementById('help').open && document.getElementById"
+                             "('help-frame').contentDocument.title === 'The calculator in a browser'")
+            driver.find_element(By.CSS_SELECTOR, "#help button").click()
+        elif step[0] == "save":
+            driver.find_element(By.ID, "save-settings").click()
+            wait_for(driver, "return document.getElementById('notice').textContent.startsWith(%r)" % step[1])
+        elif step[0] == "about":
+            driver.find_element(By.ID, "open-about").click()
+            about = driver.execute_script("const p = document.querySelector('#about-client img');"
+                                          "return [p.naturalWidth, p.naturalHeight, p.width, p.height,"
+                                          " document.querySelector('#about-client div').textContent]")
+            assert about == [320, 240, 320, 240, "\u00a9 The owner of KOV Rate Calculator. All rights reserved."], about
+            driver.find_element(By.CSS_SELECTOR, "#about button").click()
+
+
+def check(failures, name, got, want):
+    if got != want:
+        failures.append("%s: got %r, want %r" % (name, got, want))
+
+
+def settings_file_opened_and_saved(driver, folder, failures, encoding):
+    """A hand-written file read, the figures calculated, the file saved with
+    the user's own lines and its encoding kept, as the Windows end-to-end
+    test does."""
+    crlf = lambda *lines: "".join(line + "\r\n" for line in lines).encode(encoding)
+    ini = pathlib.Path(tempfile.mkdtemp(dir=folder)) / "KOVRateCalc.ini"
+    ini.write_bytes(crlf("[Mine]", "note=keep me", "", "[RateCalc]", "bCalcWTR=1", "bCalcERNI=0", "nPayAmt=14.11",
+                         "nChargeAmt=0.00", "nWTRPct=12.07", "nERNIPct=13.80", "nMarginAmt=0.00",
+                         "nMarginPct=10.00", "sCalcMode=Charge"))
+    open_page(driver, {})
+    driver.find_element(By.ID, "open-settings").send_keys(str(ini))
+    wait_for(driver, "return document.getElementById('notice').textContent.startsWith('Figures read')")
+    driver.find_element(By.CSS_SELECTOR, CONTROLS["pay"]).click()
+    run_scenario(driver, [ENTER] + [TAB] * 8 + [key(Keys.DOWN)])
+    check(failures, encoding + " settings file: figures", shown(driver)["texts"],
+          ["14.11", "17.57", "12.07", "13.80", "1.76", "10.00"])
+    driver.find_element(By.ID, "save-settings").click()
+    saved = folder / "KOVRateCalc.ini"
+    for _ in range(100):
+        if saved.exists() and saved.stat().st_size:
+            break
+        time.sleep(0.05)
+    check(failures, encoding + " settings file: saved", saved.read_bytes() if saved.exists() else None,
+          crlf("[Mine]", "note=keep me", "", "[RateCalc]", "bCalcWTR=1", "bCalcERNI=0", "nPayAmt=14.11",
+               "nChargeAmt=17.57", "nWTRPct=12.07", "nERNIPct=13.80", "nMarginAmt=1.76", "nMarginPct=10.00",
+               "sCalcMode=Margin"))
+    saved.unlink(missing_ok=True)
+
+
+def largest_settings_file(driver, folder, failures):
+    """A UTF-16 file just under the size a settings file may have, opened
+    and saved: every line of it kept, the page alive."""
+    ini = pathlib.Path(tempfile.mkdtemp(dir=folder)) / "KOVRateCalc.ini"
+    mine = "[Mine]\r\n" + ("x" * 98 + "\r\n") * 20900
+    ini.write_bytes((mine + "[RateCalc]\r\nnPayAmt=7.00\r\n").encode("utf-16"))
+    open_page(driver, {})
+    driver.find_element(By.ID, "open-settings").send_keys(str(ini))
+    wait_for(driver, "return document.getElementById('notice').textContent.startsWith('Figures read')")
+    driver.find_element(By.ID, "save-settings").click()
+    saved = folder / "KOVRateCalc.ini"
+    wait_for(driver, "return document.getElementById('notice').textContent.includes('saved')")
+    for _ in range(100):
+        if saved.exists():
+            break
+        time.sleep(0.05)
+    text = saved.read_bytes().decode("utf-16") if saved.exists() else ""
+    check(failures, "largest settings file: saved whole", (text.startswith(mine), "nPayAmt=7.00" in text),
+          (True, True))
+    saved.unlink(missing_ok=True)
+
+
+def main():
+    if not (shutil.which("chromium") and shutil.which("chromedriver")):
+        print("SKIPPED: no headless Chromium (Debian: apt-get install chromium chromium-driver)")
+        return 77
+    # A home, XDG folders and temporary folder of the test's own; the browser
+    # and its driver in the test's process group, all ended if it hangs.
+    folder = pathlib.Path(tempfile.mkdtemp())
+    for name in ("HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "TMPDIR"):
+        os.environ[name] = str(folder / name.lower())
+        os.makedirs(os.environ[name])
+    tempfile.tempdir = os.environ["TMPDIR"]
+    os.setpgid(0, 0)
+    signal.signal(signal.SIGALRM, lambda *_: os.killpg(0, signal.SIGKILL))
+    signal.alarm(240)
+    driver = browser(folder)
+    failures = []
+    try:
+        open_page(driver, {})
+        check(failures, "nothing fetched: one file", driver.execute_script(
+            "return performance.getEntriesByType('resource').map(r => r.name).filter(n => !n.startsWith('data:'))"), [])
+        for name, kept, steps, texts, focused, *mode in SCENARIOS:
+            open_page(driver, kept)
+            run_scenario(driver, steps)
+            got = shown(driver)
+            check(failures, name + ": texts", got["texts"], texts)
+            check(failures, name + ": read-only exactly where blue", got["looks"], [True] * 6)
+            check(failures, name + ": focus", got["focus"], focused)
+            check(failures, name + ": mode", [got["mode"]] if mode else [], mode)
+            start_, end, length, scrolled = got["selection"]
+            if steps[-1] == TAB and length:
+                check(failures, name + ": a field reached by Tab is selected whole", (start_, end), (0, length))
+            if steps[-1] == ENTER and length:
+                check(failures, name + ": caret before the new text, shown from its start", (start_, end, scrolled),
+                      (0, 0, 0))
+        for encoding in ("cp1252", "utf-16"):  # utf-16: little-endian with its mark
+            settings_file_opened_and_saved(driver, folder, failures, encoding)
+        largest_settings_file(driver, folder, failures)
+    finally:
+        driver.quit()
+        shutil.rmtree(folder, ignore_errors=True)
+    if failures:
+        print("\n".join(failures))
+        return 1
+    # In GoogleTest's words, for test.sh's count: the scenarios, the page
+    # fetching nothing and the three settings files.
+    print("[  PASSED  ] %d tests." % (len(SCENARIOS) + 4))
+    return 0
+
+
+sys.exit(main())

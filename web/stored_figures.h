@@ -1,0 +1,30 @@
+// The figures a page keeps in the browser between visits, one text per
+// settings key, in the settings file's own forms. Browser storage is shared
+// with other pages and may be edited by hand, so a text is taken back only
+// in the very form this page writes; anything else gives that figure's
+// default, never an error.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "rate_model.h"
+
+namespace ratecalc {
+
+struct StoredFigure {
+  const char* key;
+  std::string text;
+};
+
+// The two switches, the six figures and the mode, in the settings file's
+// order: "0" or "1", two-decimal figures, "Pay", "Charge" or "Margin".
+std::array<StoredFigure, 9> StoredFiguresOf(const RateModel& model);
+
+// Sets the figure `key` names from its kept text, or to its default when
+// the text is null (none kept) or not in the form StoredFiguresOf writes.
+// An unknown key changes nothing.
+void RestoreFigure(RateModel& model, std::string_view key, const char* text);
+
+}  // namespace ratecalc
