@@ -1,6 +1,7 @@
 #include <array>
 #include <cassert>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -86,7 +87,7 @@ char* WriteMedium(std::uint64_t m, int e, char* out) {
   for (std::uint64_t rest = integer; rest != 0; rest /= 10) ++significant;
   // The kept fraction digits as one integer, leading zeros included.
   std::uint64_t kept = 0;
-  int kept_count = 0;
+  std::size_t kept_count = 0;
   for (; significant < kSignificant; ++kept_count) {
     fraction *= 10;
     const std::uint64_t digit = fraction >> j;
@@ -96,7 +97,7 @@ char* WriteMedium(std::uint64_t m, int e, char* out) {
   }
   // First rounding, half-up by the 18th significant digit, which may carry
   // into the integer.
-  assert(kept_count < static_cast<int>(kPow10.size()));
+  assert(kept_count < kPow10.size());
   if (((fraction * 10) >> j) >= 5 && ++kept == kPow10[kept_count]) {
     kept = 0;
     ++integer;
