@@ -79,9 +79,6 @@ cleanup() {
 }
 trap cleanup EXIT
 scratch="$(mktemp -d /tmp/ratecalc-test.XXXXXX)"
-# The settings tests save into folders that are not writable, whose redo
-# records go to the user's state folder: a throwaway one here.
-export XDG_STATE_HOME="$scratch/state-home"
 
 # Test cases in a log of `ctest --verbose`: a GoogleTest program's own count
 # ("2: [  PASSED  ] 26 tests.", 2 being its CTest number), and one for any
