@@ -23,6 +23,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -87,6 +88,8 @@ TEST(SettingsSurvive, Utf16FileReadsAndKeepsItsText) {
       {Wide::BeMarked, u"[RateCalc]\r\nnPayAmt=5\r\n", "", 5, saved},
       {Wide::LeUnmarked, u"[RateCalc]\r\nnPayAmt=5\r\n", "", 5, saved},
       {Wide::BeUnmarked, u"[RateCalc]\r\nnPayAmt=5\r\n", "", 5, saved},
+      {Wide::LeUnmarked, u"[RateCalc]\r\nnPayAmt=55\r\n", "", 55, saved},
+      {Wide::BeUnmarked, u"[RateCalc]\r\nnPayAmt=55\r\n", "", 55, saved},
       {Wide::LeUnmarked, u"\r\n[RateCalc]\r\nnPayAmt=5\r\n", "", 5, u"\r\n" + saved},
       {Wide::BeUnmarked, u"\r\n[RateCalc]\r\nnPayAmt=5\r\n", "", 5, u"\r\n" + saved},
       {Wide::LeUnmarked, u"; \u20ac\r\n[RateCalc]\r\nnPayAmt=5\r\n", "", 5, u"; \u20ac\r\n" + saved},
@@ -725,6 +728,27 @@ TEST(SettingsSurvive, SaveKilledMidWriteIsFinishedByTheNextLoad) {
     EXPECT_TRUE(ReadFile(file.File()) == after) << saved;
     EXPECT_TRUE(testing::RecordsOf(file.File()).empty()) << saved;
   }
+}
+#endif
+
+#ifdef __linux__
+// A replay that fails (here the file may not grow) keeps the record for a
+// later load, which finishes the save.
+TEST(SettingsSurvive, RecordStaysWhenItsReplayFails) {
+  InPlaceFile file(InPlaceWay::HardLink, 3000);
+  ASSERT_TRUE(KillSaveAt(file.File(), WorkedExample()));
+  EXPECT_TRUE(PassesInChild(20, [&file] {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{file.old.size(), file.old.size()};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    RateModel m;
+    LoadSettings(m, file.File());
+    return ReadFile(file.File()) == file.old && testing::RecordsOf(file.File()).size() == 1;
+  }));
+  RateModel m;
+  LoadSettings(m, file.File());
+  EXPECT_TRUE(ReadFile(file.File()) == file.a);
+  EXPECT_TRUE(testing::RecordsOf(file.File()).empty());
 }
 #endif
 
