@@ -156,16 +156,6 @@ TEST(LoadSettings, ReadsLikeThePlatformProfileFunctions) {
        "1 1 5.00 0.00 12.07 13.80 0.00 0.00 1"},
       {"the next section ends ours", "[RateCalc]\n[Other]\nnPayAmt=5\n", kDefaults},
       {"binary noise", std::string("\0\x01[RateCalc]\xff\n\0=\0\n", 18), kDefaults},
-      // Half the probe's byte pairs with a NUL on one side is no majority.
-      {"NUL bytes in half the encoding probe",
-       "[RateCalc]\nnPayAmt=5\n;" +
-           [] {
-             std::string half;
-             for (int i = 0; i < 1024; ++i) half += std::string("x\0", 2);
-             return half;
-           }() +
-           std::string(2026, 'y'),
-       "1 1 5.00 0.00 12.07 13.80 0.00 0.00 1"},
   });
 }
 
