@@ -24,20 +24,10 @@ enum class Verdict { kLeave, kRemove, kReplay };
 // stays), hashes of the whole old and new contents and of the body, and a
 // hash of the fields before it; 64-bit little-endian each. The body, after
 // them: the changed new bytes, then the old ones they replace.
-enum Field {
-  kMark,
-  kDevice,
-  kNumber,
-  kOldLength,
-  kNewLength,
-  kBegin,
-  kAlikeEnd,
-  kOldHash,
-  kNewHash,
-  kBodyHash,
-  kCheck,
-  kFieldCount
-};
+// clang-format off
+enum Field { kMark, kDevice, kNumber, kOldLength, kNewLength, kBegin, kAlikeEnd,
+             kOldHash, kNewHash, kBodyHash, kCheck, kFieldCount };
+// clang-format on
 constexpr std::uint64_t kRecordMark = 0x326f646572564f4bull;  // "KOVredo2"
 constexpr std::size_t kFieldBytes = 8;
 constexpr std::size_t kHeaderBytes = kFieldCount * kFieldBytes;
