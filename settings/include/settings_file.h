@@ -13,10 +13,11 @@ inline constexpr const char* kSettingsPath = "./KOVRateCalc.ini";
 
 // Sets every field of the model: from the file where it has the key, from
 // the model's defaults where it does not. Never fails: a missing, malformed
-// or unreadable file, or a figure too long for a field
-// (kMaxValueTextLength), gives the defaults. A file that exists but cannot
-// be read is not saved to by this process until a later load reads it. A
-// save that was killed while writing the file in place is finished first.
+// or unreadable file, one over kMaxSettingsBytes (not read at all), or a
+// figure too long for a field (kMaxValueTextLength), gives the defaults. A
+// file that exists but cannot be read is not saved to by this process until
+// a later load reads it. A save that was killed while writing the file in
+// place is finished first.
 LoadOutcome LoadSettings(RateModel& model, std::string_view path = kSettingsPath);
 
 // Why a save left the file as it was.
