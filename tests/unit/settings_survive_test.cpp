@@ -983,6 +983,13 @@ TEST(SettingsSurvive, SaveByAnotherUserKeepsTheOwner) {
   stat(folder.File().c_str(), &info);
   EXPECT_EQ(info.st_uid, 0u);
   EXPECT_EQ(ReadFile(folder.File()), "[Mine]\n[RateCalc]\n" + WorkedKeys("\n"));
+  // The second user's own file in a group of which she is not a member.
+  WriteFile(folder.File(), "[Mine]\n");
+  ASSERT_EQ(chown(folder.File().c_str(), 65534, 0), 0);
+  EXPECT_TRUE(AsSecondUser([&folder] { SaveSettings(WorkedExample(), folder.File()); }));
+  stat(folder.File().c_str(), &info);
+  EXPECT_EQ(info.st_gid, 0u);
+  EXPECT_EQ(ReadFile(folder.File()), "[Mine]\n[RateCalc]\n" + WorkedKeys("\n"));
 }
 
 // What another local user can do where a save of this user's looks: plant
@@ -1008,7 +1015,9 @@ TEST(SettingsSurvive, OtherUsersCannotSteerASave) {
       for (const char* name : {".redo", "~kovredo0", "~kovtmp0"}) plant(file + name);
     }));
     AsOrdinaryUser user;
+    const long open_before = OpenFiles();
     EXPECT_TRUE(SaveSettings(WorkedExample(), file).saved());
+    EXPECT_EQ(OpenFiles(), open_before);  // nothing of the other user's left open
     EXPECT_EQ(ReadFile(file), SettingsTextWithModel(UsersFile(10), WorkedExample()));
   }
   {  // a colleague's load in a team folder leaves this user's record alone
