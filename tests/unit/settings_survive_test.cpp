@@ -1007,18 +1007,20 @@ TEST(SettingsSurvive, OtherUsersCannotSteerASave) {
       [](const std::string& name) { fs::create_directory(name); },
   };
   for (const auto& plant : plants) {
-    SharedFolder shared(01777);
-    const std::string file = shared.File();
-    WriteFile(file, UsersFile(10));
-    fs::create_hard_link(file, shared.File("other.ini"));  // written in place
-    EXPECT_TRUE(AsSecondUser([&] {
-      for (const char* name : {".redo", "~kovredo0", "~kovtmp0"}) plant(file + name);
-    }));
-    AsOrdinaryUser user;
-    const long open_before = OpenFiles();
-    EXPECT_TRUE(SaveSettings(WorkedExample(), file).saved());
-    EXPECT_EQ(OpenFiles(), open_before);  // nothing of the other user's left open
-    EXPECT_EQ(ReadFile(file), SettingsTextWithModel(UsersFile(10), WorkedExample()));
+    for (const bool in_place : {true, false}) {  // with a second name, or replaced
+      SharedFolder shared(01777);
+      const std::string file = shared.File();
+      WriteFile(file, UsersFile(10));
+      if (in_place) fs::create_hard_link(file, shared.File("other.ini"));
+      EXPECT_TRUE(AsSecondUser([&] {
+        for (const char* name : {".redo", "~kovredo0", "~kovtmp0"}) plant(file + name);
+      }));
+      AsOrdinaryUser user;
+      const long open_before = OpenFiles();
+      EXPECT_TRUE(SaveSettings(WorkedExample(), file).saved());
+      EXPECT_EQ(OpenFiles(), open_before);  // nothing of the other user's left open
+      EXPECT_EQ(ReadFile(file), SettingsTextWithModel(UsersFile(10), WorkedExample()));
+    }
   }
   {  // a colleague's load in a team folder leaves this user's record alone
     SharedFolder team(0777);
