@@ -159,11 +159,23 @@ std::uint64_t Hash(std::string_view bytes, std::uint64_t hash) {
   return hash;
 }
 
-bool ReadWhole(FileHandle file, HeapBytes& bytes, std::uint64_t limit) {
+LoadOutcome ReadWhole(FileHandle file, HeapBytes& bytes, std::uint64_t limit) {
   std::uint64_t length = 0;
-  return LengthOf(file, length) && length <= limit &&
-         bytes.Resize(static_cast<std::size_t>(length)) &&
-         ReadAt(file, bytes.Data(), static_cast<std::size_t>(length), 0);
+  if (!LengthOf(file, length)) return LoadOutcome::kUnreadable;
+  if (length > limit) return LoadOutcome::kTooLarge;
+  const auto size = static_cast<std::size_t>(length);
+  return bytes.Resize(size) && ReadAt(file, bytes.Data(), size, 0) ? LoadOutcome::kRead
+                                                                   : LoadOutcome::kUnreadable;
+}
+
+SaveFailure ReadAndChange(FileHandle file, const RateModel& model, HeapBytes& old_content,
+                          HeapBytes& new_content) {
+  const LoadOutcome read = file == kNoFile ? LoadOutcome::kRead : ReadWhole(file, old_content);
+  if (read == LoadOutcome::kTooLarge) return SaveFailure::kTooLarge;
+  const bool made = read == LoadOutcome::kRead &&
+                    WriteSettingsText(old_content.View(), model, HeapBytes::Sink, &new_content) &&
+                    !new_content.Failed();
+  return made ? SaveFailure::kNone : SaveFailure::kWriteFailed;
 }
 
 bool RecordPath(const FileIdentity& identity, int slot, FilePath& record, bool create) {
@@ -182,19 +194,19 @@ void FinishInterruptedSave(const FilePath& target) {
     if (record == kNoFile) continue;  // none, or not this user's: left alone
     if (file == kNoFile &&
         (facts.read_only || OpenLocked(target, true, file) != OpenResult::kOpened ||
-         !IdentityOf(file, identity) || !ReadWhole(file, content))) {
+         !IdentityOf(file, identity) || ReadWhole(file, content) != LoadOutcome::kRead)) {
       CloseFile(record);
       break;  // a file that cannot be locked or read is finished by a later run
     }
     HeapBytes bytes;
     Change change;
-    const bool read = ReadWhole(record, bytes, kMaxRecordBytes);
+    const bool read = ReadWhole(record, bytes, kMaxRecordBytes) == LoadOutcome::kRead;
     CloseFile(record);
     const Verdict verdict =
         read ? JudgeRecord(bytes.View(), identity, content.View(), change) : Verdict::kLeave;
     if (verdict == Verdict::kReplay &&
         (WriteChange(file, content.View().size(), change) != WriteResult::kWritten ||
-         !ReadWhole(file, content))) {
+         ReadWhole(file, content) != LoadOutcome::kRead)) {
       break;  // the record stays for a later run
     }
     if (verdict != Verdict::kLeave) RemoveAbandoned(path);
@@ -208,15 +220,8 @@ SaveFailure SaveInPlace(const RateModel& model, const FilePath& target) {
   HeapBytes old_content;
   HeapBytes new_content;
   FileIdentity identity;
-  std::uint64_t length = 0;
-  SaveFailure failure = LengthOf(file, length) && length > kMaxSettingsBytes
-                            ? SaveFailure::kTooLarge
-                        : ReadWhole(file, old_content) ? SaveFailure::kNone
-                                                       : SaveFailure::kWriteFailed;
-  if (failure == SaveFailure::kNone &&
-      (!IdentityOf(file, identity) ||
-       !WriteSettingsText(old_content.View(), model, HeapBytes::Sink, &new_content) ||
-       new_content.Failed())) {
+  SaveFailure failure = ReadAndChange(file, model, old_content, new_content);
+  if (failure == SaveFailure::kNone && !IdentityOf(file, identity)) {
     failure = SaveFailure::kWriteFailed;
   }
   FilePath record_path;

@@ -8,8 +8,6 @@
 namespace ratecalc {
 namespace {
 
-constexpr std::string_view kTemporarySuffix = "~kovtmp";
-
 // The path whose file existed but could not be read at the last load: a
 // save there would replace figures this run never saw.
 std::uint64_t g_withheld_path = 0;
@@ -21,45 +19,30 @@ SaveFailure SaveByReplacing(const RateModel& model, const FilePath& target, cons
   HeapBytes new_content;
   FileHandle file = kNoFile;
   const OpenResult opened = OpenLocked(target, false, file);
-  if (opened == OpenResult::kOpened) {
-    std::uint64_t length = 0;
-    const bool fits = LengthOf(file, length) && length <= kMaxSettingsBytes;
-    const bool read = fits && ReadWhole(file, old_content);
-    CloseFile(file);
-    if (!fits) return SaveFailure::kTooLarge;
-    if (!read) return SaveFailure::kWriteFailed;
-  } else if (opened != OpenResult::kMissing) {
-    return SaveFailure::kBusy;
-  }
-  if (!WriteSettingsText(old_content.View(), model, HeapBytes::Sink, &new_content) ||
-      new_content.Failed()) {
-    return SaveFailure::kWriteFailed;
-  }
-  if (opened == OpenResult::kOpened && new_content.View() == old_content.View()) {
-    return SaveFailure::kNone;
+  if (opened != OpenResult::kOpened && opened != OpenResult::kMissing) return SaveFailure::kBusy;
+  const SaveFailure made = ReadAndChange(file, model, old_content, new_content);
+  if (file != kNoFile) CloseFile(file);
+  if (made != SaveFailure::kNone ||
+      (opened == OpenResult::kOpened && new_content.View() == old_content.View())) {
+    return made;
   }
   FilePath temporary;
   FilePath name;
   FileHandle staged = kNoFile;
   for (int slot = 0; slot < kSlots; ++slot) {
-    if (!name.Assign(target.View()) || !name.Append(kTemporarySuffix) ||
+    if (!name.Assign(target.View()) || !name.Append("~kovtmp") ||
         !name.AppendHex(static_cast<std::uint64_t>(slot))) {
       break;
     }
     RemoveAbandoned(name);  // a killed save's
     if (staged == kNoFile && (staged = CreateHeld(name)) != kNoFile) temporary = name;
   }
-  in_place = staged == kNoFile;
-  if (in_place) return SaveFailure::kNone;
   const std::string_view bytes = new_content.View();
-  if (!WriteAt(staged, bytes.data(), bytes.size(), 0)) {
-    CloseFile(staged);
-    RemoveAbandoned(temporary);
-    return SaveFailure::kWriteFailed;
-  }
-  in_place = !ReplaceWith(staged, temporary, target, facts);
-  if (in_place) RemoveAbandoned(temporary);
-  return SaveFailure::kNone;
+  const bool written = staged != kNoFile && WriteAt(staged, bytes.data(), bytes.size(), 0);
+  if (staged != kNoFile && !written) CloseFile(staged);
+  in_place = staged == kNoFile || (written && !ReplaceWith(staged, temporary, target, facts));
+  if (staged != kNoFile && (!written || in_place)) RemoveAbandoned(temporary);
+  return staged == kNoFile || written ? SaveFailure::kNone : SaveFailure::kWriteFailed;
 }
 
 }  // namespace
@@ -73,14 +56,9 @@ LoadOutcome LoadSettings(RateModel& model, std::string_view path_text) {
     FinishInterruptedSave(target);
     FileHandle file = kNoFile;
     const OpenResult opened = OpenLocked(target, false, file);
-    std::uint64_t length = 0;
     if (opened == OpenResult::kMissing) outcome = LoadOutcome::kMissing;
     if (opened == OpenResult::kOpened) {
-      if (LengthOf(file, length) && length > kMaxSettingsBytes) {
-        outcome = LoadOutcome::kTooLarge;
-      } else if (ReadWhole(file, content)) {
-        outcome = LoadOutcome::kRead;
-      }
+      outcome = ReadWhole(file, content);
       CloseFile(file);
     }
   }
