@@ -164,7 +164,8 @@ bool WriteSettingsText(std::string_view file_bytes, const RateModel& model, Text
     PassOn(file_bytes, text, passed, insert, sink, context);
     passed = insert;
     if (!scan.section_found) {
-      if (!text.units.empty() && !scan.ends_with_line_end) encode({scan.line_end});
+      const char last = text.units.empty() ? '\n' : text.units.back();
+      if (last != '\r' && last != '\n') encode({scan.line_end});
       encode({"[RateCalc]", scan.line_end});
     } else if (scan.insert_needs_line_end) {
       encode({scan.line_end});

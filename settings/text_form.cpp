@@ -129,7 +129,8 @@ std::string_view SettingsKey(std::size_t key) {
 
 std::size_t DecodedText::ByteOf(std::size_t unit) const {
   if (encoding == TextEncoding::EightBit) return text_start + unit;
-  if (unit >= eight_bit_from_unit) return eight_bit_from_byte + (unit - eight_bit_from_unit);
+  const std::size_t wide_units = (eight_bit_from_byte - text_start) / 2;
+  if (unit >= wide_units) return eight_bit_from_byte + (unit - wide_units);
   return text_start + 2 * unit;
 }
 
@@ -155,7 +156,6 @@ bool DecodeText(std::string_view bytes, DecodedText& text) {
     wide_bytes = as_bytes.section_break + as_bytes.section_break % 2;
     if (wide_bytes > as_bytes.section_begin) wide_bytes = as_bytes.section_begin;
     text.eight_bit_from_byte = text.text_start + wide_bytes;
-    text.eight_bit_from_unit = wide_bytes / 2;
   }
   const std::size_t tail = as_bytes.section_found ? body.size() - wide_bytes : 0;
   if (!text.storage.Resize(wide_bytes / 2 + tail)) return false;
@@ -191,8 +191,6 @@ SettingsScan ScanSettings(std::string_view units) {
                     : Slice(units, first_end, 2) == kLineEnds ? "\r\n"
                                                               : "\r";
   }
-  scan.ends_with_line_end =
-      !units.empty() && kLineEnds.find(units.back()) != std::string_view::npos;
   std::size_t content_end = 0;  // after the last unit that is no line end
   for (std::size_t begin = 0; begin < units.size();) {
     std::size_t end = units.find_first_of(kLineEnds, begin);
