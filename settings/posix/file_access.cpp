@@ -20,8 +20,7 @@ namespace {
 constexpr mode_t kOwnerOnlyFile = S_IRUSR | S_IWUSR;
 constexpr mode_t kNewFileMode = S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH;
 constexpr int kMaxLinkDepth = 40;  // as the kernel's own limit
-// A user in more groups than this counts as not in the file's group: the
-// file is then written in place, which keeps its owner and group.
+// A user in more groups counts as not in the file's: written in place.
 constexpr int kMaxGroups = 64;
 constexpr long kNanosecondsPerMillisecond = 1000000;
 
@@ -41,7 +40,7 @@ FilePath FolderOf(const FilePath& path) {
   return folder;
 }
 
-// Whether the name still leads to the open file (the same device and number).
+// Whether the name still leads to the open file.
 bool NameLeadsTo(const FilePath& path, int fd) {
   struct stat named {};
   struct stat opened {};
