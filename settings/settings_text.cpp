@@ -1,5 +1,5 @@
-// The nine keys: how each value reads, how the model's values are stored,
-// and where a save writes them in the file's text.
+// The nine keys: how each value reads and is stored, and where a save
+// writes them in the file's text.
 #include "settings_text.h"
 
 #include <charconv>
@@ -15,18 +15,6 @@ namespace {
 constexpr std::size_t kFirstFigure = std::size(kFlags);
 static_assert(kFirstFigure + std::size(kFigures) + 1 == kKeyCount);
 
-// The platform reads an integer from the start of the value: optional sign,
-// then decimal digits. Only the exact value 1 switches a flag on, so the
-// digits need not be read beyond knowing whether they make exactly 1.
-int ReadFlag(const KeyLine& line, int fallback) {
-  if (!line.found) return fallback;
-  std::string_view digits = line.value;
-  if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
-  digits = Slice(digits, 0, digits.find_first_not_of("0123456789"));
-  while (digits.size() > 1 && digits.front() == '0') digits.remove_prefix(1);
-  return digits == "1" ? 1 : 0;
-}
-
 // A figure the window could not show in full would leave its field stuck:
 // such a figure loads as the default.
 double ReadFigure(const KeyLine& line, double fallback) {
@@ -35,22 +23,24 @@ double ReadFigure(const KeyLine& line, double fallback) {
   return FormatValueText(value).length > kMaxValueTextLength ? fallback : value;
 }
 
-CalcMode ReadMode(const KeyLine& line) {
-  if (!line.found) return RateModel{}.sCalcMode;
-  const char first = line.value.empty() ? '\0' : line.value.front();
-  return first == 'C' ? CalcMode::Charge : first == 'M' ? CalcMode::Margin : CalcMode::Pay;
-}
-
 void ModelFromScan(const SettingsScan& scan, RateModel& model) {
   const RateModel defaults;
+  // The platform reads an integer from the value's start (optional sign,
+  // digits); only exactly 1 switches a flag on.
   for (std::size_t i = 0; i < kFirstFigure; ++i) {
-    model.*kFlags[i].member = ReadFlag(scan.keys[i], defaults.*kFlags[i].member);
+    std::string_view digits = scan.keys[i].value;
+    if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
+    digits = Slice(digits, 0, digits.find_first_not_of("0123456789"));
+    while (digits.size() > 1 && digits.front() == '0') digits.remove_prefix(1);
+    model.*kFlags[i].member = scan.keys[i].found ? digits == "1" : defaults.*kFlags[i].member;
   }
   for (std::size_t i = 0; i < std::size(kFigures); ++i) {
     model.*kFigures[i].member =
         ReadFigure(scan.keys[kFirstFigure + i], defaults.*kFigures[i].member);
   }
-  model.sCalcMode = ReadMode(scan.keys[kModeKeyIndex]);
+  // A missing key has an empty value: Pay, the default.
+  const std::string_view mode = Slice(scan.keys[kModeKeyIndex].value, 0, 1);
+  model.sCalcMode = mode == "C" ? CalcMode::Charge : mode == "M" ? CalcMode::Margin : CalcMode::Pay;
 }
 
 // A value as the file stores it; `fits` false for one that the next load
@@ -92,9 +82,8 @@ void PassOn(std::string_view bytes, const DecodedText& text, std::size_t from, s
   }
 }
 
-// The text of a file's bytes, its section, and the section a load takes
-// its figures from: of a UTF-16 file with an 8-bit section at its end (an
-// earlier version's), the one that is complete.
+// A file's text, its section, and the one a load reads: of a UTF-16 file
+// with an earlier version's 8-bit section at its end, the complete one.
 struct ReadText {
   DecodedText text;
   SettingsScan scan;
