@@ -8,8 +8,7 @@ namespace {
 // A record holds at most both whole contents and its header.
 constexpr std::uint64_t kMaxRecordBytes = 2 * kMaxSettingsBytes + 4096;
 
-// What an in-place write changes: from `begin` on, `bytes` in place of the
-// old ones, and the file made `new_length` long.
+// From `begin` on, `bytes` in place of the old, the file `new_length` long.
 struct Change {
   std::uint64_t begin = 0;
   std::string_view bytes;
@@ -19,11 +18,11 @@ struct Change {
 enum class WriteResult { kWritten, kUnchanged, kTorn };
 enum class Verdict { kLeave, kRemove, kReplay };
 
-// A mark, the file's identity, the old and new lengths, where the change
-// begins and how many bytes end both contents alike (only when the length
-// stays), hashes of the whole old and new contents and of the body, and a
-// hash of the fields before it; 64-bit little-endian each. The body, after
-// them: the changed new bytes, then the old ones they replace.
+// The record's header, 64-bit little-endian fields: a mark, the file's
+// identity, old and new lengths, where the change begins, how many bytes end
+// both alike (only when the length stays), hashes of the old and new contents
+// and of the body, and a hash of the fields before it. The body: the changed
+// new bytes, then the old ones.
 // clang-format off
 enum Field { kMark, kDevice, kNumber, kOldLength, kNewLength, kBegin, kAlikeEnd,
              kOldHash, kNewHash, kBodyHash, kCheck, kFieldCount };
@@ -50,9 +49,8 @@ std::uint64_t ContentHash(std::string_view file, std::size_t begin, std::string_
   return Hash(Slice(file, file.size() - alike_end), Hash(middle, Hash(Slice(file, 0, begin))));
 }
 
-// Whether the middle of the file holds the new bytes up to some point
-// (perhaps none or all of them) and the old after it, with the zeros of
-// room taken where it grew.
+// Whether the middle holds the new bytes up to some point and the old after
+// it, or the zeros of room taken where it grew.
 bool HoldsOldNewOrBetween(std::string_view middle, std::string_view old_middle,
                           std::string_view new_middle) {
   std::size_t at = 0;
@@ -63,9 +61,7 @@ bool HoldsOldNewOrBetween(std::string_view middle, std::string_view old_middle,
   return true;
 }
 
-// Step P5: the file, `old_length` long and locked, is first made its new
-// length, then written and cut to it, and forced to the disk. kUnchanged
-// when no byte of it changed (room for a longer file could not be had).
+// Step P5; kUnchanged when no byte changed (no room for a longer file).
 WriteResult WriteChange(FileHandle file, std::uint64_t old_length, const Change& change) {
   if (change.new_length > old_length && !SetLengthAndSync(file, change.new_length)) {
     return SetLengthAndSync(file, old_length) ? WriteResult::kUnchanged : WriteResult::kTorn;
@@ -75,8 +71,7 @@ WriteResult WriteChange(FileHandle file, std::uint64_t old_length, const Change&
   return written ? WriteResult::kWritten : WriteResult::kTorn;
 }
 
-// Step P4: writes the change from `old_content` to `new_content` of the file
-// into the new, empty record, the header last, forced to the disk.
+// Step P4, into the new, empty record; sets the change to write.
 bool WriteRecord(FileHandle record, const FileIdentity& file, std::string_view old_content,
                  std::string_view new_content, Change& change) {
   const std::size_t shorter = std::min(old_content.size(), new_content.size());
@@ -107,15 +102,12 @@ bool WriteRecord(FileHandle record, const FileIdentity& file, std::string_view o
   PutFields(fields, header);
   fields[kCheck] = CheckOf({header, kHeaderBytes});
   PutFields(fields, header);
-  // The header last: a record without one was never finished, and no byte
-  // of its file was written.
   return WriteAt(record, new_middle.data(), new_middle.size(), kHeaderBytes) &&
          WriteAt(record, old_middle.data(), old_middle.size(), kHeaderBytes + new_middle.size()) &&
          Sync(record) && WriteAt(record, header, kHeaderBytes, 0) && Sync(record);
 }
 
-// Steps F2 and F3 for a record of this user's that no process holds, and
-// the locked file that holds `content`; kReplay sets the change to write.
+// Steps F2 and F3 for a record no process holds; kReplay sets the change.
 Verdict JudgeRecord(std::string_view record, const FileIdentity& file, std::string_view content,
                     Change& change) {
   Fields f = {};

@@ -1,5 +1,4 @@
-// LoadSettings and SaveSettings: the steps of the save protocol that
-// in_place_save.h describes, chosen for the file at hand.
+// LoadSettings and SaveSettings: the steps of in_place_save.h for the file.
 #include "settings_file.h"
 
 #include "file_access.h"
@@ -8,8 +7,7 @@
 namespace ratecalc {
 namespace {
 
-// The path whose file existed but could not be read at the last load: a
-// save there would replace figures this run never saw.
+// The path unreadable at the last load: a save would replace unseen figures.
 std::uint64_t g_withheld_path = 0;
 
 // Steps R1 to R3; `in_place` when the file must be written in place instead.
@@ -103,9 +101,7 @@ SaveOutcome SaveSettings(const RateModel& model, std::string_view path_text) {
   }
   if (!outcome.saved()) return outcome;
   FinishInterruptedSave(target);
-  // Replacing would split hard links, or give the file this user as its
-  // owner; such a file, and one that cannot be replaced, is written in place
-  // (a file that does not exist yet has nothing to write into).
+  // A file that does not exist yet has nothing to write into.
   bool in_place = facts.in_place;
   if (!in_place) outcome.failure = SaveByReplacing(model, target, facts, in_place);
   if (in_place) {
