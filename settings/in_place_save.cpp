@@ -1,6 +1,7 @@
 #include "in_place_save.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace ratecalc {
 namespace {
@@ -18,7 +19,8 @@ struct Change {
 enum class WriteResult { kWritten, kUnchanged, kTorn };
 enum class Verdict { kLeave, kRemove, kReplay };
 
-// The record's header, 64-bit little-endian fields: a mark, the file's
+// The record's header, 64-bit fields in the byte order of the machine,
+// which a record never leaves: a mark, the file's
 // identity, old and new lengths, where the change begins, how many bytes end
 // both alike (only when the length stays), hashes of the old and new contents
 // and of the body, and a hash of the fields before it. The body: the changed
@@ -30,14 +32,7 @@ enum Field { kMark, kDevice, kNumber, kOldLength, kNewLength, kBegin, kAlikeEnd,
 constexpr std::uint64_t kRecordMark = 0x326f646572564f4bull;  // "KOVredo2"
 constexpr std::size_t kFieldBytes = 8;
 constexpr std::size_t kHeaderBytes = kFieldCount * kFieldBytes;
-constexpr unsigned kBitsPerByte = 8;
 using Fields = std::uint64_t[kFieldCount];
-
-void PutFields(const Fields& fields, char* out) {
-  for (std::size_t i = 0; i < kHeaderBytes; ++i) {
-    out[i] = static_cast<char>(fields[i / kFieldBytes] >> (kBitsPerByte * (i % kFieldBytes)));
-  }
-}
 
 std::uint64_t CheckOf(std::string_view header) {
   return Hash(Slice(header, 0, kCheck * kFieldBytes));
@@ -98,10 +93,8 @@ bool WriteRecord(FileHandle record, const FileIdentity& file, std::string_view o
                    Hash(new_content),
                    Hash(old_middle, Hash(new_middle)),
                    0};
-  char header[kHeaderBytes];
-  PutFields(fields, header);
+  const char* header = reinterpret_cast<const char*>(fields);
   fields[kCheck] = CheckOf({header, kHeaderBytes});
-  PutFields(fields, header);
   return WriteAt(record, new_middle.data(), new_middle.size(), kHeaderBytes) &&
          WriteAt(record, old_middle.data(), old_middle.size(), kHeaderBytes + new_middle.size()) &&
          Sync(record) && WriteAt(record, header, kHeaderBytes, 0) && Sync(record);
@@ -111,10 +104,7 @@ bool WriteRecord(FileHandle record, const FileIdentity& file, std::string_view o
 Verdict JudgeRecord(std::string_view record, const FileIdentity& file, std::string_view content,
                     Change& change) {
   Fields f = {};
-  for (std::size_t i = 0; i < kHeaderBytes && record.size() >= kHeaderBytes; ++i) {
-    f[i / kFieldBytes] |= std::uint64_t{static_cast<unsigned char>(record[i])}
-                          << (kBitsPerByte * (i % kFieldBytes));
-  }
+  if (record.size() >= kHeaderBytes) std::memcpy(f, record.data(), kHeaderBytes);
   if (f[kMark] != kRecordMark || f[kCheck] != CheckOf(record)) return Verdict::kRemove;
   const bool same_device = f[kDevice] == file.device;
   if (f[kNumber] != file.number) return Verdict::kLeave;
