@@ -10,9 +10,9 @@ namespace {
 // The path unreadable at the last load: a save would replace unseen figures.
 std::uint64_t g_withheld_path = 0;
 
-// Steps R1 to R3; `in_place` when the file must be written in place instead.
-SaveFailure SaveByReplacing(const RateModel& model, const FilePath& target, const FileFacts& facts,
-                            bool& in_place) {
+// Steps R1 to R3, or P1 to P6 for a file that cannot be replaced.
+SaveFailure Save(const RateModel& model, const FilePath& target, const FileFacts& facts) {
+  if (facts.in_place) return SaveInPlace(model, target);
   HeapBytes old_content;
   HeapBytes new_content;
   FileHandle file = kNoFile;
@@ -38,9 +38,12 @@ SaveFailure SaveByReplacing(const RateModel& model, const FilePath& target, cons
   const std::string_view bytes = new_content.View();
   const bool written = staged != kNoFile && WriteAt(staged, bytes.data(), bytes.size(), 0);
   if (staged != kNoFile && !written) CloseFile(staged);
-  in_place = staged == kNoFile || (written && !ReplaceWith(staged, temporary, target, facts));
-  if (staged != kNoFile && (!written || in_place)) RemoveAbandoned(temporary);
-  return staged == kNoFile || written ? SaveFailure::kNone : SaveFailure::kWriteFailed;
+  const bool replaced = written && ReplaceWith(staged, temporary, target, facts);
+  if (staged != kNoFile && !replaced) RemoveAbandoned(temporary);
+  if (staged != kNoFile && !written) return SaveFailure::kWriteFailed;
+  if (replaced) return SaveFailure::kNone;
+  // A file that does not exist yet has nothing to write into.
+  return facts.exists ? SaveInPlace(model, target) : SaveFailure::kNotWritable;
 }
 
 }  // namespace
@@ -83,8 +86,7 @@ std::string_view SaveFailureText(SaveFailure failure) {
 }
 
 SaveOutcome SaveSettings(const RateModel& model, std::string_view path_text) {
-  SaveOutcome outcome;
-  outcome.path = path_text;
+  SaveOutcome outcome{SaveFailure::kNone, path_text};
   FilePath path;
   FilePath target;
   FileFacts facts;
@@ -98,14 +100,9 @@ SaveOutcome SaveSettings(const RateModel& model, std::string_view path_text) {
     outcome.failure = SaveFailure::kNotAFile;
   } else if (facts.read_only) {
     outcome.failure = SaveFailure::kNotWritable;
-  }
-  if (!outcome.saved()) return outcome;
-  FinishInterruptedSave(target);
-  // A file that does not exist yet has nothing to write into.
-  bool in_place = facts.in_place;
-  if (!in_place) outcome.failure = SaveByReplacing(model, target, facts, in_place);
-  if (in_place) {
-    outcome.failure = facts.exists ? SaveInPlace(model, target) : SaveFailure::kNotWritable;
+  } else {
+    FinishInterruptedSave(target);
+    outcome.failure = Save(model, target, facts);
   }
   return outcome;
 }
