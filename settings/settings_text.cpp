@@ -15,14 +15,6 @@ namespace {
 constexpr std::size_t kFirstFigure = std::size(kFlags);
 static_assert(kFirstFigure + std::size(kFigures) + 1 == kKeyCount);
 
-// A figure the window could not show in full would leave its field stuck:
-// such a figure loads as the default.
-double ReadFigure(const KeyLine& line, double fallback) {
-  if (!line.found) return fallback;
-  const double value = ParseValue(line.value);
-  return FormatValueText(value).length > kMaxValueTextLength ? fallback : value;
-}
-
 void ModelFromScan(const SettingsScan& scan, RateModel& model) {
   const RateModel defaults;
   // The platform reads an integer from the value's start (optional sign,
@@ -34,9 +26,13 @@ void ModelFromScan(const SettingsScan& scan, RateModel& model) {
     while (digits.size() > 1 && digits.front() == '0') digits.remove_prefix(1);
     model.*kFlags[i].member = scan.keys[i].found ? digits == "1" : defaults.*kFlags[i].member;
   }
+  // A figure the window could not show in full would leave its field stuck:
+  // such a figure loads as the default.
   for (std::size_t i = 0; i < std::size(kFigures); ++i) {
-    model.*kFigures[i].member =
-        ReadFigure(scan.keys[kFirstFigure + i], defaults.*kFigures[i].member);
+    const KeyLine& line = scan.keys[kFirstFigure + i];
+    const double value = ParseValue(line.value);
+    const bool shown = line.found && FormatValueText(value).length <= kMaxValueTextLength;
+    model.*kFigures[i].member = shown ? value : defaults.*kFigures[i].member;
   }
   // A missing key has an empty value: Pay, the default.
   const std::string_view mode = Slice(scan.keys[kModeKeyIndex].value, 0, 1);

@@ -49,11 +49,10 @@ std::string_view Trim(std::string_view text) {
   return Slice(text, first, text.find_last_not_of(kSpaces) - first + 1);
 }
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool SameName(std::string_view a, std::string_view b) {
+  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; };
   return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                    [](char x, char y) { return Lower(x) == Lower(y); });
+                    [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 // The line at unit `begin` without its line end; `next` begins the next,
