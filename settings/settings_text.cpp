@@ -125,23 +125,22 @@ bool WriteSettingsText(std::string_view file_bytes, const RateModel& model, Text
   };
   // Each key line of the section rewritten where it stands, in file order,
   // the key spelt as the user spelt it.
-  std::size_t order[kKeyCount];
-  std::size_t rewritten = 0;
   bool adds_key = false;
-  for (std::size_t i = 0; i < kKeyCount; ++i) {
-    adds_key |= !scan.keys[i].found && values[i].fits;
-    if (!scan.keys[i].found || !values[i].fits) continue;
-    std::size_t at = rewritten++;  // in order of position, as they come
-    for (; at > 0 && scan.keys[order[at - 1]].begin > scan.keys[i].begin; --at)
-      order[at] = order[at - 1];
-    order[at] = i;
-  }
   std::size_t passed = 0;
-  for (std::size_t n = 0; n < rewritten; ++n) {
-    const KeyLine& line = scan.keys[order[n]];
+  for (std::size_t from = 0;;) {
+    std::size_t next = kKeyCount;  // the first line to rewrite from unit `from` on
+    for (std::size_t i = 0; i < kKeyCount; ++i) {
+      const KeyLine& key = scan.keys[i];
+      adds_key |= !key.found && values[i].fits;
+      const bool earlier = next == kKeyCount || key.begin < scan.keys[next].begin;
+      if (key.found && values[i].fits && key.begin >= from && earlier) next = i;
+    }
+    if (next == kKeyCount) break;
+    const KeyLine& line = scan.keys[next];
     PassOn(file_bytes, text, passed, text.ByteOf(line.begin), sink, context);
-    encode({line.name, "=", values[order[n]].view});
+    encode({line.name, "=", values[next].view});
     passed = text.ByteOf(line.end);
+    from = line.end;
   }
   // The keys it lacks after the section's last key line; a missing section at the end.
   if (adds_key) {
