@@ -82,17 +82,11 @@ bool WriteRecord(FileHandle record, const FileIdentity& file, std::string_view o
   const std::string_view new_middle =
       Slice(new_content, begin, new_content.size() - begin - alike_end);
   change = {begin, new_middle, new_content.size()};
-  Fields fields = {kRecordMark,
-                   file.device,
-                   file.number,
-                   old_content.size(),
-                   new_content.size(),
-                   begin,
-                   alike_end,
-                   Hash(old_content),
-                   Hash(new_content),
-                   Hash(old_middle, Hash(new_middle)),
-                   0};
+  Fields fields = {kRecordMark,        file.device,
+                   file.number,        old_content.size(),
+                   new_content.size(), begin,
+                   alike_end,          Hash(old_content),
+                   Hash(new_content),  Hash(old_middle, Hash(new_middle))};
   const char* header = reinterpret_cast<const char*>(fields);
   fields[kCheck] = CheckOf({header, kHeaderBytes});
   return WriteAt(record, new_middle.data(), new_middle.size(), kHeaderBytes) &&
