@@ -44,8 +44,7 @@ TextEncoding UnmarkedEncoding(std::string_view probe) {
 }
 
 std::string_view Trim(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(kSpaces);
-  if (first == std::string_view::npos) return {};
+  const std::size_t first = text.find_first_not_of(kSpaces);  // npos: none
   return Slice(text, first, text.find_last_not_of(kSpaces) - first + 1);
 }
 
@@ -61,22 +60,19 @@ bool ScanLine(SettingsScan& scan, std::string_view line, std::size_t begin, std:
               bool bare) {
   const std::string_view text = Trim(line);
   if (text.empty() || text.front() == ';') return false;
-  if (text.front() == '[') {
+  const bool header = text.front() == '[';
+  const std::size_t equals = text.find('=');
+  if (header) {
     const std::size_t close = text.rfind(']');  // the name runs to the line's last ']'
     if (close == std::string_view::npos) return false;
     if (scan.section_found) return true;
-    if (SameName(Trim(Slice(text, 1, close - 1)), kSection)) {
-      scan.section_found = true;
-      scan.section_begin = begin;
-      scan.insert_at = next;
-      scan.insert_needs_line_end = bare;
-    }
-    return false;
+    scan.section_found = SameName(Trim(Slice(text, 1, close - 1)), kSection);
+    scan.section_begin = begin;
   }
-  const std::size_t equals = text.find('=');
-  if (!scan.section_found || equals == std::string_view::npos) return false;
-  scan.insert_at = next;
+  if (!scan.section_found || (!header && equals == std::string_view::npos)) return false;
+  scan.insert_at = next;  // after the header or a key line
   scan.insert_needs_line_end = bare;
+  if (header) return false;
   const std::string_view name = Trim(Slice(text, 0, equals));
   std::string_view value = Trim(Slice(text, equals + 1));
   if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
