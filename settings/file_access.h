@@ -1,6 +1,5 @@
-// The file operations the settings code needs beyond the C library, done
-// alike by posix/file_access.cpp and windows/file_access.cpp, as the build
-// chooses. What each step leaves on the disk is in in_place_save.h.
+// The file operations of the settings code, done alike by posix/ and
+// windows/file_access.cpp. What each step leaves on the disk: in_place_save.h.
 #pragma once
 
 #include <cstddef>
@@ -13,14 +12,12 @@ namespace ratecalc {
 // Longer paths are not settings files this program can use.
 inline constexpr std::size_t kMaxPathLength = 4095;
 
-// A file another program holds for a moment, or another save has locked, is
-// retried this long: about a second, which outlasts a backup or virus
-// scanner's look at the file.
+// A file held for a moment (a backup or virus scanner, another save) is
+// retried this long.
 inline constexpr int kBusyRetryMs = 1000;
 inline constexpr int kBusyPauseMs = 50;
 
-// A path as the platform's calls take it: the program's 8-bit text on
-// POSIX, UTF-8 on Windows (turned into UTF-16 for every call there).
+// A path: the program's 8-bit text on POSIX, UTF-8 on Windows.
 struct FilePath {
   char chars[kMaxPathLength + 1] = {};
   std::size_t length = 0;
@@ -45,23 +42,18 @@ struct FilePath {
   std::string_view View() const { return {chars, length}; }
 };
 
-// The caller's path, in 8-bit text of the Windows code page; false for an
-// empty one, which names no file.
+// The caller's 8-bit path; false for an empty one.
 bool PathFromCaller(std::string_view text, FilePath& path);
 
-// The file `path` names once symbolic links are followed. False for a link
-// in a folder that all may write and that keeps others' names (sticky) when
-// the link is neither this user's nor the folder owner's: another user may
-// have planted it. (Windows follows links itself when it writes in place.)
+// The file `path` names, links followed; false for a link in a sticky
+// folder all may write that is neither this user's nor the folder owner's.
 bool ResolveLinks(const FilePath& path, FilePath& resolved);
 
-// What names one file on this machine, whatever path leads to it.
 struct FileIdentity {
   std::uint64_t device = 0;
   std::uint64_t number = 0;
 };
 
-// What a save must know and keep of a file.
 struct FileFacts {
   bool exists = false;
   bool regular = false;    // a FIFO, device, socket or folder is never written
@@ -74,13 +66,11 @@ struct FileFacts {
 };
 FileFacts InspectFile(const FilePath& path);
 
-// An open file: a descriptor on POSIX, a handle on Windows.
 using FileHandle = std::intptr_t;
 inline constexpr FileHandle kNoFile = -1;
 
-// Opens a regular file, never waiting on a FIFO or device, locked shared
-// (to read) or exclusive (to read and write) against other saves and
-// loads; a lock held elsewhere is retried for kBusyRetryMs.
+// Opens a regular file (never waiting on a FIFO or device) locked shared
+// to read or exclusive to write, retrying a lock held elsewhere.
 enum class OpenResult { kOpened, kMissing, kNotRegular, kBusy };
 OpenResult OpenLocked(const FilePath& path, bool exclusive, FileHandle& file);
 void CloseFile(FileHandle file);  // and its lock
@@ -89,33 +79,27 @@ bool LengthOf(FileHandle file, std::uint64_t& length);
 bool IdentityOf(FileHandle file, FileIdentity& identity);
 bool ReadAt(FileHandle file, char* buffer, std::size_t size, std::uint64_t offset);
 bool WriteAt(FileHandle file, const char* buffer, std::size_t size, std::uint64_t offset);
-// Makes the file `length` bytes long, a longer one with its disk space
-// taken at once (or failing on a full disk), and forces it to the disk.
+// Sets the length, a longer one's space taken at once, and forces it.
 bool SetLengthAndSync(FileHandle file, std::uint64_t length);
 bool Sync(FileHandle file);
 
-// Creates the file owner-only, open to read and write and held: while it is
-// open, RemoveAbandoned leaves it (a lock on POSIX, no delete sharing on
-// Windows). kNoFile when the name is taken or cannot be made.
+// A new owner-only file, held while open (RemoveAbandoned leaves it); kNoFile
+// when the name is taken.
 FileHandle CreateHeld(const FilePath& path);
-// Removes a regular file of this user's, reached through no link, that no
-// process holds: what a killed save left.
-bool RemoveAbandoned(const FilePath& path);
-// Opens such a file, held or not, to read; kNoFile for anything else.
+// Opens a regular file of this user's, reached through no link, to read.
 FileHandle OpenOwn(const FilePath& path);
+// Removes such a file that no process holds: what a killed save left.
+bool RemoveAbandoned(const FilePath& path);
 bool SyncFolderOf(const FilePath& path);
 
-// Gives the temporary what a replace keeps of `keep`, forces it to the disk,
-// closes it and renames it over `target` in one step, forced to the disk.
-// False when the file could not be replaced; the temporary is still there.
+// Gives the temporary what a replace keeps of `keep`, closes it and renames
+// it over `target`, all forced; false, the temporary left, when it cannot.
 bool ReplaceWith(FileHandle temporary, const FilePath& temporary_path, const FilePath& target,
                  const FileFacts& keep);
 
-// The user's folder for redo records, made owner-only with any folder missing
-// on the way when `create`: .local/state/KOVRateCalc in the home folder on
-// POSIX (HOME when it is this user's folder, else the user database's),
-// %LOCALAPPDATA%\KOVRateCalc on Windows. False when what is there (links
-// followed) is no folder of this user's alone.
+// The user's folder for redo records (made owner-only when `create`):
+// ~/.local/state/KOVRateCalc (HOME if this user's, else the user database's),
+// %LOCALAPPDATA%\KOVRateCalc on Windows. False when it is not this user's alone.
 bool PrivateFolder(FilePath& folder, bool create);
 
 void PauseMilliseconds(int milliseconds);

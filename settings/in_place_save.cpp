@@ -1,6 +1,7 @@
 #include "in_place_save.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace ratecalc {
 namespace {
@@ -8,8 +9,7 @@ namespace {
 // A record holds at most both whole contents and its header.
 constexpr std::uint64_t kMaxRecordBytes = 2 * kMaxSettingsBytes + 4096;
 
-// What an in-place write changes: from `begin` on, `bytes` in place of the
-// old ones, and the file made `new_length` long.
+// From `begin` on, `bytes` in place of the old, the file `new_length` long.
 struct Change {
   std::uint64_t begin = 0;
   std::string_view bytes;
@@ -19,36 +19,20 @@ struct Change {
 enum class WriteResult { kWritten, kUnchanged, kTorn };
 enum class Verdict { kLeave, kRemove, kReplay };
 
-// A mark, the file's identity, the old and new lengths, where the change
-// begins and how many bytes end both contents alike (only when the length
-// stays), hashes of the whole old and new contents and of the body, and a
-// hash of the fields before it; 64-bit little-endian each. The body, after
-// them: the changed new bytes, then the old ones they replace.
-enum Field {
-  kMark,
-  kDevice,
-  kNumber,
-  kOldLength,
-  kNewLength,
-  kBegin,
-  kAlikeEnd,
-  kOldHash,
-  kNewHash,
-  kBodyHash,
-  kCheck,
-  kFieldCount
-};
+// The record's header, 64-bit fields in the byte order of the machine,
+// which a record never leaves: a mark, the file's
+// identity, old and new lengths, where the change begins, how many bytes end
+// both alike (only when the length stays), hashes of the old and new contents
+// and of the body, and a hash of the fields before it. The body: the changed
+// new bytes, then the old ones.
+// clang-format off
+enum Field { kMark, kDevice, kNumber, kOldLength, kNewLength, kBegin, kAlikeEnd,
+             kOldHash, kNewHash, kBodyHash, kCheck, kFieldCount };
+// clang-format on
 constexpr std::uint64_t kRecordMark = 0x326f646572564f4bull;  // "KOVredo2"
 constexpr std::size_t kFieldBytes = 8;
 constexpr std::size_t kHeaderBytes = kFieldCount * kFieldBytes;
-constexpr unsigned kBitsPerByte = 8;
 using Fields = std::uint64_t[kFieldCount];
-
-void PutFields(const Fields& fields, char* out) {
-  for (std::size_t i = 0; i < kHeaderBytes; ++i) {
-    out[i] = static_cast<char>(fields[i / kFieldBytes] >> (kBitsPerByte * (i % kFieldBytes)));
-  }
-}
 
 std::uint64_t CheckOf(std::string_view header) {
   return Hash(Slice(header, 0, kCheck * kFieldBytes));
@@ -60,9 +44,8 @@ std::uint64_t ContentHash(std::string_view file, std::size_t begin, std::string_
   return Hash(Slice(file, file.size() - alike_end), Hash(middle, Hash(Slice(file, 0, begin))));
 }
 
-// Whether the middle of the file holds the new bytes up to some point
-// (perhaps none or all of them) and the old after it, with the zeros of
-// room taken where it grew.
+// Whether the middle holds the new bytes up to some point and the old after
+// it, or the zeros of room taken where it grew.
 bool HoldsOldNewOrBetween(std::string_view middle, std::string_view old_middle,
                           std::string_view new_middle) {
   std::size_t at = 0;
@@ -73,9 +56,7 @@ bool HoldsOldNewOrBetween(std::string_view middle, std::string_view old_middle,
   return true;
 }
 
-// Step P5: the file, `old_length` long and locked, is first made its new
-// length, then written and cut to it, and forced to the disk. kUnchanged
-// when no byte of it changed (room for a longer file could not be had).
+// Step P5; kUnchanged when no byte changed (no room for a longer file).
 WriteResult WriteChange(FileHandle file, std::uint64_t old_length, const Change& change) {
   if (change.new_length > old_length && !SetLengthAndSync(file, change.new_length)) {
     return SetLengthAndSync(file, old_length) ? WriteResult::kUnchanged : WriteResult::kTorn;
@@ -85,8 +66,7 @@ WriteResult WriteChange(FileHandle file, std::uint64_t old_length, const Change&
   return written ? WriteResult::kWritten : WriteResult::kTorn;
 }
 
-// Step P4: writes the change from `old_content` to `new_content` of the file
-// into the new, empty record, the header last, forced to the disk.
+// Step P4, into the new, empty record; sets the change to write.
 bool WriteRecord(FileHandle record, const FileIdentity& file, std::string_view old_content,
                  std::string_view new_content, Change& change) {
   const std::size_t shorter = std::min(old_content.size(), new_content.size());
@@ -102,37 +82,23 @@ bool WriteRecord(FileHandle record, const FileIdentity& file, std::string_view o
   const std::string_view new_middle =
       Slice(new_content, begin, new_content.size() - begin - alike_end);
   change = {begin, new_middle, new_content.size()};
-  Fields fields = {kRecordMark,
-                   file.device,
-                   file.number,
-                   old_content.size(),
-                   new_content.size(),
-                   begin,
-                   alike_end,
-                   Hash(old_content),
-                   Hash(new_content),
-                   Hash(old_middle, Hash(new_middle)),
-                   0};
-  char header[kHeaderBytes];
-  PutFields(fields, header);
+  Fields fields = {kRecordMark,        file.device,
+                   file.number,        old_content.size(),
+                   new_content.size(), begin,
+                   alike_end,          Hash(old_content),
+                   Hash(new_content),  Hash(old_middle, Hash(new_middle))};
+  const char* header = reinterpret_cast<const char*>(fields);
   fields[kCheck] = CheckOf({header, kHeaderBytes});
-  PutFields(fields, header);
-  // The header last: a record without one was never finished, and no byte
-  // of its file was written.
   return WriteAt(record, new_middle.data(), new_middle.size(), kHeaderBytes) &&
          WriteAt(record, old_middle.data(), old_middle.size(), kHeaderBytes + new_middle.size()) &&
          Sync(record) && WriteAt(record, header, kHeaderBytes, 0) && Sync(record);
 }
 
-// Steps F2 and F3 for a record of this user's that no process holds, and
-// the locked file that holds `content`; kReplay sets the change to write.
+// Steps F2 and F3 for a record no process holds; kReplay sets the change.
 Verdict JudgeRecord(std::string_view record, const FileIdentity& file, std::string_view content,
                     Change& change) {
   Fields f = {};
-  for (std::size_t i = 0; i < kHeaderBytes && record.size() >= kHeaderBytes; ++i) {
-    f[i / kFieldBytes] |= std::uint64_t{static_cast<unsigned char>(record[i])}
-                          << (kBitsPerByte * (i % kFieldBytes));
-  }
+  if (record.size() >= kHeaderBytes) std::memcpy(f, record.data(), kHeaderBytes);
   if (f[kMark] != kRecordMark || f[kCheck] != CheckOf(record)) return Verdict::kRemove;
   const bool same_device = f[kDevice] == file.device;
   if (f[kNumber] != file.number) return Verdict::kLeave;
@@ -169,11 +135,23 @@ std::uint64_t Hash(std::string_view bytes, std::uint64_t hash) {
   return hash;
 }
 
-bool ReadWhole(FileHandle file, HeapBytes& bytes, std::uint64_t limit) {
+LoadOutcome ReadWhole(FileHandle file, HeapBytes& bytes, std::uint64_t limit) {
   std::uint64_t length = 0;
-  return LengthOf(file, length) && length <= limit &&
-         bytes.Resize(static_cast<std::size_t>(length)) &&
-         ReadAt(file, bytes.Data(), static_cast<std::size_t>(length), 0);
+  if (!LengthOf(file, length)) return LoadOutcome::kUnreadable;
+  if (length > limit) return LoadOutcome::kTooLarge;
+  const auto size = static_cast<std::size_t>(length);
+  return bytes.Resize(size) && ReadAt(file, bytes.Data(), size, 0) ? LoadOutcome::kRead
+                                                                   : LoadOutcome::kUnreadable;
+}
+
+SaveFailure ReadAndChange(FileHandle file, const RateModel& model, HeapBytes& old_content,
+                          HeapBytes& new_content) {
+  const LoadOutcome read = file == kNoFile ? LoadOutcome::kRead : ReadWhole(file, old_content);
+  if (read == LoadOutcome::kTooLarge) return SaveFailure::kTooLarge;
+  const bool made = read == LoadOutcome::kRead &&
+                    WriteSettingsText(old_content.View(), model, HeapBytes::Sink, &new_content) &&
+                    !new_content.Failed();
+  return made ? SaveFailure::kNone : SaveFailure::kWriteFailed;
 }
 
 bool RecordPath(const FileIdentity& identity, int slot, FilePath& record, bool create) {
@@ -192,19 +170,19 @@ void FinishInterruptedSave(const FilePath& target) {
     if (record == kNoFile) continue;  // none, or not this user's: left alone
     if (file == kNoFile &&
         (facts.read_only || OpenLocked(target, true, file) != OpenResult::kOpened ||
-         !IdentityOf(file, identity) || !ReadWhole(file, content))) {
+         !IdentityOf(file, identity) || ReadWhole(file, content) != LoadOutcome::kRead)) {
       CloseFile(record);
       break;  // a file that cannot be locked or read is finished by a later run
     }
     HeapBytes bytes;
     Change change;
-    const bool read = ReadWhole(record, bytes, kMaxRecordBytes);
+    const bool read = ReadWhole(record, bytes, kMaxRecordBytes) == LoadOutcome::kRead;
     CloseFile(record);
     const Verdict verdict =
         read ? JudgeRecord(bytes.View(), identity, content.View(), change) : Verdict::kLeave;
     if (verdict == Verdict::kReplay &&
         (WriteChange(file, content.View().size(), change) != WriteResult::kWritten ||
-         !ReadWhole(file, content))) {
+         ReadWhole(file, content) != LoadOutcome::kRead)) {
       break;  // the record stays for a later run
     }
     if (verdict != Verdict::kLeave) RemoveAbandoned(path);
@@ -218,15 +196,8 @@ SaveFailure SaveInPlace(const RateModel& model, const FilePath& target) {
   HeapBytes old_content;
   HeapBytes new_content;
   FileIdentity identity;
-  std::uint64_t length = 0;
-  SaveFailure failure = LengthOf(file, length) && length > kMaxSettingsBytes
-                            ? SaveFailure::kTooLarge
-                        : ReadWhole(file, old_content) ? SaveFailure::kNone
-                                                       : SaveFailure::kWriteFailed;
-  if (failure == SaveFailure::kNone &&
-      (!IdentityOf(file, identity) ||
-       !WriteSettingsText(old_content.View(), model, HeapBytes::Sink, &new_content) ||
-       new_content.Failed())) {
+  SaveFailure failure = ReadAndChange(file, model, old_content, new_content);
+  if (failure == SaveFailure::kNone && !IdentityOf(file, identity)) {
     failure = SaveFailure::kWriteFailed;
   }
   FilePath record_path;

@@ -1,5 +1,4 @@
-// LoadSettings and SaveSettings: the steps of the save protocol that
-// in_place_save.h describes, chosen for the file at hand.
+// LoadSettings and SaveSettings: the steps of in_place_save.h for the file.
 #include "settings_file.h"
 
 #include "file_access.h"
@@ -8,58 +7,43 @@
 namespace ratecalc {
 namespace {
 
-constexpr std::string_view kTemporarySuffix = "~kovtmp";
-
-// The path whose file existed but could not be read at the last load: a
-// save there would replace figures this run never saw.
+// The path unreadable at the last load: a save would replace unseen figures.
 std::uint64_t g_withheld_path = 0;
 
-// Steps R1 to R3; `in_place` when the file must be written in place instead.
-SaveFailure SaveByReplacing(const RateModel& model, const FilePath& target, const FileFacts& facts,
-                            bool& in_place) {
+// Steps R1 to R3, or P1 to P6 for a file that cannot be replaced.
+SaveFailure Save(const RateModel& model, const FilePath& target, const FileFacts& facts) {
+  if (facts.in_place) return SaveInPlace(model, target);
   HeapBytes old_content;
   HeapBytes new_content;
   FileHandle file = kNoFile;
   const OpenResult opened = OpenLocked(target, false, file);
-  if (opened == OpenResult::kOpened) {
-    std::uint64_t length = 0;
-    const bool fits = LengthOf(file, length) && length <= kMaxSettingsBytes;
-    const bool read = fits && ReadWhole(file, old_content);
-    CloseFile(file);
-    if (!fits) return SaveFailure::kTooLarge;
-    if (!read) return SaveFailure::kWriteFailed;
-  } else if (opened != OpenResult::kMissing) {
-    return SaveFailure::kBusy;
-  }
-  if (!WriteSettingsText(old_content.View(), model, HeapBytes::Sink, &new_content) ||
-      new_content.Failed()) {
-    return SaveFailure::kWriteFailed;
-  }
-  if (opened == OpenResult::kOpened && new_content.View() == old_content.View()) {
-    return SaveFailure::kNone;
+  if (opened != OpenResult::kOpened && opened != OpenResult::kMissing) return SaveFailure::kBusy;
+  const SaveFailure made = ReadAndChange(file, model, old_content, new_content);
+  if (file != kNoFile) CloseFile(file);
+  if (made != SaveFailure::kNone ||
+      (opened == OpenResult::kOpened && new_content.View() == old_content.View())) {
+    return made;
   }
   FilePath temporary;
   FilePath name;
   FileHandle staged = kNoFile;
   for (int slot = 0; slot < kSlots; ++slot) {
-    if (!name.Assign(target.View()) || !name.Append(kTemporarySuffix) ||
+    if (!name.Assign(target.View()) || !name.Append("~kovtmp") ||
         !name.AppendHex(static_cast<std::uint64_t>(slot))) {
       break;
     }
     RemoveAbandoned(name);  // a killed save's
     if (staged == kNoFile && (staged = CreateHeld(name)) != kNoFile) temporary = name;
   }
-  in_place = staged == kNoFile;
-  if (in_place) return SaveFailure::kNone;
   const std::string_view bytes = new_content.View();
-  if (!WriteAt(staged, bytes.data(), bytes.size(), 0)) {
-    CloseFile(staged);
-    RemoveAbandoned(temporary);
-    return SaveFailure::kWriteFailed;
-  }
-  in_place = !ReplaceWith(staged, temporary, target, facts);
-  if (in_place) RemoveAbandoned(temporary);
-  return SaveFailure::kNone;
+  const bool written = staged != kNoFile && WriteAt(staged, bytes.data(), bytes.size(), 0);
+  if (staged != kNoFile && !written) CloseFile(staged);
+  const bool replaced = written && ReplaceWith(staged, temporary, target, facts);
+  if (staged != kNoFile && !replaced) RemoveAbandoned(temporary);
+  if (staged != kNoFile && !written) return SaveFailure::kWriteFailed;
+  if (replaced) return SaveFailure::kNone;
+  // A file that does not exist yet has nothing to write into.
+  return facts.exists ? SaveInPlace(model, target) : SaveFailure::kNotWritable;
 }
 
 }  // namespace
@@ -73,14 +57,9 @@ LoadOutcome LoadSettings(RateModel& model, std::string_view path_text) {
     FinishInterruptedSave(target);
     FileHandle file = kNoFile;
     const OpenResult opened = OpenLocked(target, false, file);
-    std::uint64_t length = 0;
     if (opened == OpenResult::kMissing) outcome = LoadOutcome::kMissing;
     if (opened == OpenResult::kOpened) {
-      if (LengthOf(file, length) && length > kMaxSettingsBytes) {
-        outcome = LoadOutcome::kTooLarge;
-      } else if (ReadWhole(file, content)) {
-        outcome = LoadOutcome::kRead;
-      }
+      outcome = ReadWhole(file, content);
       CloseFile(file);
     }
   }
@@ -107,8 +86,7 @@ std::string_view SaveFailureText(SaveFailure failure) {
 }
 
 SaveOutcome SaveSettings(const RateModel& model, std::string_view path_text) {
-  SaveOutcome outcome;
-  outcome.path = path_text;
+  SaveOutcome outcome{SaveFailure::kNone, path_text};
   FilePath path;
   FilePath target;
   FileFacts facts;
@@ -122,16 +100,9 @@ SaveOutcome SaveSettings(const RateModel& model, std::string_view path_text) {
     outcome.failure = SaveFailure::kNotAFile;
   } else if (facts.read_only) {
     outcome.failure = SaveFailure::kNotWritable;
-  }
-  if (!outcome.saved()) return outcome;
-  FinishInterruptedSave(target);
-  // Replacing would split hard links, or give the file this user as its
-  // owner; such a file, and one that cannot be replaced, is written in place
-  // (a file that does not exist yet has nothing to write into).
-  bool in_place = facts.in_place;
-  if (!in_place) outcome.failure = SaveByReplacing(model, target, facts, in_place);
-  if (in_place) {
-    outcome.failure = facts.exists ? SaveInPlace(model, target) : SaveFailure::kNotWritable;
+  } else {
+    FinishInterruptedSave(target);
+    outcome.failure = Save(model, target, facts);
   }
   return outcome;
 }

@@ -1,5 +1,5 @@
-// The nine keys: how each value reads, how the model's values are stored,
-// and where a save writes them in the file's text.
+// The nine keys: how each value reads and is stored, and where a save
+// writes them in the file's text.
 #include "settings_text.h"
 
 #include <charconv>
@@ -15,42 +15,28 @@ namespace {
 constexpr std::size_t kFirstFigure = std::size(kFlags);
 static_assert(kFirstFigure + std::size(kFigures) + 1 == kKeyCount);
 
-// The platform reads an integer from the start of the value: optional sign,
-// then decimal digits. Only the exact value 1 switches a flag on, so the
-// digits need not be read beyond knowing whether they make exactly 1.
-int ReadFlag(const KeyLine& line, int fallback) {
-  if (!line.found) return fallback;
-  std::string_view digits = line.value;
-  if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
-  digits = Slice(digits, 0, digits.find_first_not_of("0123456789"));
-  while (digits.size() > 1 && digits.front() == '0') digits.remove_prefix(1);
-  return digits == "1" ? 1 : 0;
-}
-
-// A figure the window could not show in full would leave its field stuck:
-// such a figure loads as the default.
-double ReadFigure(const KeyLine& line, double fallback) {
-  if (!line.found) return fallback;
-  const double value = ParseValue(line.value);
-  return FormatValueText(value).length > kMaxValueTextLength ? fallback : value;
-}
-
-CalcMode ReadMode(const KeyLine& line) {
-  if (!line.found) return RateModel{}.sCalcMode;
-  const char first = line.value.empty() ? '\0' : line.value.front();
-  return first == 'C' ? CalcMode::Charge : first == 'M' ? CalcMode::Margin : CalcMode::Pay;
-}
-
 void ModelFromScan(const SettingsScan& scan, RateModel& model) {
   const RateModel defaults;
+  // The platform reads an integer from the value's start (optional sign,
+  // digits); only exactly 1 switches a flag on.
   for (std::size_t i = 0; i < kFirstFigure; ++i) {
-    model.*kFlags[i].member = ReadFlag(scan.keys[i], defaults.*kFlags[i].member);
+    std::string_view digits = scan.keys[i].value;
+    if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
+    digits = Slice(digits, 0, digits.find_first_not_of("0123456789"));
+    while (digits.size() > 1 && digits.front() == '0') digits.remove_prefix(1);
+    model.*kFlags[i].member = scan.keys[i].found ? digits == "1" : defaults.*kFlags[i].member;
   }
+  // A figure the window could not show in full would leave its field stuck:
+  // such a figure loads as the default.
   for (std::size_t i = 0; i < std::size(kFigures); ++i) {
-    model.*kFigures[i].member =
-        ReadFigure(scan.keys[kFirstFigure + i], defaults.*kFigures[i].member);
+    const KeyLine& line = scan.keys[kFirstFigure + i];
+    const double value = ParseValue(line.value);
+    const bool shown = line.found && FormatValueText(value).length <= kMaxValueTextLength;
+    model.*kFigures[i].member = shown ? value : defaults.*kFigures[i].member;
   }
-  model.sCalcMode = ReadMode(scan.keys[kModeKeyIndex]);
+  // A missing key has an empty value: Pay, the default.
+  const std::string_view mode = Slice(scan.keys[kModeKeyIndex].value, 0, 1);
+  model.sCalcMode = mode == "C" ? CalcMode::Charge : mode == "M" ? CalcMode::Margin : CalcMode::Pay;
 }
 
 // A value as the file stores it; `fits` false for one that the next load
@@ -92,9 +78,8 @@ void PassOn(std::string_view bytes, const DecodedText& text, std::size_t from, s
   }
 }
 
-// The text of a file's bytes, its section, and the section a load takes
-// its figures from: of a UTF-16 file with an 8-bit section at its end (an
-// earlier version's), the one that is complete.
+// A file's text, its section, and the one a load reads: of a UTF-16 file
+// with an earlier version's 8-bit section at its end, the complete one.
 struct ReadText {
   DecodedText text;
   SettingsScan scan;
@@ -140,23 +125,22 @@ bool WriteSettingsText(std::string_view file_bytes, const RateModel& model, Text
   };
   // Each key line of the section rewritten where it stands, in file order,
   // the key spelt as the user spelt it.
-  std::size_t order[kKeyCount];
-  std::size_t rewritten = 0;
   bool adds_key = false;
-  for (std::size_t i = 0; i < kKeyCount; ++i) {
-    adds_key |= !scan.keys[i].found && values[i].fits;
-    if (!scan.keys[i].found || !values[i].fits) continue;
-    std::size_t at = rewritten++;  // in order of position, as they come
-    for (; at > 0 && scan.keys[order[at - 1]].begin > scan.keys[i].begin; --at)
-      order[at] = order[at - 1];
-    order[at] = i;
-  }
   std::size_t passed = 0;
-  for (std::size_t n = 0; n < rewritten; ++n) {
-    const KeyLine& line = scan.keys[order[n]];
+  for (std::size_t from = 0;;) {
+    std::size_t next = kKeyCount;  // the first line to rewrite from unit `from` on
+    for (std::size_t i = 0; i < kKeyCount; ++i) {
+      const KeyLine& key = scan.keys[i];
+      adds_key |= !key.found && values[i].fits;
+      const bool earlier = next == kKeyCount || key.begin < scan.keys[next].begin;
+      if (key.found && values[i].fits && key.begin >= from && earlier) next = i;
+    }
+    if (next == kKeyCount) break;
+    const KeyLine& line = scan.keys[next];
     PassOn(file_bytes, text, passed, text.ByteOf(line.begin), sink, context);
-    encode({line.name, "=", values[order[n]].view});
+    encode({line.name, "=", values[next].view});
     passed = text.ByteOf(line.end);
+    from = line.end;
   }
   // The keys it lacks after the section's last key line; a missing section at the end.
   if (adds_key) {
@@ -164,7 +148,8 @@ bool WriteSettingsText(std::string_view file_bytes, const RateModel& model, Text
     PassOn(file_bytes, text, passed, insert, sink, context);
     passed = insert;
     if (!scan.section_found) {
-      if (!text.units.empty() && !scan.ends_with_line_end) encode({scan.line_end});
+      const char last = text.units.empty() ? '\n' : text.units.back();
+      if (last != '\r' && last != '\n') encode({scan.line_end});
       encode({"[RateCalc]", scan.line_end});
     } else if (scan.insert_needs_line_end) {
       encode({scan.line_end});

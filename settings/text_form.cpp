@@ -1,5 +1,6 @@
 #include "text_form.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "model_keys.h"
@@ -18,17 +19,16 @@ constexpr unsigned char kFirstNonAscii = 0x80;
 constexpr std::string_view kSpaces = " \t\v\f";
 constexpr std::string_view kLineEnds = "\r\n";
 
-// Code page 1252 from 0x80 to 0x9F; the rest of it is Latin-1. The five
-// bytes it leaves undefined stay as they are, as the platform converts them.
+// Code page 1252 from 0x80 to 0x9F, the rest Latin-1; its five undefined
+// bytes kept, as the platform converts them.
 constexpr char16_t kCp1252High[32] = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-// UTF-16 without a mark shows itself by its pattern: most of its units, the
-// ASCII ones, have a zero high byte, all on the same side. A NUL byte here
-// and there (what a crash or an editor can leave in an 8-bit file) or a run
-// of them (a pair of zeros tells nothing) is no such pattern.
+// Unmarked UTF-16 shows by its pattern: most units (the ASCII ones) have a
+// zero high byte, on the same side. A NUL here and there (a crash or an
+// editor may leave one in 8-bit text), or a pair of them, is no pattern.
 TextEncoding UnmarkedEncoding(std::string_view probe) {
   std::size_t units = 0, zero_odd = 0, zero_even = 0;
   for (std::size_t i = 0; i + 1 < probe.size(); i += 2) {
@@ -44,44 +44,35 @@ TextEncoding UnmarkedEncoding(std::string_view probe) {
 }
 
 std::string_view Trim(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(kSpaces);
-  if (first == std::string_view::npos) return {};
+  const std::size_t first = text.find_first_not_of(kSpaces);  // npos: none
   return Slice(text, first, text.find_last_not_of(kSpaces) - first + 1);
 }
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  }
-  return true;
+  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; };
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [&](char x, char y) { return lower(x) == lower(y); });
 }
 
-// One line of the text from unit `begin`, its line end excluded; `next` is
-// where the next line begins, `bare` that it ends the text without a line
-// end. True when the line ends the section: only the first of the name counts.
+// The line at unit `begin` without its line end; `next` begins the next,
+// `bare` when it ends the text unended. True when it ends the section.
 bool ScanLine(SettingsScan& scan, std::string_view line, std::size_t begin, std::size_t next,
               bool bare) {
   const std::string_view text = Trim(line);
   if (text.empty() || text.front() == ';') return false;
-  if (text.front() == '[') {
+  const bool header = text.front() == '[';
+  const std::size_t equals = text.find('=');
+  if (header) {
     const std::size_t close = text.rfind(']');  // the name runs to the line's last ']'
     if (close == std::string_view::npos) return false;
     if (scan.section_found) return true;
-    if (SameName(Trim(Slice(text, 1, close - 1)), kSection)) {
-      scan.section_found = true;
-      scan.section_begin = begin;
-      scan.insert_at = next;
-      scan.insert_needs_line_end = bare;
-    }
-    return false;
+    scan.section_found = SameName(Trim(Slice(text, 1, close - 1)), kSection);
+    scan.section_begin = begin;
   }
-  const std::size_t equals = text.find('=');
-  if (!scan.section_found || equals == std::string_view::npos) return false;
-  scan.insert_at = next;
+  if (!scan.section_found || (!header && equals == std::string_view::npos)) return false;
+  scan.insert_at = next;  // after the header or a key line
   scan.insert_needs_line_end = bare;
+  if (header) return false;
   const std::string_view name = Trim(Slice(text, 0, equals));
   std::string_view value = Trim(Slice(text, equals + 1));
   if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
@@ -105,10 +96,8 @@ bool HeapBytes::Resize(std::size_t size) {
     const std::size_t capacity = size > 2 * capacity_ ? size : 2 * capacity_;
     char* grown = static_cast<char*>(std::realloc(data_, capacity));
     failed_ = grown == nullptr;
-    if (grown) {
-      data_ = grown;
-      capacity_ = capacity;
-    }
+    data_ = grown ? grown : data_;
+    capacity_ = grown ? capacity : capacity_;
   }
   if (!failed_) size_ = size;
   return !failed_;
@@ -129,7 +118,8 @@ std::string_view SettingsKey(std::size_t key) {
 
 std::size_t DecodedText::ByteOf(std::size_t unit) const {
   if (encoding == TextEncoding::EightBit) return text_start + unit;
-  if (unit >= eight_bit_from_unit) return eight_bit_from_byte + (unit - eight_bit_from_unit);
+  const std::size_t wide_units = (eight_bit_from_byte - text_start) / 2;
+  if (unit >= wide_units) return eight_bit_from_byte + (unit - wide_units);
   return text_start + 2 * unit;
 }
 
@@ -147,15 +137,13 @@ bool DecodeText(std::string_view bytes, DecodedText& text) {
     text.units = body;
     return true;
   }
-  // An earlier version read such a file as 8-bit text and added its
-  // section as 8-bit text at the end: seen only when read as bytes.
+  // An earlier version added its section to such a file as 8-bit text.
   const SettingsScan as_bytes = ScanSettings(body);
   std::size_t wide_bytes = body.size() - body.size() % 2;
   if (as_bytes.section_found) {  // from the line end before its header, on a unit boundary
     wide_bytes = as_bytes.section_break + as_bytes.section_break % 2;
     if (wide_bytes > as_bytes.section_begin) wide_bytes = as_bytes.section_begin;
     text.eight_bit_from_byte = text.text_start + wide_bytes;
-    text.eight_bit_from_unit = wide_bytes / 2;
   }
   const std::size_t tail = as_bytes.section_found ? body.size() - wide_bytes : 0;
   if (!text.storage.Resize(wide_bytes / 2 + tail)) return false;
@@ -191,8 +179,6 @@ SettingsScan ScanSettings(std::string_view units) {
                     : Slice(units, first_end, 2) == kLineEnds ? "\r\n"
                                                               : "\r";
   }
-  scan.ends_with_line_end =
-      !units.empty() && kLineEnds.find(units.back()) != std::string_view::npos;
   std::size_t content_end = 0;  // after the last unit that is no line end
   for (std::size_t begin = 0; begin < units.size();) {
     std::size_t end = units.find_first_of(kLineEnds, begin);

@@ -1,6 +1,5 @@
-// How a settings file's bytes become the text the scan reads and back: the
-// encoding, the section and its key lines, found with plain string
-// operations over the whole text.
+// A settings file's bytes as the text the scan reads, its section and key
+// lines, and back.
 #pragma once
 
 #include <cstddef>
@@ -12,8 +11,8 @@
 
 namespace ratecalc {
 
-// Bytes held with malloc, which says when memory runs out where std::string
-// would throw: the product uses no library part that can throw (README).
+// Bytes held with malloc, which reports running out of memory where
+// std::string would throw: the product links nothing that throws.
 class HeapBytes {
  public:
   HeapBytes() = default;
@@ -35,8 +34,7 @@ class HeapBytes {
   bool failed_ = false;
 };
 
-// Up to `count` bytes of `text` from `from`, none past its end:
-// string_view's own substr reports a bad position by throwing.
+// Up to `count` bytes of `text` from `from`: substr throws past the end.
 inline std::string_view Slice(std::string_view text, std::size_t from,
                               std::size_t count = std::string_view::npos) {
   if (from > text.size()) from = text.size();
@@ -45,16 +43,15 @@ inline std::string_view Slice(std::string_view text, std::size_t from,
 
 enum class TextEncoding { EightBit, Utf16Le, Utf16Be };
 
-// A file's text as the scan reads it: one char per unit (a byte of an 8-bit
-// file, a code unit of a UTF-16 one narrowed, anything above 0x7F to 0x80).
+// A file's text, one char per unit: a byte of an 8-bit file, a UTF-16 unit
+// narrowed (anything above 0x7F to 0x80).
 struct DecodedText {
   TextEncoding encoding = TextEncoding::EightBit;
   std::size_t text_start = 0;  // bytes of byte-order mark
-  // A UTF-16 file to whose end an earlier version wrote its section as
-  // 8-bit text: from this byte on, each byte is one unit, and a save
-  // writes them back as UTF-16.
+  // Of a UTF-16 file to whose end an earlier version wrote its section as
+  // 8-bit text, the byte from which each byte is a unit (written back as
+  // UTF-16).
   std::size_t eight_bit_from_byte = SIZE_MAX;
-  std::size_t eight_bit_from_unit = SIZE_MAX;
   std::string_view units;
   HeapBytes storage;
 
@@ -69,7 +66,7 @@ inline constexpr std::size_t kKeyCount = 9;
 inline constexpr std::size_t kModeKeyIndex = kKeyCount - 1;
 std::string_view SettingsKey(std::size_t key);
 
-// One key line of the section, by unit position; the line end excluded.
+// One key line of the section, by unit position, its line end excluded.
 struct KeyLine {
   bool found = false;
   std::size_t begin = 0;
@@ -79,9 +76,8 @@ struct KeyLine {
 };
 
 // Section "RateCalc" and its keys as the platform's profile functions find
-// them: names without regard to ASCII case, only the first section of that
-// name and the first line of each key in it; a line ends at CR LF, LF or a
-// lone CR.
+// them: names in any ASCII case, the first such section and the first line
+// of each key in it; lines end at CR LF, LF or a lone CR.
 struct SettingsScan {
   KeyLine keys[kKeyCount];
   std::size_t found_count = 0;
@@ -91,7 +87,6 @@ struct SettingsScan {
   std::size_t insert_at = 0;      // after the section's last key line
   bool insert_needs_line_end = false;
   std::string_view line_end = "\r\n";  // the text's first, CR LF if none
-  bool ends_with_line_end = false;
 };
 SettingsScan ScanSettings(std::string_view units);
 

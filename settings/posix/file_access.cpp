@@ -20,8 +20,7 @@ namespace {
 constexpr mode_t kOwnerOnlyFile = S_IRUSR | S_IWUSR;
 constexpr mode_t kNewFileMode = S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH;
 constexpr int kMaxLinkDepth = 40;  // as the kernel's own limit
-// A user in more groups than this counts as not in the file's group: the
-// file is then written in place, which keeps its owner and group.
+// A user in more groups counts as not in the file's: written in place.
 constexpr int kMaxGroups = 64;
 constexpr long kNanosecondsPerMillisecond = 1000000;
 
@@ -41,7 +40,7 @@ FilePath FolderOf(const FilePath& path) {
   return folder;
 }
 
-// Whether the name still leads to the open file (the same device and number).
+// Whether the name still leads to the open file.
 bool NameLeadsTo(const FilePath& path, int fd) {
   struct stat named {};
   struct stat opened {};
@@ -55,8 +54,7 @@ bool PathFromCaller(std::string_view text, FilePath& path) {
   return path.Assign(text) && path.length > 0;
 }
 
-// A link in a sticky folder that all may write is followed only when it is
-// this user's or the folder owner's: the rule the kernel applies itself.
+// The sticky-folder rule is the one the kernel applies itself.
 bool ResolveLinks(const FilePath& path, FilePath& resolved) {
   resolved = path;
   for (int depth = 0; depth < kMaxLinkDepth; ++depth) {
@@ -85,7 +83,6 @@ FileFacts InspectFile(const FilePath& path) {
   facts.exists = true;
   facts.regular = S_ISREG(info.st_mode);
   facts.read_only = (info.st_mode & S_IWUSR) == 0;
-  // Replacing would split hard links, or give the file this user as its owner.
   facts.in_place =
       info.st_nlink > 1 || (geteuid() != 0 && (info.st_uid != geteuid() || !InGroup(info.st_gid)));
   facts.mode = info.st_mode & 07777;
@@ -199,8 +196,8 @@ bool SyncFolderOf(const FilePath& path) {
   return synced;
 }
 
-// A replace keeps the permission bits, and the owner and group where this
-// user may give them; a new file gets the mode any new file gets.
+// A replace keeps the mode, and the owner and group where it may; a new file
+// gets the mode any new file gets.
 bool ReplaceWith(FileHandle temporary, const FilePath& temporary_path, const FilePath& target,
                  const FileFacts& keep) {
   const int fd = Fd(temporary);

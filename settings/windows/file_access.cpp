@@ -1,6 +1,5 @@
-// The file operations on Windows, through the wide-character calls: paths
-// are kept as UTF-8 and turned into UTF-16 for each call, so that a folder
-// the system names works whatever the user's name holds.
+// The file operations on Windows, through the wide-character calls (paths
+// kept as UTF-8), so that a system folder works whatever the user's name.
 // clang-format off
 #include <windows.h>
 #include <aclapi.h>
@@ -48,8 +47,8 @@ DWORD AttributesOf(const FilePath& path) {
   return GetFileAttributesW(Wide(path.View(), wide));
 }
 
-// Whether the object's owner is this process's user, or the owner it gives
-// what it creates (an administrators' group when elevated).
+// Whether the owner is this process's user, or the owner it gives what it
+// creates (an administrators' group when elevated).
 bool OwnedByThisUser(HANDLE handle) {
   PSID owner = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -60,13 +59,12 @@ bool OwnedByThisUser(HANDLE handle) {
   bool ours = false;
   HANDLE token = nullptr;
   if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-    alignas(8) unsigned char user[kTokenBytes];
-    alignas(8) unsigned char default_owner[kTokenBytes];
+    alignas(8) unsigned char info[kTokenBytes];
     DWORD n = 0;
-    ours = (GetTokenInformation(token, TokenUser, user, sizeof user, &n) &&
-            EqualSid(owner, reinterpret_cast<TOKEN_USER*>(user)->User.Sid)) ||
-           (GetTokenInformation(token, TokenOwner, default_owner, sizeof default_owner, &n) &&
-            EqualSid(owner, reinterpret_cast<TOKEN_OWNER*>(default_owner)->Owner));
+    ours = (GetTokenInformation(token, TokenUser, info, sizeof info, &n) &&
+            EqualSid(owner, reinterpret_cast<TOKEN_USER*>(info)->User.Sid)) ||
+           (GetTokenInformation(token, TokenOwner, info, sizeof info, &n) &&
+            EqualSid(owner, reinterpret_cast<TOKEN_OWNER*>(info)->Owner));
     CloseHandle(token);
   }
   LocalFree(descriptor);
@@ -104,8 +102,7 @@ FileFacts InspectFile(const FilePath& path) {
   HANDLE file = Open(path, READ_CONTROL, kShareAll, OPEN_EXISTING);
   BY_HANDLE_FILE_INFORMATION info{};
   facts.regular = (attributes & kNotAFile) == 0 && GetFileType(file) == FILE_TYPE_DISK;
-  // Replacing would split hard links, give the file this user as its owner,
-  // or put a file where a link was.
+  // Replacing would split hard links, change the owner, or replace a link.
   facts.in_place = (GetFileInformationByHandle(file, &info) && info.nNumberOfLinks > 1) ||
                    !OwnedByThisUser(file) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
   IdentityOf(Held(file), facts.identity);
@@ -116,8 +113,8 @@ FileFacts InspectFile(const FilePath& path) {
 OpenResult OpenLocked(const FilePath& path, bool exclusive, FileHandle& file) {
   OpenResult result = OpenResult::kBusy;
   RetryWhileBusy([&] {
-    // Shared as the other programs that hold it open share it; the lock
-    // makes other readers get an error, which they retry, not a mixture.
+    // Shared as other programs share it; the lock makes other readers
+    // retry rather than see a mixture.
     HANDLE handle = Open(path, GENERIC_READ | (exclusive ? GENERIC_WRITE : 0),
                          FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
     const DWORD error = GetLastError(), attributes = AttributesOf(path);
@@ -171,8 +168,8 @@ bool WriteAt(FileHandle file, const char* buffer, std::size_t size, std::uint64_
                        written == size);
 }
 
-// SetEndOfFile extends the file and gives it its clusters at once, or fails
-// on a full disk, as posix_fallocate does.
+// SetEndOfFile extends the file with its clusters at once, or fails on a
+// full disk, as posix_fallocate does.
 bool SetLengthAndSync(FileHandle file, std::uint64_t length) {
   LARGE_INTEGER end{};
   end.QuadPart = static_cast<LONGLONG>(length);
@@ -210,14 +207,12 @@ bool RemoveAbandoned(const FilePath& path) {
   return DeleteFileW(Wide(path.View(), wide)) != 0;
 }
 
-// The file system's journal keeps a new name once the file is flushed:
-// Windows has no call that forces a folder.
+// No call forces a folder; the journal keeps a new name once it is flushed.
 bool SyncFolderOf(const FilePath&) { return true; }
 
 // A replace keeps the hidden, system and not-indexed attributes and sets
-// the archive one, as any change does; the new file has this user as its
-// owner and the access list the folder gives new files. A file of another
-// user's is written in place instead (InspectFile), keeping both.
+// archive; the new file gets this user as owner and the folder's access
+// list (another user's file is written in place instead).
 bool ReplaceWith(FileHandle temporary, const FilePath& temporary_path, const FilePath& target,
                  const FileFacts& keep) {
   const bool flushed = FlushFileBuffers(Handle(temporary)) != 0;
@@ -230,8 +225,8 @@ bool ReplaceWith(FileHandle temporary, const FilePath& temporary_path, const Fil
   if (!flushed || (keep.exists && !SetFileAttributesW(Wide(temporary_path.View(), from), kept))) {
     return false;
   }
-  // A reader that has the file open for a moment blocks the replacement;
-  // any other failure is final. Written through: on the disk when it returns.
+  // A reader holding the file for a moment blocks it; other failures are
+  // final. Written through: on the disk when it returns.
   bool moved = false;
   RetryWhileBusy([&] {
     moved = MoveFileExW(Wide(temporary_path.View(), from), Wide(target.View(), to),
@@ -243,8 +238,7 @@ bool ReplaceWith(FileHandle temporary, const FilePath& temporary_path, const Fil
   return moved;
 }
 
-// The local application data folder is the user's alone; the folder made in
-// it inherits that.
+// The local application data folder is the user's alone, and so what it holds.
 bool PrivateFolder(FilePath& folder, bool create) {
   WidePath wide;
   if (SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, wide.chars) !=

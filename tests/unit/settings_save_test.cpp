@@ -51,6 +51,9 @@ TEST(SaveSettings, KeepsEveryByteItDoesNotRewrite) {
   const std::string kChunkAndOne = "[Mine]\n" + std::string(65537 - 8, 'x') + "\n";
   const std::string crlf = WorkedKeys("\r\n");
   const std::string lf = WorkedKeys("\n");
+  std::string half_nul;  // NULs in half the byte pairs of the encoding probe are no majority
+  for (int i = 0; i < 1024; ++i) half_nul += std::string("x\0", 2);
+  half_nul = ";" + half_nul + std::string(2026, 'y');
   const SaveCase cases[] = {
       {"other section first, CRLF", "[Mine]\r\nx = 1 ; note\r\n\r\n",
        "[Mine]\r\nx = 1 ; note\r\n\r\n[RateCalc]\r\n" + crlf},
@@ -85,6 +88,9 @@ TEST(SaveSettings, KeepsEveryByteItDoesNotRewrite) {
        "[RateCalc]\r\nnPayAmt=14.11\r\n" + crlf.substr(0, crlf.find("nPayAmt")) +
            crlf.substr(crlf.find("nChargeAmt")) + std::string("; a note\0\r\n", 11) +
            "[Mine]\r\nkeep=this line\r\n"},
+      {"NULs in half the encoding probe", "[RateCalc]\nnPayAmt=5\n" + half_nul,
+       "[RateCalc]\nnPayAmt=14.11\n" + lf.substr(0, lf.find("nPayAmt")) +
+           lf.substr(lf.find("nChargeAmt")) + half_nul},
       {"a lone CR in an LF file ends a line", "[RateCalc]\nsCalcMode=\rCharge\n",
        "[RateCalc]\nsCalcMode=Charge\r" + lf.substr(0, lf.find("sCalcMode")) + "Charge\n"},
   };

@@ -23,6 +23,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -87,6 +88,8 @@ TEST(SettingsSurvive, Utf16FileReadsAndKeepsItsText) {
       {Wide::BeMarked, u"[RateCalc]\r\nnPayAmt=5\r\n", "", 5, saved},
       {Wide::LeUnmarked, u"[RateCalc]\r\nnPayAmt=5\r\n", "", 5, saved},
       {Wide::BeUnmarked, u"[RateCalc]\r\nnPayAmt=5\r\n", "", 5, saved},
+      {Wide::LeUnmarked, u"[RateCalc]\r\nnPayAmt=55\r\n", "", 55, saved},
+      {Wide::BeUnmarked, u"[RateCalc]\r\nnPayAmt=55\r\n", "", 55, saved},
       {Wide::LeUnmarked, u"\r\n[RateCalc]\r\nnPayAmt=5\r\n", "", 5, u"\r\n" + saved},
       {Wide::BeUnmarked, u"\r\n[RateCalc]\r\nnPayAmt=5\r\n", "", 5, u"\r\n" + saved},
       {Wide::LeUnmarked, u"; \u20ac\r\n[RateCalc]\r\nnPayAmt=5\r\n", "", 5, u"; \u20ac\r\n" + saved},
@@ -729,6 +732,27 @@ TEST(SettingsSurvive, SaveKilledMidWriteIsFinishedByTheNextLoad) {
 #endif
 
 #ifdef __linux__
+// A replay that fails (here the file may not grow) keeps the record for a
+// later load, which finishes the save.
+TEST(SettingsSurvive, RecordStaysWhenItsReplayFails) {
+  InPlaceFile file(InPlaceWay::HardLink, 3000);
+  ASSERT_TRUE(KillSaveAt(file.File(), WorkedExample()));
+  EXPECT_TRUE(PassesInChild(20, [&file] {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{file.old.size(), file.old.size()};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    RateModel m;
+    LoadSettings(m, file.File());
+    return ReadFile(file.File()) == file.old && testing::RecordsOf(file.File()).size() == 1;
+  }));
+  RateModel m;
+  LoadSettings(m, file.File());
+  EXPECT_TRUE(ReadFile(file.File()) == file.a);
+  EXPECT_TRUE(testing::RecordsOf(file.File()).empty());
+}
+#endif
+
+#ifdef __linux__
 // The records of in-place saves go to the user's own folder, made owner-only
 // with any folder missing on the way; where it cannot be had, the save is not
 // done and says so. (HOME missing or another user's falls back on the user
@@ -959,6 +983,13 @@ TEST(SettingsSurvive, SaveByAnotherUserKeepsTheOwner) {
   stat(folder.File().c_str(), &info);
   EXPECT_EQ(info.st_uid, 0u);
   EXPECT_EQ(ReadFile(folder.File()), "[Mine]\n[RateCalc]\n" + WorkedKeys("\n"));
+  // The second user's own file in a group of which she is not a member.
+  WriteFile(folder.File(), "[Mine]\n");
+  ASSERT_EQ(chown(folder.File().c_str(), 65534, 0), 0);
+  EXPECT_TRUE(AsSecondUser([&folder] { SaveSettings(WorkedExample(), folder.File()); }));
+  stat(folder.File().c_str(), &info);
+  EXPECT_EQ(info.st_gid, 0u);
+  EXPECT_EQ(ReadFile(folder.File()), "[Mine]\n[RateCalc]\n" + WorkedKeys("\n"));
 }
 
 // What another local user can do where a save of this user's looks: plant
@@ -976,16 +1007,20 @@ TEST(SettingsSurvive, OtherUsersCannotSteerASave) {
       [](const std::string& name) { fs::create_directory(name); },
   };
   for (const auto& plant : plants) {
-    SharedFolder shared(01777);
-    const std::string file = shared.File();
-    WriteFile(file, UsersFile(10));
-    fs::create_hard_link(file, shared.File("other.ini"));  // written in place
-    EXPECT_TRUE(AsSecondUser([&] {
-      for (const char* name : {".redo", "~kovredo0", "~kovtmp0"}) plant(file + name);
-    }));
-    AsOrdinaryUser user;
-    EXPECT_TRUE(SaveSettings(WorkedExample(), file).saved());
-    EXPECT_EQ(ReadFile(file), SettingsTextWithModel(UsersFile(10), WorkedExample()));
+    for (const bool in_place : {true, false}) {  // with a second name, or replaced
+      SharedFolder shared(01777);
+      const std::string file = shared.File();
+      WriteFile(file, UsersFile(10));
+      if (in_place) fs::create_hard_link(file, shared.File("other.ini"));
+      EXPECT_TRUE(AsSecondUser([&] {
+        for (const char* name : {".redo", "~kovredo0", "~kovtmp0"}) plant(file + name);
+      }));
+      AsOrdinaryUser user;
+      const long open_before = OpenFiles();
+      EXPECT_TRUE(SaveSettings(WorkedExample(), file).saved());
+      EXPECT_EQ(OpenFiles(), open_before);  // nothing of the other user's left open
+      EXPECT_EQ(ReadFile(file), SettingsTextWithModel(UsersFile(10), WorkedExample()));
+    }
   }
   {  // a colleague's load in a team folder leaves this user's record alone
     SharedFolder team(0777);
