@@ -108,10 +108,3 @@ TEST(HelpWindow, AMissingPageIsReportedInTheWindow) {
 
 }  // namespace
 }  // namespace ratecalc
-
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
