@@ -14,13 +14,14 @@ Usage: ./test.sh [--help]
 Builds every preset of the calculator and runs every test suite: the engine
 and settings natively and under the sanitizers, the Linux program and its
 .deb, the settings fuzzer for 60 s, the Windows program under Wine on a
-virtual display of its own, and the release built twice for identical bytes.
+virtual display of its own, the browser page under Node and in headless
+Chromium, and the release built twice for identical bytes.
 As root it first installs the Debian packages it needs; as another user it
 prints the apt-get line to run.
 
-Time: about 15 minutes on 2 cores, twice that on a busy machine, and more
+Time: about 10 minutes on 2 cores, twice that on a busy machine, and more
 the first time, when the packages are installed.
-Writes: build/ in this folder (the presets' build folders, about 210 MB,
+Writes: build/ in this folder (the presets' build folders, about 230 MB,
 and one log a stage in build/logs), and in /tmp a throwaway Wine prefix of
 about 600 MB and scratch folders, both removed at the end. Nothing of
 yours is touched: a WINEPREFIX you exported is neither used nor removed.
