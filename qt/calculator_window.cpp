@@ -202,9 +202,7 @@ void CalculatorWindow::focusPlace(int place) {
 }
 
 bool CalculatorWindow::focusNextPrevChild(bool next) {
-  const int from = focusedPlace();
-  const int last = static_cast<int>(kMainWindow.controls.size()) - 1;
-  focusPlace(NextTabStop(model_, from >= 0 ? from : (next ? last : 0), next));
+  focusPlace(NextTabStop(model_, focusedPlace(), next));
   return true;
 }
 

@@ -197,15 +197,6 @@ FieldTexts StagedTexts() {
 
 int Clamp(int value, int low, int high) { return value < low ? low : value > high ? high : value; }
 
-// A place in the calculator's template to move on from; from none (or a
-// place it has not), Tab and the arrows start at either end, as the Qt
-// window's do.
-int PlaceToMoveFrom(int from, bool forward) {
-  const int last = static_cast<int>(kMainWindow.controls.size()) - 1;
-  if (from >= 0 && from <= last) return from;
-  return forward ? last : 0;
-}
-
 }  // namespace
 }  // namespace ratecalc
 
@@ -247,13 +238,13 @@ EMSCRIPTEN_KEEPALIVE const char* page_choose_mode(int mode) {
 }
 
 EMSCRIPTEN_KEEPALIVE int page_next_tab_stop(int from, int forward) {
-  return NextTabStop(g_model, PlaceToMoveFrom(from, forward != 0), forward != 0);
+  return NextTabStop(g_model, from, forward != 0);
 }
 
 // The control an arrow key moves to, and whether it is a mode button to
 // choose: the place, negative for a mode to choose (-1 - place).
 EMSCRIPTEN_KEEPALIVE int page_move_by_arrow(int from, int forward) {
-  const ArrowMove move = MoveByArrow(g_model, PlaceToMoveFrom(from, forward != 0), forward != 0);
+  const ArrowMove move = MoveByArrow(g_model, from, forward != 0);
   return move.chooses_mode ? -1 - move.control : move.control;
 }
 

@@ -94,6 +94,8 @@ namespace {
 
 int Step(int from, bool forward) {
   const int count = static_cast<int>(kMainWindow.controls.size());
+  // From no control (the focus elsewhere), the first step reaches either end.
+  if (from < 0 || from >= count) from = forward ? count - 1 : 0;
   return (from + (forward ? 1 : count - 1)) % count;
 }
 

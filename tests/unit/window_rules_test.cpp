@@ -197,6 +197,9 @@ TEST(WindowRules, ArrowsAndTabMoveThroughTheTemplate) {
       {CalcMode::Charge, 14, true,  15, false, 18},
       {CalcMode::Margin, 3,  false, 2,  false, 19},
       {CalcMode::Pay,    0,  true,  1,  false, 3},
+      {CalcMode::Pay,    -1, true,  0,  false, 3},
+      {CalcMode::Charge, -1, false, 19, true,  18},
+      {CalcMode::Pay,    20, true,  0,  false, 3},
   };
   // clang-format on
   for (const Row& row : rows) {

@@ -91,7 +91,8 @@ bool KeyTypesText(KeyModifiers modifiers);
 // previous (Up, Left), round from the last to the first. A mode button so
 // reached that is not selected is chosen (call ChooseMode); a field so
 // reached has its text selected. `from` and the answer's `control` are
-// places in kMainWindow.controls.
+// places in kMainWindow.controls; from no place (kNoField, the focus
+// elsewhere) the move starts at either end.
 struct ArrowMove {
   int control;
   bool chooses_mode;
