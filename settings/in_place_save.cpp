@@ -150,10 +150,12 @@ SaveFailure ReadAndChange(FileHandle file, const RateModel& model, HeapBytes& ol
   const LoadOutcome read =
       file == kNoFile ? LoadOutcome::kRead : ReadWhole(file, old_content, identity);
   if (read == LoadOutcome::kTooLarge) return SaveFailure::kTooLarge;
-  const bool made = read == LoadOutcome::kRead &&
-                    WriteSettingsText(old_content.View(), model, HeapBytes::Sink, &new_content) &&
-                    !new_content.Failed();
-  return made ? SaveFailure::kNone : SaveFailure::kWriteFailed;
+  if (read != LoadOutcome::kRead) return SaveFailure::kWriteFailed;
+  // Refused, the text would be over the limit (or, unlikely at this size, memory ran out).
+  if (!WriteSettingsText(old_content.View(), model, HeapBytes::Sink, &new_content)) {
+    return SaveFailure::kTooLarge;
+  }
+  return new_content.Failed() ? SaveFailure::kWriteFailed : SaveFailure::kNone;
 }
 
 bool RecordPath(const FileIdentity& identity, int slot, FilePath& record, bool create) {

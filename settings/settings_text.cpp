@@ -84,30 +84,11 @@ struct ReadText {
   }
 };
 
-}  // namespace
-
-LoadOutcome ModelFromSettingsText(std::string_view file_bytes, RateModel& model) {
-  ReadText read;
-  const bool done = read.Read(file_bytes);
-  ModelFromScan(read.from_eight_bit ? read.eight_bit : read.scan, model);
-  if (done) return LoadOutcome::kRead;
-  return file_bytes.size() > kMaxSettingsBytes ? LoadOutcome::kTooLarge : LoadOutcome::kUnreadable;
-}
-
-bool WriteSettingsText(std::string_view file_bytes, const RateModel& model, TextSink sink,
-                       void* context) {
-  ReadText read;
-  if (!read.Read(file_bytes)) return false;
+// Hands on the file's text with the values written in.
+void WriteText(const ReadText& read, const StoredValue (&values)[kKeyCount], TextSink sink,
+               void* context) {
   const DecodedText& text = read.text;
   const SettingsScan& scan = read.scan;
-  StoredValue values[kKeyCount];
-  StoreValues(model, values);
-  // A figure too long to write keeps the value the load saw, wherever that was.
-  for (std::size_t i = 0; i < kKeyCount; ++i) {
-    if (values[i].fits || !read.from_eight_bit) continue;
-    values[i].view = read.eight_bit.keys[i].value;
-    values[i].fits = true;
-  }
   const auto encode = [&](std::initializer_list<std::string_view> pieces) {
     for (const std::string_view piece : pieces) EncodeText(piece, text.encoding, sink, context);
   };
@@ -147,6 +128,38 @@ bool WriteSettingsText(std::string_view file_bytes, const RateModel& model, Text
     }
   }
   pass_on(text.bytes.size());
+}
+
+}  // namespace
+
+LoadOutcome ModelFromSettingsText(std::string_view file_bytes, RateModel& model) {
+  ReadText read;
+  const bool done = read.Read(file_bytes);
+  ModelFromScan(read.from_eight_bit ? read.eight_bit : read.scan, model);
+  if (done) return LoadOutcome::kRead;
+  return file_bytes.size() > kMaxSettingsBytes ? LoadOutcome::kTooLarge : LoadOutcome::kUnreadable;
+}
+
+bool WriteSettingsText(std::string_view file_bytes, const RateModel& model, TextSink sink,
+                       void* context) {
+  ReadText read;
+  if (!read.Read(file_bytes)) return false;
+  StoredValue values[kKeyCount];
+  StoreValues(model, values);
+  // A figure too long to write keeps the value the load saw, wherever that was.
+  for (std::size_t i = 0; i < kKeyCount; ++i) {
+    if (values[i].fits || !read.from_eight_bit) continue;
+    values[i].view = read.eight_bit.keys[i].value;
+    values[i].fits = true;
+  }
+  // A file the next load would refuse is not written.
+  std::size_t size = 0;
+  const TextSink count = [](void* n, std::string_view piece) {
+    *static_cast<std::size_t*>(n) += piece.size();
+  };
+  WriteText(read, values, count, &size);
+  if (size > kMaxSettingsBytes) return false;
+  WriteText(read, values, sink, context);
   return true;
 }
 
