@@ -1,6 +1,6 @@
 // The save protocol, written once: what is on the disk before each step, and
 // who may finish or remove what a killed save left. A file over
-// kMaxSettingsBytes is never written.
+// kMaxSettingsBytes is never written, nor is one made so.
 //
 // A save REPLACES the file where it can (settings_file.cpp):
 //   R1. Read it whole under a shared lock and make the new content. A file
