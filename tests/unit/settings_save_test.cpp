@@ -165,6 +165,8 @@ TEST(SaveSettings, ImpossibleSaveChangesNothing) {
   EXPECT_EQ(folder.EntryCount(), 2u);
 
   EXPECT_EQ(SaveSettings(RateModel{}, "").failure, SaveFailure::kNoPath);
+  const std::string too_long(kMaxPathLength + 1, 'a');
+  EXPECT_EQ(SaveSettings(RateModel{}, too_long).failure, SaveFailure::kNoPath);
   EXPECT_EQ(SaveFailureText(SaveFailure::kNone), "saved");
   EXPECT_EQ(SaveFailureText(SaveFailure::kWriteFailed), "writing it failed (the disk may be full)");
   EXPECT_EQ(SaveFailureText(static_cast<SaveFailure>(9)), "unknown");  // one past the last
