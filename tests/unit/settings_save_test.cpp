@@ -39,6 +39,16 @@ TEST(SaveSettings, NewFileHoldsExactlyTheNineLines) {
   SaveSettings(RateModel{}, folder.File());
   EXPECT_EQ(ReadFile(folder.File()), kDefaultFile);
   EXPECT_EQ(folder.EntryCount(), 1u);  // no temporary file left behind
+#ifndef _WIN32
+  // The longest path taken, padded with slashes, names the same file.
+  const std::string file = folder.File();
+  const std::size_t slash = file.rfind('/');
+  const std::string longest =
+      file.substr(0, slash) + std::string(kMaxPathLength - file.size(), '/') + file.substr(slash);
+  ASSERT_EQ(longest.size(), kMaxPathLength);
+  EXPECT_TRUE(SaveSettings(WorkedExample(), longest).saved());
+  EXPECT_EQ(ReadFile(file), SettingsTextWithModel(kDefaultFile, WorkedExample()));
+#endif
 }
 
 struct SaveCase {
