@@ -76,6 +76,7 @@ TEST(LoadSettings, MissingFileGivesDefaults) {
 TEST(LoadSettings, DefaultsForWhateverTheFileLacks) {
   ExpectLoads({
       {"empty file", "", kDefaults},
+      {"one byte", "\n", kDefaults},
       {"other section only", "[Other]\nnPayAmt=5\n", kDefaults},
       {"section without keys", "[RateCalc]\n", kDefaults},
       {"keys before any section", "nPayAmt=5\n[RateCalc]\n", kDefaults},
