@@ -192,20 +192,18 @@ bool SyncFolderOf(const FilePath& path) {
   return synced;
 }
 
-// A replace keeps the mode, and the owner and group where it may; a new file
-// gets the mode any new file gets.
+// A replace keeps the mode, the owner and the group, or is not done (the
+// file is then written in place); a new file gets the mode any new file gets.
 bool ReplaceWith(FileHandle temporary, const FilePath& temporary_path, const FilePath& target,
                  const FileFacts& keep) {
   const int fd = Fd(temporary);
   const mode_t mask = umask(0);
   umask(mask);
   // The mode after the owner, since a change of owner clears the set-id bits.
-  if (keep.exists && fchown(fd, static_cast<uid_t>(keep.owner), static_cast<gid_t>(keep.group))) {
-    [[maybe_unused]] const int ignored =
-        fchown(fd, static_cast<uid_t>(-1), static_cast<gid_t>(keep.group));
-  }
   // Renamed while still open and held, so that no cleaner takes it first.
   const bool replaced =
+      (!keep.exists ||
+       fchown(fd, static_cast<uid_t>(keep.owner), static_cast<gid_t>(keep.group)) == 0) &&
       fchmod(fd, keep.exists ? static_cast<mode_t>(keep.mode) : kNewFileMode & ~mask) == 0 &&
       fsync(fd) == 0 && std::rename(temporary_path.c_str(), target.c_str()) == 0;
   close(fd);

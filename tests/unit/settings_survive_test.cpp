@@ -13,8 +13,10 @@
 #include "settings_test_support.h"
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sched.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -271,6 +273,16 @@ TEST(SettingsSurvive, UnreadableAtStartIsNeverOverwritten) {
   EXPECT_EQ(LoadSettings(m, folder.File()), LoadOutcome::kRead);
   EXPECT_EQ(m.nPayAmt, 14.11);
   EXPECT_EQ(SaveSettings(RateModel{}, folder.File()).failure, SaveFailure::kNotWritable);
+
+  // A lock held for a moment (another save, a scanner) is waited for.
+  const int held = open(folder.File().c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
+  std::thread release([held] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    close(held);
+  });
+  EXPECT_EQ(LoadSettings(m, folder.File()), LoadOutcome::kRead);
+  release.join();
 }
 
 TEST(SettingsSurvive, WritableFileInUnwritableFolderIsSaved) {
@@ -838,19 +850,33 @@ TEST(SettingsSurvive, RecordsLiveInAFolderOfTheUsersOwn) {
                          fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
        },
        InPlaceWay::LockedFolder, Where::kNowhere},
+      {"home too long a path for the record's",
+       [](const fs::path& home) {
+         const std::string padded = home.parent_path().string() +
+                                    std::string(4090 - home.string().size(), '/') +
+                                    home.filename().string();
+         setenv("HOME", padded.c_str(), 1);
+       },
+       InPlaceWay::LockedFolder, Where::kNowhere},
   };
   const std::string saved_home = std::getenv("HOME") ? std::getenv("HOME") : "";
   for (const Case& c : cases) {
     InPlaceFile file(c.way, 10);
     const fs::path home = fs::path(file.File()).parent_path().string() + "-home";
     fs::create_directory(home);
-    c.make(home);
     setenv("HOME", home.c_str(), 1);
+    c.make(home);
     EXPECT_EQ(KillSaveAt(file.File(), WorkedExample()), c.where != Where::kNowhere) << c.name;
     const std::vector<std::string> records = testing::RecordsOf(file.File());
     ASSERT_EQ(records.size(), c.where == Where::kNowhere ? 0u : 1u) << c.name;
     if (c.where != Where::kNowhere) {
       EXPECT_EQ(records[0].rfind(home.string(), 0), 0u) << c.name;
+      struct stat info {};
+      stat(file.File().c_str(), &info);
+      char name[40];  // named after the file's number
+      std::snprintf(name, sizeof name, "%llx~kovredo0",
+                    static_cast<unsigned long long>(info.st_ino));
+      EXPECT_EQ(fs::path(records[0]).filename(), name) << c.name;
       AsOrdinaryUser user;
       RateModel m;
       LoadSettings(m, file.File());
