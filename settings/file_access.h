@@ -105,10 +105,8 @@ void PauseMilliseconds(int milliseconds);
 
 // Calls `attempt` until it returns true or kBusyRetryMs have passed.
 template <typename Attempt>
-bool RetryWhileBusy(Attempt attempt) {
-  for (int waited = 0;; waited += kBusyPauseMs) {
-    if (attempt()) return true;
-    if (waited >= kBusyRetryMs) return false;
+void RetryWhileBusy(Attempt attempt) {
+  for (int waited = 0; !attempt() && waited < kBusyRetryMs; waited += kBusyPauseMs) {
     PauseMilliseconds(kBusyPauseMs);
   }
 }

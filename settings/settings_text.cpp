@@ -147,7 +147,7 @@ bool WriteSettingsText(std::string_view file_bytes, const RateModel& model, Text
   StoredValue values[kKeyCount];
   StoreValues(model, values);
   // A figure too long to write keeps the value the load saw, wherever that was.
-  for (std::size_t i = 0; i < kKeyCount; ++i) {
+  for (std::size_t i = kFirstFigure; i < kModeKeyIndex; ++i) {
     if (values[i].fits || !read.from_eight_bit) continue;
     values[i].view = read.eight_bit.keys[i].value;
     values[i].fits = true;
