@@ -75,9 +75,8 @@ enum class OpenResult { kOpened, kMissing, kNotRegular, kBusy };
 OpenResult OpenLocked(const FilePath& path, bool exclusive, FileHandle& file);
 void CloseFile(FileHandle file);  // and its lock
 
-bool LengthOf(FileHandle file, std::uint64_t& length);
-bool IdentityOf(FileHandle file, FileIdentity& identity);
-bool ReadAt(FileHandle file, char* buffer, std::size_t size, std::uint64_t offset);
+bool Describe(FileHandle file, std::uint64_t& length, FileIdentity& identity);
+bool ReadAll(FileHandle file, char* buffer, std::size_t size);  // from the start
 bool WriteAt(FileHandle file, const char* buffer, std::size_t size, std::uint64_t offset);
 // Sets the length, a longer one's space taken at once, and forces it.
 bool SetLengthAndSync(FileHandle file, std::uint64_t length);
@@ -106,10 +105,8 @@ void PauseMilliseconds(int milliseconds);
 
 // Calls `attempt` until it returns true or kBusyRetryMs have passed.
 template <typename Attempt>
-bool RetryWhileBusy(Attempt attempt) {
-  for (int waited = 0;; waited += kBusyPauseMs) {
-    if (attempt()) return true;
-    if (waited >= kBusyRetryMs) return false;
+void RetryWhileBusy(Attempt attempt) {
+  for (int waited = 0; !attempt() && waited < kBusyRetryMs; waited += kBusyPauseMs) {
     PauseMilliseconds(kBusyPauseMs);
   }
 }

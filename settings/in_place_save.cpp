@@ -70,9 +70,8 @@ WriteResult WriteChange(FileHandle file, std::uint64_t old_length, const Change&
 bool WriteRecord(FileHandle record, const FileIdentity& file, std::string_view old_content,
                  std::string_view new_content, Change& change) {
   const std::size_t shorter = std::min(old_content.size(), new_content.size());
-  std::size_t begin = 0;
+  std::size_t begin = 0, alike_end = 0;
   while (begin < shorter && old_content[begin] == new_content[begin]) ++begin;
-  std::size_t alike_end = 0;
   while (old_content.size() == new_content.size() && alike_end < shorter - begin &&
          old_content[shorter - 1 - alike_end] == new_content[shorter - 1 - alike_end]) {
     ++alike_end;
@@ -135,23 +134,28 @@ std::uint64_t Hash(std::string_view bytes, std::uint64_t hash) {
   return hash;
 }
 
-LoadOutcome ReadWhole(FileHandle file, HeapBytes& bytes, std::uint64_t limit) {
+LoadOutcome ReadWhole(FileHandle file, HeapBytes& bytes, FileIdentity* identity,
+                      std::uint64_t limit) {
   std::uint64_t length = 0;
-  if (!LengthOf(file, length)) return LoadOutcome::kUnreadable;
+  FileIdentity described;
+  if (!Describe(file, length, identity ? *identity : described)) return LoadOutcome::kUnreadable;
   if (length > limit) return LoadOutcome::kTooLarge;
   const auto size = static_cast<std::size_t>(length);
-  return bytes.Resize(size) && ReadAt(file, bytes.Data(), size, 0) ? LoadOutcome::kRead
-                                                                   : LoadOutcome::kUnreadable;
+  return bytes.Resize(size) && ReadAll(file, bytes.Data(), size) ? LoadOutcome::kRead
+                                                                 : LoadOutcome::kUnreadable;
 }
 
 SaveFailure ReadAndChange(FileHandle file, const RateModel& model, HeapBytes& old_content,
-                          HeapBytes& new_content) {
-  const LoadOutcome read = file == kNoFile ? LoadOutcome::kRead : ReadWhole(file, old_content);
+                          HeapBytes& new_content, FileIdentity* identity) {
+  const LoadOutcome read =
+      file == kNoFile ? LoadOutcome::kRead : ReadWhole(file, old_content, identity);
   if (read == LoadOutcome::kTooLarge) return SaveFailure::kTooLarge;
-  const bool made = read == LoadOutcome::kRead &&
-                    WriteSettingsText(old_content.View(), model, HeapBytes::Sink, &new_content) &&
-                    !new_content.Failed();
-  return made ? SaveFailure::kNone : SaveFailure::kWriteFailed;
+  if (read != LoadOutcome::kRead) return SaveFailure::kWriteFailed;
+  // Refused, the text would be over the limit (or, unlikely at this size, memory ran out).
+  if (!WriteSettingsText(old_content.View(), model, HeapBytes::Sink, &new_content)) {
+    return SaveFailure::kTooLarge;
+  }
+  return new_content.Failed() ? SaveFailure::kWriteFailed : SaveFailure::kNone;
 }
 
 bool RecordPath(const FileIdentity& identity, int slot, FilePath& record, bool create) {
@@ -170,13 +174,13 @@ void FinishInterruptedSave(const FilePath& target) {
     if (record == kNoFile) continue;  // none, or not this user's: left alone
     if (file == kNoFile &&
         (facts.read_only || OpenLocked(target, true, file) != OpenResult::kOpened ||
-         !IdentityOf(file, identity) || ReadWhole(file, content) != LoadOutcome::kRead)) {
+         ReadWhole(file, content, &identity) != LoadOutcome::kRead)) {
       CloseFile(record);
       break;  // a file that cannot be locked or read is finished by a later run
     }
     HeapBytes bytes;
     Change change;
-    const bool read = ReadWhole(record, bytes, kMaxRecordBytes) == LoadOutcome::kRead;
+    const bool read = ReadWhole(record, bytes, nullptr, kMaxRecordBytes) == LoadOutcome::kRead;
     CloseFile(record);
     const Verdict verdict =
         read ? JudgeRecord(bytes.View(), identity, content.View(), change) : Verdict::kLeave;
@@ -196,10 +200,7 @@ SaveFailure SaveInPlace(const RateModel& model, const FilePath& target) {
   HeapBytes old_content;
   HeapBytes new_content;
   FileIdentity identity;
-  SaveFailure failure = ReadAndChange(file, model, old_content, new_content);
-  if (failure == SaveFailure::kNone && !IdentityOf(file, identity)) {
-    failure = SaveFailure::kWriteFailed;
-  }
+  SaveFailure failure = ReadAndChange(file, model, old_content, new_content, &identity);
   FilePath record_path;
   FileHandle record = kNoFile;
   const bool changed = failure == SaveFailure::kNone && new_content.View() != old_content.View();

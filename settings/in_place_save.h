@@ -1,6 +1,6 @@
 // The save protocol, written once: what is on the disk before each step, and
 // who may finish or remove what a killed save left. A file over
-// kMaxSettingsBytes is never written.
+// kMaxSettingsBytes is never written, nor is one made so.
 //
 // A save REPLACES the file where it can (settings_file.cpp):
 //   R1. Read it whole under a shared lock and make the new content. A file
@@ -69,13 +69,14 @@ namespace ratecalc {
 // 64-bit FNV-1a, continued from `hash`.
 std::uint64_t Hash(std::string_view bytes, std::uint64_t hash = 14695981039346656037ull);
 
-// Reads the whole open file of `limit` bytes at most: kRead, kTooLarge
-// (nothing read) or kUnreadable.
-LoadOutcome ReadWhole(FileHandle file, HeapBytes& bytes, std::uint64_t limit = kMaxSettingsBytes);
+// Reads the whole open file of `limit` bytes at most, and its identity:
+// kRead, kTooLarge (nothing read) or kUnreadable.
+LoadOutcome ReadWhole(FileHandle file, HeapBytes& bytes, FileIdentity* identity = nullptr,
+                      std::uint64_t limit = kMaxSettingsBytes);
 
 // Steps R1 and P2: the open file's content (none for kNoFile) and the new.
 SaveFailure ReadAndChange(FileHandle file, const RateModel& model, HeapBytes& old_content,
-                          HeapBytes& new_content);
+                          HeapBytes& new_content, FileIdentity* identity = nullptr);
 
 // How many names a temporary or a record of one file may take.
 inline constexpr int kSlots = 4;

@@ -2,8 +2,10 @@
 // writes them in the file's text.
 #include "settings_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <initializer_list>
+#include <numeric>
 
 #include "model_keys.h"
 #include "text_form.h"
@@ -42,59 +44,91 @@ void ModelFromScan(const SettingsScan& scan, RateModel& model) {
 // A value as the file stores it; `fits` false for one that the next load
 // could only read in part, which is not written.
 struct StoredValue {
-  char text[kMaxFormattedLength + 1];
+  ValueText text;
   std::string_view view;
   bool fits = true;
 };
 
 void StoreValues(const RateModel& model, StoredValue (&values)[kKeyCount]) {
-  for (std::size_t i = 0; i < kFirstFigure; ++i) {  // "%d"
-    StoredValue& value = values[i];
-    const char* end =
-        std::to_chars(value.text, value.text + sizeof value.text, model.*kFlags[i].member).ptr;
-    value.view = {value.text, static_cast<std::size_t>(end - value.text)};
-  }
-  for (std::size_t i = 0; i < std::size(kFigures); ++i) {
-    StoredValue& value = values[kFirstFigure + i];
-    const ValueText text = FormatValueText(model.*kFigures[i].member);
-    value.fits = text.length <= kMaxValueTextLength;
-    std::char_traits<char>::copy(value.text, text.chars, text.length);
-    value.view = {value.text, text.length};
+  for (std::size_t i = 0; i < kModeKeyIndex; ++i) {
+    ValueText& text = values[i].text;
+    if (i < kFirstFigure) {  // "%d"
+      const int flag = model.*kFlags[i].member;
+      text.length = static_cast<std::size_t>(
+          std::to_chars(text.chars, std::end(text.chars), flag).ptr - text.chars);
+    } else {
+      text = FormatValueText(model.*kFigures[i - kFirstFigure].member);
+    }
+    values[i].fits = text.length <= kMaxValueTextLength;
+    values[i].view = text.view();
   }
   values[kModeKeyIndex].view = model.sCalcMode == CalcMode::Charge   ? "Charge"
                                : model.sCalcMode == CalcMode::Margin ? "Margin"
                                                                      : "Pay";
 }
 
-// The text's bytes from `from` to `to`, the 8-bit end of a UTF-16 file
-// written as UTF-16.
-void PassOn(std::string_view bytes, const DecodedText& text, std::size_t from, std::size_t to,
-            TextSink sink, void* context) {
-  const std::size_t wide_end = to < text.eight_bit_from_byte ? to : text.eight_bit_from_byte;
-  if (from < wide_end) sink(context, Slice(bytes, from, wide_end - from));
-  if (to > wide_end) {
-    const std::size_t start = from > wide_end ? from : wide_end;
-    EncodeText(Slice(bytes, start, to - start), text.encoding, sink, context);
-  }
-}
-
 // A file's text, its section, and the one a load reads: of a UTF-16 file
 // with an earlier version's 8-bit section at its end, the complete one.
 struct ReadText {
   DecodedText text;
-  SettingsScan scan;
-  SettingsScan eight_bit;
+  SettingsScan scan, eight_bit;
   bool from_eight_bit = false;
 
   bool Read(std::string_view bytes) {
     if (bytes.size() > kMaxSettingsBytes || !DecodeText(bytes, text)) return false;
     scan = ScanSettings(text.units);
-    if (text.eight_bit_from_byte != SIZE_MAX)
-      eight_bit = ScanSettings(Slice(bytes, text.text_start));
+    if (text.eight_bit_from != SIZE_MAX)
+      eight_bit = ScanSettings(Slice(text.units, text.eight_bit_from));
     from_eight_bit = scan.found_count < kKeyCount && eight_bit.found_count == kKeyCount;
     return true;
   }
 };
+
+// Hands on the file's text with the values written in.
+void WriteText(const ReadText& read, const StoredValue (&values)[kKeyCount], TextSink sink,
+               void* context) {
+  const DecodedText& text = read.text;
+  const SettingsScan& scan = read.scan;
+  const auto encode = [&](std::initializer_list<std::string_view> pieces) {
+    for (const std::string_view piece : pieces) EncodeText(piece, text.encoding, sink, context);
+  };
+  std::size_t passed = 0;  // bytes handed on
+  const auto pass_on = [&](std::size_t to) {
+    sink(context, Slice(text.bytes, passed, to - passed));
+    passed = to;
+  };
+  // Each key line of the section rewritten where it stands, in file order,
+  // the key spelt as the user spelt it.
+  std::size_t order[kKeyCount];
+  std::iota(order, order + kKeyCount, std::size_t{0});
+  std::sort(order, order + kKeyCount,
+            [&](std::size_t a, std::size_t b) { return scan.keys[a].begin < scan.keys[b].begin; });
+  bool adds_key = false;
+  for (const std::size_t i : order) {
+    const KeyLine& line = scan.keys[i];
+    adds_key |= !line.found && values[i].fits;
+    if (!line.found || !values[i].fits) continue;
+    pass_on(text.ByteOf(line.begin));
+    encode({line.name, "=", values[i].view});
+    passed = text.ByteOf(line.end);
+  }
+  // The keys it lacks after the section's last key line; a missing section at the end.
+  if (adds_key) {
+    pass_on(text.ByteOf(scan.section_found ? scan.insert_at : text.units.size()));
+    if (!scan.section_found) {
+      const char last = text.units.empty() ? '\n' : text.units.back();
+      if (last != '\r' && last != '\n') encode({scan.line_end});
+      encode({"[RateCalc]", scan.line_end});
+    } else if (scan.insert_needs_line_end) {
+      encode({scan.line_end});
+    }
+    for (std::size_t i = 0; i < kKeyCount; ++i) {
+      if (!scan.keys[i].found && values[i].fits)
+        encode({SettingsKey(i), "=", values[i].view, scan.line_end});
+    }
+  }
+  pass_on(text.bytes.size());
+}
 
 }  // namespace
 
@@ -110,56 +144,22 @@ bool WriteSettingsText(std::string_view file_bytes, const RateModel& model, Text
                        void* context) {
   ReadText read;
   if (!read.Read(file_bytes)) return false;
-  const DecodedText& text = read.text;
-  const SettingsScan& scan = read.scan;
   StoredValue values[kKeyCount];
   StoreValues(model, values);
   // A figure too long to write keeps the value the load saw, wherever that was.
-  for (std::size_t i = 0; i < kKeyCount; ++i) {
+  for (std::size_t i = kFirstFigure; i < kModeKeyIndex; ++i) {
     if (values[i].fits || !read.from_eight_bit) continue;
     values[i].view = read.eight_bit.keys[i].value;
     values[i].fits = true;
   }
-  const auto encode = [&](std::initializer_list<std::string_view> pieces) {
-    for (const std::string_view piece : pieces) EncodeText(piece, text.encoding, sink, context);
+  // A file the next load would refuse is not written.
+  std::size_t size = 0;
+  const TextSink count = [](void* n, std::string_view piece) {
+    *static_cast<std::size_t*>(n) += piece.size();
   };
-  // Each key line of the section rewritten where it stands, in file order,
-  // the key spelt as the user spelt it.
-  bool adds_key = false;
-  std::size_t passed = 0;
-  for (std::size_t from = 0;;) {
-    std::size_t next = kKeyCount;  // the first line to rewrite from unit `from` on
-    for (std::size_t i = 0; i < kKeyCount; ++i) {
-      const KeyLine& key = scan.keys[i];
-      adds_key |= !key.found && values[i].fits;
-      const bool earlier = next == kKeyCount || key.begin < scan.keys[next].begin;
-      if (key.found && values[i].fits && key.begin >= from && earlier) next = i;
-    }
-    if (next == kKeyCount) break;
-    const KeyLine& line = scan.keys[next];
-    PassOn(file_bytes, text, passed, text.ByteOf(line.begin), sink, context);
-    encode({line.name, "=", values[next].view});
-    passed = text.ByteOf(line.end);
-    from = line.end;
-  }
-  // The keys it lacks after the section's last key line; a missing section at the end.
-  if (adds_key) {
-    const std::size_t insert = text.ByteOf(scan.section_found ? scan.insert_at : text.units.size());
-    PassOn(file_bytes, text, passed, insert, sink, context);
-    passed = insert;
-    if (!scan.section_found) {
-      const char last = text.units.empty() ? '\n' : text.units.back();
-      if (last != '\r' && last != '\n') encode({scan.line_end});
-      encode({"[RateCalc]", scan.line_end});
-    } else if (scan.insert_needs_line_end) {
-      encode({scan.line_end});
-    }
-    for (std::size_t i = 0; i < kKeyCount; ++i) {
-      if (!scan.keys[i].found && values[i].fits)
-        encode({SettingsKey(i), "=", values[i].view, scan.line_end});
-    }
-  }
-  PassOn(file_bytes, text, passed, file_bytes.size(), sink, context);
+  WriteText(read, values, count, &size);
+  if (size > kMaxSettingsBytes) return false;
+  WriteText(read, values, sink, context);
   return true;
 }
 

@@ -54,13 +54,12 @@ bool SameName(std::string_view a, std::string_view b) {
                     [&](char x, char y) { return lower(x) == lower(y); });
 }
 
-// The line at unit `begin` without its line end; `next` begins the next,
-// `bare` when it ends the text unended. True when it ends the section.
-bool ScanLine(SettingsScan& scan, std::string_view line, std::size_t begin, std::size_t next,
-              bool bare) {
-  const std::string_view text = Trim(line);
-  if (text.empty() || text.front() == ';') return false;
-  const bool header = text.front() == '[';
+// The line from unit `begin` to `end`, its line end excluded; the next
+// begins at `next`. True when it ends the section.
+bool ScanLine(SettingsScan& scan, std::string_view units, std::size_t begin, std::size_t end,
+              std::size_t next) {
+  const std::string_view text = Trim(Slice(units, begin, end - begin));
+  const bool header = !text.empty() && text.front() == '[';
   const std::size_t equals = text.find('=');
   if (header) {
     const std::size_t close = text.rfind(']');  // the name runs to the line's last ']'
@@ -69,9 +68,11 @@ bool ScanLine(SettingsScan& scan, std::string_view line, std::size_t begin, std:
     scan.section_found = SameName(Trim(Slice(text, 1, close - 1)), kSection);
     scan.section_begin = begin;
   }
-  if (!scan.section_found || (!header && equals == std::string_view::npos)) return false;
+  if (!scan.section_found || (!header && (equals == text.npos || text.front() == ';'))) {
+    return false;
+  }
   scan.insert_at = next;  // after the header or a key line
-  scan.insert_needs_line_end = bare;
+  scan.insert_needs_line_end = next == end;
   if (header) return false;
   const std::string_view name = Trim(Slice(text, 0, equals));
   std::string_view value = Trim(Slice(text, equals + 1));
@@ -82,7 +83,7 @@ bool ScanLine(SettingsScan& scan, std::string_view line, std::size_t begin, std:
   for (std::size_t i = 0; i < kKeyCount; ++i) {
     KeyLine& key = scan.keys[i];
     if (key.found || !SameName(name, SettingsKey(i))) continue;
-    key = {true, begin, begin + line.size(), name, Slice(value, 0, kMaxValueTextLength)};
+    key = {true, begin, end, name, Slice(value, 0, kMaxValueTextLength)};
     ++scan.found_count;
     break;
   }
@@ -116,13 +117,6 @@ std::string_view SettingsKey(std::size_t key) {
   return kModeKey;
 }
 
-std::size_t DecodedText::ByteOf(std::size_t unit) const {
-  if (encoding == TextEncoding::EightBit) return text_start + unit;
-  const std::size_t wide_units = (eight_bit_from_byte - text_start) / 2;
-  if (unit >= wide_units) return eight_bit_from_byte + (unit - wide_units);
-  return text_start + 2 * unit;
-}
-
 bool DecodeText(std::string_view bytes, DecodedText& text) {
   const std::string_view mark = Slice(bytes, 0, 2);
   text.text_start = mark == kUtf16LeMark || mark == kUtf16BeMark ? 2
@@ -133,30 +127,33 @@ bool DecodeText(std::string_view bytes, DecodedText& text) {
                   : text.text_start == 0 ? UnmarkedEncoding(Slice(bytes, 0, kEncodingProbeBytes))
                                          : TextEncoding::EightBit;
   const std::string_view body = Slice(bytes, text.text_start);
-  if (text.encoding == TextEncoding::EightBit) {
-    text.units = body;
-    return true;
-  }
+  text.bytes = bytes;
+  text.units = body;
+  if (text.encoding == TextEncoding::EightBit) return true;
   // An earlier version added its section to such a file as 8-bit text.
   const SettingsScan as_bytes = ScanSettings(body);
   std::size_t wide_bytes = body.size() - body.size() % 2;
   if (as_bytes.section_found) {  // from the line end before its header, on a unit boundary
-    wide_bytes = as_bytes.section_break + as_bytes.section_break % 2;
-    if (wide_bytes > as_bytes.section_begin) wide_bytes = as_bytes.section_begin;
-    text.eight_bit_from_byte = text.text_start + wide_bytes;
+    wide_bytes =
+        std::min(as_bytes.section_break + as_bytes.section_break % 2, as_bytes.section_begin);
+    text.eight_bit_from = wide_bytes / 2;
   }
-  const std::size_t tail = as_bytes.section_found ? body.size() - wide_bytes : 0;
-  if (!text.storage.Resize(wide_bytes / 2 + tail)) return false;
-  char* out = text.storage.Data();
+  const std::string_view tail = as_bytes.section_found ? Slice(body, wide_bytes) : "";
+  if (!text.unit_storage.Resize(wide_bytes / 2 + tail.size())) return false;
+  char* out = text.unit_storage.Data();
   const bool le = text.encoding == TextEncoding::Utf16Le;
   for (std::size_t i = 0; i < wide_bytes; i += 2) {
     const auto low = static_cast<unsigned char>(body[le ? i : i + 1]);
     const auto high = static_cast<unsigned char>(body[le ? i + 1 : i]);
     *out++ = high == 0 && low < kFirstNonAscii ? static_cast<char>(low) : '\x80';
   }
-  if (tail > 0) std::memcpy(out, body.data() + wide_bytes, tail);
-  text.units = text.storage.View();
-  return true;
+  text.units = text.unit_storage.View();
+  if (tail.empty()) return true;
+  std::memcpy(out, tail.data(), tail.size());
+  text.byte_storage.Append(Slice(bytes, 0, text.text_start + wide_bytes));
+  EncodeText(tail, text.encoding, HeapBytes::Sink, &text.byte_storage);
+  text.bytes = text.byte_storage.View();
+  return !text.byte_storage.Failed();
 }
 
 void EncodeText(std::string_view text, TextEncoding encoding, TextSink sink, void* context) {
@@ -181,12 +178,11 @@ SettingsScan ScanSettings(std::string_view units) {
   }
   std::size_t content_end = 0;  // after the last unit that is no line end
   for (std::size_t begin = 0; begin < units.size();) {
-    std::size_t end = units.find_first_of(kLineEnds, begin);
-    if (end == std::string_view::npos) end = units.size();
-    std::size_t next = end == units.size() ? end : end + 1;
-    if (Slice(units, end, 2) == kLineEnds) next = end + 2;
+    const std::size_t end = std::min(units.find_first_of(kLineEnds, begin), units.size());
+    const std::size_t next =
+        Slice(units, end, 2) == kLineEnds ? end + 2 : std::min(end + 1, units.size());
     if (!scan.section_found) scan.section_break = content_end;
-    if (ScanLine(scan, Slice(units, begin, end - begin), begin, next, end == units.size())) break;
+    if (ScanLine(scan, units, begin, end, next)) break;
     if (end > begin) content_end = end;
     begin = next;
   }

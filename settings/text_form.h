@@ -1,5 +1,4 @@
-// A settings file's bytes as the text the scan reads, its section and key
-// lines, and back.
+// A settings file's bytes as the text its section is found in, and back.
 #pragma once
 
 #include <cstddef>
@@ -43,19 +42,20 @@ inline std::string_view Slice(std::string_view text, std::size_t from,
 
 enum class TextEncoding { EightBit, Utf16Le, Utf16Be };
 
-// A file's text, one char per unit: a byte of an 8-bit file, a UTF-16 unit
-// narrowed (anything above 0x7F to 0x80).
+// A file's text, one char per unit: a byte of 8-bit text, a UTF-16 unit
+// narrowed (anything above 0x7F to 0x80). An earlier version appended its
+// section to UTF-16 files as 8-bit text: from `eight_bit_from` the units are
+// those bytes, and `bytes` is the file with them as UTF-16, as a save writes.
 struct DecodedText {
   TextEncoding encoding = TextEncoding::EightBit;
   std::size_t text_start = 0;  // bytes of byte-order mark
-  // Of a UTF-16 file to whose end an earlier version wrote its section as
-  // 8-bit text, the byte from which each byte is a unit (written back as
-  // UTF-16).
-  std::size_t eight_bit_from_byte = SIZE_MAX;
-  std::string_view units;
-  HeapBytes storage;
+  std::size_t eight_bit_from = SIZE_MAX;
+  std::string_view units, bytes;
+  HeapBytes unit_storage, byte_storage;
 
-  std::size_t ByteOf(std::size_t unit) const;
+  std::size_t ByteOf(std::size_t unit) const {
+    return text_start + (encoding == TextEncoding::EightBit ? unit : 2 * unit);
+  }
 };
 bool DecodeText(std::string_view bytes, DecodedText& text);
 
@@ -69,8 +69,7 @@ std::string_view SettingsKey(std::size_t key);
 // One key line of the section, by unit position, its line end excluded.
 struct KeyLine {
   bool found = false;
-  std::size_t begin = 0;
-  std::size_t end = 0;
+  std::size_t begin = 0, end = 0;
   std::string_view name;   // as the file spells it
   std::string_view value;  // trimmed, one pair of enclosing quotes removed, at most 79
 };

@@ -31,7 +31,8 @@ LoadOutcome ModelFromSettingsText(std::string_view file_bytes, RateModel& model)
 // Hands `sink`, in pieces, the bytes with the model's nine lines written in,
 // every other byte, the encoding and line end kept (empty bytes: a first
 // save's file). A figure too long to read back keeps the file's. False,
-// nothing handed on, over kMaxSettingsBytes or out of memory.
+// nothing handed on, for bytes that are or would become over
+// kMaxSettingsBytes, or out of memory.
 using TextSink = void (*)(void* context, std::string_view piece);
 bool WriteSettingsText(std::string_view file_bytes, const RateModel& model, TextSink sink,
                        void* context);

@@ -26,6 +26,12 @@ constexpr long kNanosecondsPerMillisecond = 1000000;
 
 int Fd(FileHandle file) { return static_cast<int>(file); }
 
+// `fd` when `keep`, else closed: kNoFile.
+FileHandle KeptOrClosed(int fd, bool keep) {
+  if (fd != -1 && !keep) close(fd);
+  return keep ? fd : kNoFile;
+}
+
 bool InGroup(gid_t group) {
   gid_t groups[kMaxGroups];
   const int count = std::max(getgroups(kMaxGroups, groups), 0);
@@ -46,6 +52,17 @@ bool NameLeadsTo(const FilePath& path, int fd) {
   struct stat opened {};
   return lstat(path.c_str(), &named) == 0 && fstat(fd, &opened) == 0 &&
          named.st_ino == opened.st_ino && named.st_dev == opened.st_dev;
+}
+
+// pread or pwrite until done: either may move fewer bytes than asked.
+template <typename Buffer, typename Transfer>
+bool Whole(Transfer transfer, FileHandle file, Buffer buffer, std::size_t size,
+           std::uint64_t offset) {
+  ssize_t n = 1;
+  for (std::size_t done = 0; done < size && n > 0; done += static_cast<std::size_t>(n)) {
+    n = transfer(Fd(file), buffer + done, size - done, static_cast<off_t>(offset + done));
+  }
+  return n > 0 || size == 0;
 }
 
 }  // namespace
@@ -77,20 +94,18 @@ bool ResolveLinks(const FilePath& path, FilePath& resolved) {
 }
 
 FileFacts InspectFile(const FilePath& path) {
-  FileFacts facts;
   struct stat info {};
-  if (stat(path.c_str(), &info) != 0) return facts;
-  facts.exists = true;
-  facts.regular = S_ISREG(info.st_mode);
-  facts.read_only = (info.st_mode & S_IWUSR) == 0;
-  facts.in_place =
-      info.st_nlink > 1 || (geteuid() != 0 && (info.st_uid != geteuid() || !InGroup(info.st_gid)));
-  facts.mode = info.st_mode & 07777;
-  facts.owner = static_cast<long>(info.st_uid);
-  facts.group = static_cast<long>(info.st_gid);
-  facts.identity = {static_cast<std::uint64_t>(info.st_dev),
-                    static_cast<std::uint64_t>(info.st_ino)};
-  return facts;
+  if (stat(path.c_str(), &info) != 0) return {};
+  const bool others = info.st_uid != geteuid() || !InGroup(info.st_gid);
+  return {.exists = true,
+          .regular = S_ISREG(info.st_mode),
+          .read_only = (info.st_mode & S_IWUSR) == 0,
+          .in_place = info.st_nlink > 1 || (geteuid() != 0 && others),
+          .mode = info.st_mode & 07777u,
+          .owner = static_cast<long>(info.st_uid),
+          .group = static_cast<long>(info.st_gid),
+          .identity = {static_cast<std::uint64_t>(info.st_dev),
+                       static_cast<std::uint64_t>(info.st_ino)}};
 }
 
 OpenResult OpenLocked(const FilePath& path, bool exclusive, FileHandle& file) {
@@ -117,43 +132,29 @@ OpenResult OpenLocked(const FilePath& path, bool exclusive, FileHandle& file) {
 
 void CloseFile(FileHandle file) { close(Fd(file)); }
 
-bool LengthOf(FileHandle file, std::uint64_t& length) {
+bool Describe(FileHandle file, std::uint64_t& length, FileIdentity& identity) {
   struct stat info {};
   const bool known = fstat(Fd(file), &info) == 0;
   length = static_cast<std::uint64_t>(info.st_size);
-  return known;
-}
-
-bool IdentityOf(FileHandle file, FileIdentity& identity) {
-  struct stat info {};
-  const bool known = fstat(Fd(file), &info) == 0;
   identity = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
   return known;
 }
 
-bool ReadAt(FileHandle file, char* buffer, std::size_t size, std::uint64_t offset) {
-  ssize_t n = 1;
-  for (std::size_t done = 0; done < size && n > 0; done += static_cast<std::size_t>(n)) {
-    n = pread(Fd(file), buffer + done, size - done, static_cast<off_t>(offset + done));
-  }
-  return n > 0 || size == 0;
+bool ReadAll(FileHandle file, char* buffer, std::size_t size) {
+  return Whole(pread, file, buffer, size, 0);
 }
 
 bool WriteAt(FileHandle file, const char* buffer, std::size_t size, std::uint64_t offset) {
-  ssize_t n = 1;
-  for (std::size_t done = 0; done < size && n > 0; done += static_cast<std::size_t>(n)) {
-    n = pwrite(Fd(file), buffer + done, size - done, static_cast<off_t>(offset + done));
-  }
-  return n > 0 || size == 0;
+  return Whole(pwrite, file, buffer, size, offset);
 }
 
 bool SetLengthAndSync(FileHandle file, std::uint64_t length) {
-  std::uint64_t old_length = 0;
+  struct stat info {};
   const auto size = static_cast<off_t>(length);
-  int failed = !LengthOf(file, old_length);
-  if (!failed && length > old_length) failed = posix_fallocate(Fd(file), 0, size);
+  int failed = fstat(Fd(file), &info);
+  if (!failed && size > info.st_size) failed = posix_fallocate(Fd(file), 0, size);
   // A file system that cannot take the space ahead is extended plainly.
-  if (length < old_length || failed == EINVAL || failed == EOPNOTSUPP) {
+  if (size < info.st_size || failed == EINVAL || failed == EOPNOTSUPP) {
     failed = ftruncate(Fd(file), size);
   }
   return failed == 0 && fsync(Fd(file)) == 0;
@@ -165,19 +166,14 @@ FileHandle CreateHeld(const FilePath& path) {
   const int fd =
       open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kOwnerOnlyFile);
   // A cleaner may have removed the name between the two steps.
-  if (fd != -1 && flock(fd, LOCK_EX | LOCK_NB) == 0 && NameLeadsTo(path, fd)) return fd;
-  if (fd != -1) close(fd);
-  return kNoFile;
+  return KeptOrClosed(fd, fd != -1 && flock(fd, LOCK_EX | LOCK_NB) == 0 && NameLeadsTo(path, fd));
 }
 
 FileHandle OpenOwn(const FilePath& path) {
   const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   struct stat info {};
-  if (fd != -1 && fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == geteuid()) {
-    return fd;
-  }
-  if (fd != -1) close(fd);
-  return kNoFile;
+  return KeptOrClosed(
+      fd, fd != -1 && fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == geteuid());
 }
 
 // A running save holds a lock on its file.
@@ -192,24 +188,22 @@ bool RemoveAbandoned(const FilePath& path) {
 bool SyncFolderOf(const FilePath& path) {
   const int fd = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   const bool synced = fd != -1 && fsync(fd) == 0;
-  if (fd != -1) close(fd);
+  KeptOrClosed(fd, false);
   return synced;
 }
 
-// A replace keeps the mode, and the owner and group where it may; a new file
-// gets the mode any new file gets.
+// A replace keeps the mode, the owner and the group, or is not done (the
+// file is then written in place); a new file gets the mode any new file gets.
 bool ReplaceWith(FileHandle temporary, const FilePath& temporary_path, const FilePath& target,
                  const FileFacts& keep) {
   const int fd = Fd(temporary);
   const mode_t mask = umask(0);
   umask(mask);
   // The mode after the owner, since a change of owner clears the set-id bits.
-  if (keep.exists && fchown(fd, static_cast<uid_t>(keep.owner), static_cast<gid_t>(keep.group))) {
-    [[maybe_unused]] const int ignored =
-        fchown(fd, static_cast<uid_t>(-1), static_cast<gid_t>(keep.group));
-  }
   // Renamed while still open and held, so that no cleaner takes it first.
   const bool replaced =
+      (!keep.exists ||
+       fchown(fd, static_cast<uid_t>(keep.owner), static_cast<gid_t>(keep.group)) == 0) &&
       fchmod(fd, keep.exists ? static_cast<mode_t>(keep.mode) : kNewFileMode & ~mask) == 0 &&
       fsync(fd) == 0 && std::rename(temporary_path.c_str(), target.c_str()) == 0;
   close(fd);

@@ -71,13 +71,6 @@ bool OwnedByThisUser(HANDLE handle) {
   return ours;
 }
 
-OVERLAPPED At(std::uint64_t offset) {
-  OVERLAPPED at{};
-  at.Offset = static_cast<DWORD>(offset);
-  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-  return at;
-}
-
 }  // namespace
 
 bool PathFromCaller(std::string_view text, FilePath& path) {
@@ -105,7 +98,8 @@ FileFacts InspectFile(const FilePath& path) {
   // Replacing would split hard links, change the owner, or replace a link.
   facts.in_place = (GetFileInformationByHandle(file, &info) && info.nNumberOfLinks > 1) ||
                    !OwnedByThisUser(file) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-  IdentityOf(Held(file), facts.identity);
+  std::uint64_t length = 0;
+  Describe(Held(file), length, facts.identity);
   CloseHandle(file);
   return facts;
 }
@@ -139,30 +133,26 @@ OpenResult OpenLocked(const FilePath& path, bool exclusive, FileHandle& file) {
 
 void CloseFile(FileHandle file) { CloseHandle(Handle(file)); }
 
-bool LengthOf(FileHandle file, std::uint64_t& length) {
-  LARGE_INTEGER size{};
-  const bool known = GetFileSizeEx(Handle(file), &size) != 0;
-  length = static_cast<std::uint64_t>(size.QuadPart);
+bool Describe(FileHandle file, std::uint64_t& length, FileIdentity& identity) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool known = GetFileInformationByHandle(Handle(file), &info) != 0;
+  length = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  identity = {info.dwVolumeSerialNumber,
+              (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
   return known;
 }
 
-bool IdentityOf(FileHandle file, FileIdentity& identity) {
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(Handle(file), &info)) return false;
-  identity.device = info.dwVolumeSerialNumber;
-  identity.number = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-  return true;
-}
-
-bool ReadAt(FileHandle file, char* buffer, std::size_t size, std::uint64_t offset) {
-  OVERLAPPED at = At(offset);
+bool ReadAll(FileHandle file, char* buffer, std::size_t size) {
+  OVERLAPPED start{};
   DWORD got = 0;
   return size == 0 ||
-         (ReadFile(Handle(file), buffer, static_cast<DWORD>(size), &got, &at) && got == size);
+         (ReadFile(Handle(file), buffer, static_cast<DWORD>(size), &got, &start) && got == size);
 }
 
 bool WriteAt(FileHandle file, const char* buffer, std::size_t size, std::uint64_t offset) {
-  OVERLAPPED at = At(offset);
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
   DWORD written = 0;
   return size == 0 || (WriteFile(Handle(file), buffer, static_cast<DWORD>(size), &written, &at) &&
                        written == size);

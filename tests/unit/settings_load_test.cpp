@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include "model_keys.h"
@@ -56,18 +57,26 @@ void ExpectLoads(std::initializer_list<LoadCase> cases) {
 
 TEST(LoadSettings, MissingFileGivesDefaults) {
   TempFolder folder;
-  RateModel m = Scrambled();
-  LoadSettings(m, folder.File());
-  EXPECT_EQ(Describe(m), kDefaults);
-  LoadSettings(m, folder.File("no-such-folder/KOVRateCalc.ini"));
-  EXPECT_EQ(Describe(m), kDefaults);
-  LoadSettings(m, "");
-  EXPECT_EQ(Describe(m), kDefaults);
+  // legend: path, what the load says
+  const std::pair<std::string, LoadOutcome> cases[] = {
+      {folder.File(), LoadOutcome::kMissing},
+      {folder.File("no-such-folder/KOVRateCalc.ini"), LoadOutcome::kMissing},
+      {"", LoadOutcome::kUnreadable},
+  };
+  for (const auto& [path, outcome] : cases) {
+    RateModel m = Scrambled();
+    EXPECT_EQ(LoadSettings(m, path), outcome) << path;
+    EXPECT_EQ(Describe(m), kDefaults) << path;
+  }
+  // A first run keeps what it ends with.
+  EXPECT_TRUE(SaveSettings(RateModel{}, folder.File()).saved());
+  EXPECT_NE(ReadFile(folder.File()), "");
 }
 
 TEST(LoadSettings, DefaultsForWhateverTheFileLacks) {
   ExpectLoads({
       {"empty file", "", kDefaults},
+      {"one byte", "\n", kDefaults},
       {"other section only", "[Other]\nnPayAmt=5\n", kDefaults},
       {"section without keys", "[RateCalc]\n", kDefaults},
       {"keys before any section", "nPayAmt=5\n[RateCalc]\n", kDefaults},
@@ -160,17 +169,20 @@ TEST(LoadSettings, ReadsLikeThePlatformProfileFunctions) {
 }
 
 // A file over the limit is no settings file: it loads as the defaults at
-// once, unread, and no save writes to it; one at the limit reads as any other.
+// once, unread, and no save writes to it or makes it one; one at the limit
+// reads as any other.
 TEST(LoadSettings, FileOverTheLimitIsNeitherReadNorWritten) {
   TempFolder folder;
   const std::string section = "\n[RateCalc]\nnPayAmt=5\n";
-  // legend: file size, what a load gives
-  const std::pair<std::size_t, LoadOutcome> cases[] = {
-      {kMaxSettingsBytes, LoadOutcome::kRead},
-      {kMaxSettingsBytes + 1, LoadOutcome::kTooLarge},
-      {std::size_t{40} << 20, LoadOutcome::kTooLarge},
+  // legend: file size, what a load gives, what a save gives
+  const std::tuple<std::size_t, LoadOutcome, SaveFailure> cases[] = {
+      {kMaxSettingsBytes - 200, LoadOutcome::kRead, SaveFailure::kNone},
+      {kMaxSettingsBytes - 10, LoadOutcome::kRead, SaveFailure::kTooLarge},  // it would grow over
+      {kMaxSettingsBytes, LoadOutcome::kRead, SaveFailure::kTooLarge},
+      {kMaxSettingsBytes + 1, LoadOutcome::kTooLarge, SaveFailure::kTooLarge},
+      {std::size_t{40} << 20, LoadOutcome::kTooLarge, SaveFailure::kTooLarge},
   };
-  for (const auto& [size, outcome] : cases) {
+  for (const auto& [size, outcome, failure] : cases) {
     const std::string content = ";" + std::string(size - section.size() - 1, 'x') + section;
     WriteFile(folder.File(), content);
     const bool read = outcome == LoadOutcome::kRead;
@@ -185,10 +197,9 @@ TEST(LoadSettings, FileOverTheLimitIsNeitherReadNorWritten) {
     EXPECT_EQ(ModelFromSettingsText(content, m), outcome) << size;
     EXPECT_EQ(m.nPayAmt, read ? 5.0 : 0.0) << size;
     m.nPayAmt = 7;
-    EXPECT_EQ(SaveSettings(m, folder.File()).failure,
-              read ? SaveFailure::kNone : SaveFailure::kTooLarge)
-        << size;
-    EXPECT_EQ(ReadFile(folder.File()) == content, !read) << size;
+    EXPECT_EQ(SaveSettings(m, folder.File()).failure, failure) << size;
+    EXPECT_EQ(ReadFile(folder.File()) == content, failure != SaveFailure::kNone) << size;
+    EXPECT_EQ(LoadSettings(m, folder.File()), outcome) << size;
   }
 }
 

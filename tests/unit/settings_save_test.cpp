@@ -39,6 +39,16 @@ TEST(SaveSettings, NewFileHoldsExactlyTheNineLines) {
   SaveSettings(RateModel{}, folder.File());
   EXPECT_EQ(ReadFile(folder.File()), kDefaultFile);
   EXPECT_EQ(folder.EntryCount(), 1u);  // no temporary file left behind
+#ifndef _WIN32
+  // The longest path taken (with its end, as long as POSIX systems take),
+  // padded with slashes, names the same file.
+  const std::string file = folder.File();
+  const std::size_t slash = file.rfind('/');
+  const std::string longest =
+      file.substr(0, slash) + std::string(4095 - file.size(), '/') + file.substr(slash);
+  EXPECT_TRUE(SaveSettings(WorkedExample(), longest).saved());
+  EXPECT_EQ(ReadFile(file), SettingsTextWithModel(kDefaultFile, WorkedExample()));
+#endif
 }
 
 struct SaveCase {
@@ -80,6 +90,10 @@ TEST(SaveSettings, KeepsEveryByteItDoesNotRewrite) {
        "[RateCalc]\nbCalcWTR=0\nbCalcERNI=1\nnPayAmt=1.00\nnChargeAmt=2.00\nnWTRPct=3.00\n"
        "nERNIPct=4.00\nnMarginAmt=5.00\nnMarginPct=6.00\nsCalcMode=Pay\n",
        "[RateCalc]\n" + lf},
+      {"every key there, the last line unended",
+       "[RateCalc]\nbCalcWTR=1\nbCalcERNI=0\nnPayAmt=14.11\nnChargeAmt=20.00\nnWTRPct=12.07\n"
+       "nERNIPct=13.80\nnMarginAmt=2.00\nnMarginPct=10.00\nsCalcMode=Charge",
+       "[RateCalc]\n" + lf.substr(0, lf.size() - 1)},
       {"a byte more than a read chunk", kChunkAndOne, kChunkAndOne + "[RateCalc]\n" + lf},
       {"CR-only file stays CR-only", "[Mine]\rx=1\r[RateCalc]\rnote=keep\r[Later]\ry=2",
        "[Mine]\rx=1\r[RateCalc]\rnote=keep\r" + WorkedKeys("\r") + "[Later]\ry=2"},
@@ -145,19 +159,27 @@ TEST(SaveSettings, FiguresTooLongToReadBackKeepTheFileValue) {
 
 TEST(SaveSettings, ImpossibleSaveChangesNothing) {
   TempFolder folder;
-  SaveSettings(RateModel{}, folder.File("missing-folder/KOVRateCalc.ini"));
+  EXPECT_EQ(SaveSettings(RateModel{}, folder.File("missing-folder/KOVRateCalc.ini")).failure,
+            SaveFailure::kNotWritable);
   EXPECT_FALSE(std::filesystem::exists(folder.File("missing-folder")));
 
   std::filesystem::create_directory(folder.File("a-folder"));
-  SaveSettings(RateModel{}, folder.File("a-folder"));
+  EXPECT_EQ(SaveSettings(RateModel{}, folder.File("a-folder")).failure, SaveFailure::kNotAFile);
   EXPECT_TRUE(std::filesystem::is_directory(folder.File("a-folder")));
 
   WriteFile(folder.File(), "[Mine]\nx=1\n");
   std::filesystem::permissions(
       folder.File(), std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
-  SaveSettings(WorkedExample(), folder.File());
+  EXPECT_EQ(SaveSettings(WorkedExample(), folder.File()).failure, SaveFailure::kNotWritable);
   EXPECT_EQ(ReadFile(folder.File()), "[Mine]\nx=1\n");
   EXPECT_EQ(folder.EntryCount(), 2u);
+
+  EXPECT_EQ(SaveSettings(RateModel{}, "").failure, SaveFailure::kNoPath);
+  const std::string too_long(4096, 'a');  // with its end, more than POSIX systems take
+  EXPECT_EQ(SaveSettings(RateModel{}, too_long).failure, SaveFailure::kNoPath);
+  EXPECT_EQ(SaveFailureText(SaveFailure::kNone), "saved");
+  EXPECT_EQ(SaveFailureText(SaveFailure::kWriteFailed), "writing it failed (the disk may be full)");
+  EXPECT_EQ(SaveFailureText(static_cast<SaveFailure>(9)), "unknown");  // one past the last
 }
 
 #ifndef _WIN32

@@ -13,8 +13,10 @@
 #include "settings_test_support.h"
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sched.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -29,6 +31,7 @@
 #include <functional>
 #include <random>
 #include <thread>
+#include <tuple>
 #include <vector>
 #endif
 #ifdef _WIN32
@@ -110,6 +113,12 @@ TEST(SettingsSurvive, Utf16FileReadsAndKeepsItsText) {
        u"sCalcMode=Charge\r\n"},
       {Wide::LeMarked, u"[Other]\r\nk=v\r\n", "\r\n[RateCalc]\r\nnPayAmt=5\r\n", 5,
        u"[Other]\r\nk=v\r\n\r\n" + saved},
+      {Wide::BeMarked, u"[Other]\r\nk=v\r\n", "\r\n[RateCalc]\r\nnPayAmt=5\r\n", 5,
+       u"[Other]\r\nk=v\r\n\r\n" + saved},
+      {Wide::LeMarked, u"[Other]\r\nk=v\r\n", "\r\n\r\n[RateCalc]\r\nnPayAmt=5\r\n", 5,
+       u"[Other]\r\nk=v\r\n\r\n\r\n" + saved},
+      {Wide::LeMarked, u"[RateCalc]\r\n\u016EPayAmt=9\r\nnPayAmt=5\r\n", "", 5,
+       u"[RateCalc]\r\n\u016EPayAmt=9\r\n" + saved.substr(12)},
       {Wide::LeMarked, u"[RateCalc]\r\nnPayAmt=5\r\n", "\n[RateCalc]\nbCalcWTR=1\nbCalcERNI=0\nnPayAmt=6\n"
        "nChargeAmt=0\nnWTRPct=0\nnERNIPct=0\nnMarginAmt=0\nnMarginPct=0\nsCalcMode=Pay\n", 6,
        saved + u"\n[RateCalc]\nbCalcWTR=1\nbCalcERNI=0\nnPayAmt=6\nnChargeAmt=0\nnWTRPct=0\nnERNIPct=0\n"
@@ -143,6 +152,11 @@ TEST(SettingsSurvive, Utf16FileReadsAndKeepsItsText) {
   LoadSettings(m, folder.File());
   EXPECT_EQ(m.nPayAmt, 6);
   EXPECT_EQ(m.nChargeAmt, 7);
+  // An odd byte at the end is half a unit: kept, never read.
+  const std::string odd = Utf16(u"[RateCalc]\r\nnPayAmt=5") + "1";
+  EXPECT_EQ(ModelFromSettingsText(odd, m), LoadOutcome::kRead);
+  EXPECT_EQ(m.nPayAmt, 5);
+  EXPECT_EQ(SettingsTextWithModel(odd, WorkedExample()).back(), '1');
 }
 
 // A temporary file is removed only once the save that wrote it has ended,
@@ -244,13 +258,31 @@ TEST(SettingsSurvive, UnreadableAtStartIsNeverOverwritten) {
   }
   EXPECT_EQ(m.nPayAmt, 0.0);
   fs::permissions(folder.File(), fs::perms::owner_read | fs::perms::owner_write);
-  SaveSettings(m, folder.File());  // the lock has gone, but this run read nothing
+  // The lock has gone, but this run read nothing.
+  EXPECT_EQ(SaveSettings(m, folder.File()).failure, SaveFailure::kNotReadAtLoad);
   EXPECT_EQ(ReadFile(folder.File()), stored);
 
   LoadSettings(m, folder.File());  // a later run that reads the file saves again
   SaveSettings(WorkedExample(), folder.File());
   LoadSettings(m, folder.File());
   EXPECT_EQ(m.nPayAmt, 14.11);
+
+  fs::permissions(folder.File(), fs::perms::owner_read);  // read, never written
+  AsOrdinaryUser user;
+  m = RateModel{};
+  EXPECT_EQ(LoadSettings(m, folder.File()), LoadOutcome::kRead);
+  EXPECT_EQ(m.nPayAmt, 14.11);
+  EXPECT_EQ(SaveSettings(RateModel{}, folder.File()).failure, SaveFailure::kNotWritable);
+
+  // A lock held for a moment (another save, a scanner) is waited for.
+  const int held = open(folder.File().c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
+  std::thread release([held] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    close(held);
+  });
+  EXPECT_EQ(LoadSettings(m, folder.File()), LoadOutcome::kRead);
+  release.join();
 }
 
 TEST(SettingsSurvive, WritableFileInUnwritableFolderIsSaved) {
@@ -313,9 +345,12 @@ TEST(SettingsSurvive, SavingKeepsWhatTheFileIs) {
     if (root) {
       ASSERT_EQ(chown(link.c_str(), 65534, 65534), 0);
     }
-    SaveSettings(WorkedExample(), link);
     struct stat info {};
     stat(link.c_str(), &info);
+    const ino_t replaced = info.st_ino;  // a file that can be replaced is
+    SaveSettings(WorkedExample(), link);
+    stat(link.c_str(), &info);
+    EXPECT_NE(info.st_ino, replaced);
     EXPECT_EQ(info.st_mode & 07777, mode);
     EXPECT_EQ(info.st_uid, root ? 65534u : geteuid());
     EXPECT_EQ(ReadFile(link),
@@ -630,6 +665,20 @@ TEST(SettingsSurvive, RedoRecordIsFinishedOnlyInTheFileItWasMadeFor) {
          fs::rename(f.File() + ".bak", f.File());
        },
        false, true},
+      {InPlaceWay::HardLink, "a hand edit where the save writes",
+       [&](InPlaceFile& f, const std::string&) {
+         std::string edited = f.old;
+         edited[first_change(f) + 1] = '#';
+         WriteFile(f.File(), edited);
+       },
+       false, false},
+      {InPlaceWay::HardLink, "its header damaged",
+       [](InPlaceFile&, const std::string& record) {
+         std::string bytes = ReadFile(record);
+         bytes[9] ^= 1;
+         WriteFile(record, bytes);
+       },
+       false, false},
       {InPlaceWay::HardLink, "the same file with other content",
        [](InPlaceFile& f, const std::string&) { WriteFile(f.File(), "[RateCalc]\nnPayAmt=3\n"); },
        false, false},
@@ -706,11 +755,13 @@ TEST(SettingsSurvive, SaveKilledMidWriteIsFinishedByTheNextLoad) {
   RateModel same_width = WorkedExample();
   same_width.nPayAmt = 41.11;
   // legend: whether the file holds the worked example's save already, the
-  // model saved over it
-  const std::pair<bool, RateModel> cases[] = {{false, WorkedExample()}, {true, same_width}};
-  for (const auto& [saved, model] : cases) {
+  // model saved over it, the size it is padded to
+  const std::tuple<bool, RateModel, std::size_t> cases[] = {
+      {false, WorkedExample(), 0}, {true, same_width, 0}, {true, same_width, kMaxSettingsBytes}};
+  for (const auto& [saved, model, size] : cases) {
     InPlaceFile file(InPlaceWay::HardLink, 3000);
-    const std::string before = saved ? file.a : file.old;
+    std::string before = saved ? file.a : file.old;
+    if (size > 0) before += ";" + std::string(size - before.size() - 2, 'x') + "\n";
     WriteFile(file.File(), before);
     const std::string after = SavedForm(file.folder, before, model);
     const auto begin = static_cast<std::size_t>(
@@ -799,19 +850,33 @@ TEST(SettingsSurvive, RecordsLiveInAFolderOfTheUsersOwn) {
                          fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
        },
        InPlaceWay::LockedFolder, Where::kNowhere},
+      {"home too long a path for the record's",
+       [](const fs::path& home) {
+         const std::string padded = home.parent_path().string() +
+                                    std::string(4090 - home.string().size(), '/') +
+                                    home.filename().string();
+         setenv("HOME", padded.c_str(), 1);
+       },
+       InPlaceWay::LockedFolder, Where::kNowhere},
   };
   const std::string saved_home = std::getenv("HOME") ? std::getenv("HOME") : "";
   for (const Case& c : cases) {
     InPlaceFile file(c.way, 10);
     const fs::path home = fs::path(file.File()).parent_path().string() + "-home";
     fs::create_directory(home);
-    c.make(home);
     setenv("HOME", home.c_str(), 1);
+    c.make(home);
     EXPECT_EQ(KillSaveAt(file.File(), WorkedExample()), c.where != Where::kNowhere) << c.name;
     const std::vector<std::string> records = testing::RecordsOf(file.File());
     ASSERT_EQ(records.size(), c.where == Where::kNowhere ? 0u : 1u) << c.name;
     if (c.where != Where::kNowhere) {
       EXPECT_EQ(records[0].rfind(home.string(), 0), 0u) << c.name;
+      struct stat info {};
+      stat(file.File().c_str(), &info);
+      char name[40];  // named after the file's number
+      std::snprintf(name, sizeof name, "%llx~kovredo0",
+                    static_cast<unsigned long long>(info.st_ino));
+      EXPECT_EQ(fs::path(records[0]).filename(), name) << c.name;
       AsOrdinaryUser user;
       RateModel m;
       LoadSettings(m, file.File());
@@ -1048,9 +1113,9 @@ TEST(SettingsSurvive, OtherUsersCannotSteerASave) {
   chmod(own.c_str(), 0600);
   const std::string link = shared + "/KOVRateCalc.ini";
   EXPECT_TRUE(AsSecondUser([&] { fs::create_symlink(own, link); }));
+  EXPECT_EQ(SaveSettings(WorkedExample(), link).failure, SaveFailure::kNotWritable);
   RateModel m = WorkedExample();
-  LoadSettings(m, link);
-  SaveSettings(WorkedExample(), link);
+  EXPECT_EQ(LoadSettings(m, link), LoadOutcome::kUnreadable);
   EXPECT_EQ(m.nPayAmt, 0);
   EXPECT_EQ(ReadFile(own), "[Mine]\n");
   EXPECT_TRUE(fs::is_symlink(link));
