@@ -71,6 +71,11 @@ bool OwnedByThisUser(HANDLE handle) {
   return ours;
 }
 
+FileIdentity IdentityFrom(const BY_HANDLE_FILE_INFORMATION& info) {
+  return {info.dwVolumeSerialNumber,
+          (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
 }  // namespace
 
 bool PathFromCaller(std::string_view text, FilePath& path) {
@@ -98,8 +103,7 @@ FileFacts InspectFile(const FilePath& path) {
   // Replacing would split hard links, change the owner, or replace a link.
   facts.in_place = (GetFileInformationByHandle(file, &info) && info.nNumberOfLinks > 1) ||
                    !OwnedByThisUser(file) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-  std::uint64_t length = 0;
-  Describe(Held(file), length, facts.identity);
+  facts.identity = IdentityFrom(info);
   CloseHandle(file);
   return facts;
 }
@@ -137,8 +141,7 @@ bool Describe(FileHandle file, std::uint64_t& length, FileIdentity& identity) {
   BY_HANDLE_FILE_INFORMATION info{};
   const bool known = GetFileInformationByHandle(Handle(file), &info) != 0;
   length = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-  identity = {info.dwVolumeSerialNumber,
-              (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+  identity = IdentityFrom(info);
   return known;
 }
 
