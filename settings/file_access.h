@@ -45,12 +45,12 @@ struct FilePath {
 // The caller's 8-bit path; false for an empty one.
 bool PathFromCaller(std::string_view text, FilePath& path);
 
-// The file `path` names, links followed; false for a link in a sticky
-// folder all may write that is neither this user's nor the folder owner's.
+// The file `path` names, links followed; false for a link that is neither
+// this user's nor root's (POSIX).
 bool ResolveLinks(const FilePath& path, FilePath& resolved);
 
 struct FileIdentity {
-  std::uint64_t device = 0;
+  std::uint64_t volume = 0;  // kept when its disk comes back under another device number
   std::uint64_t number = 0;
 };
 
@@ -71,7 +71,7 @@ inline constexpr FileHandle kNoFile = -1;
 
 // Opens a regular file (never waiting on a FIFO or device) locked shared
 // to read or exclusive to write, retrying a lock held elsewhere.
-enum class OpenResult { kOpened, kMissing, kNotRegular, kBusy };
+enum class OpenResult { kOpened, kMissing, kNotRegular, kDenied, kBusy };
 OpenResult OpenLocked(const FilePath& path, bool exclusive, FileHandle& file);
 void CloseFile(FileHandle file);  // and its lock
 
@@ -85,7 +85,8 @@ bool Sync(FileHandle file);
 // A new owner-only file, held while open (RemoveAbandoned leaves it); kNoFile
 // when the name is taken.
 FileHandle CreateHeld(const FilePath& path);
-// Opens a regular file of this user's, reached through no link, to read.
+// Opens a regular file of this user's, reached through no link, that no
+// running save holds, to read.
 FileHandle OpenOwn(const FilePath& path);
 // Removes such a file that no process holds: what a killed save left.
 bool RemoveAbandoned(const FilePath& path);

@@ -20,28 +20,21 @@ enum class WriteResult { kWritten, kUnchanged, kTorn };
 enum class Verdict { kLeave, kRemove, kReplay };
 
 // The record's header, 64-bit fields in the byte order of the machine,
-// which a record never leaves: a mark, the file's
-// identity, old and new lengths, where the change begins, how many bytes end
-// both alike (only when the length stays), hashes of the old and new contents
-// and of the body, and a hash of the fields before it. The body: the changed
-// new bytes, then the old ones.
+// which a record never leaves: a mark, the file's volume and number, old
+// and new lengths, where the change begins, how many bytes end both alike
+// (only when the length stays), a hash of the body and one of the fields
+// before it. The body: the changed new bytes, then the old ones.
 // clang-format off
-enum Field { kMark, kDevice, kNumber, kOldLength, kNewLength, kBegin, kAlikeEnd,
-             kOldHash, kNewHash, kBodyHash, kCheck, kFieldCount };
+enum Field { kMark, kVolume, kNumber, kOldLength, kNewLength, kBegin, kAlikeEnd, kBodyHash,
+             kCheck, kFieldCount };
 // clang-format on
-constexpr std::uint64_t kRecordMark = 0x326f646572564f4bull;  // "KOVredo2"
+constexpr std::uint64_t kRecordMark = 0x336f646572564f4bull;  // "KOVredo3"
 constexpr std::size_t kFieldBytes = 8;
 constexpr std::size_t kHeaderBytes = kFieldCount * kFieldBytes;
 using Fields = std::uint64_t[kFieldCount];
 
 std::uint64_t CheckOf(std::string_view header) {
   return Hash(Slice(header, 0, kCheck * kFieldBytes));
-}
-
-// A content whose bytes outside the change are the file's as it stands.
-std::uint64_t ContentHash(std::string_view file, std::size_t begin, std::string_view middle,
-                          std::size_t alike_end) {
-  return Hash(Slice(file, file.size() - alike_end), Hash(middle, Hash(Slice(file, 0, begin))));
 }
 
 // Whether the middle holds the new bytes up to some point and the old after
@@ -81,11 +74,9 @@ bool WriteRecord(FileHandle record, const FileIdentity& file, std::string_view o
   const std::string_view new_middle =
       Slice(new_content, begin, new_content.size() - begin - alike_end);
   change = {begin, new_middle, new_content.size()};
-  Fields fields = {kRecordMark,        file.device,
-                   file.number,        old_content.size(),
-                   new_content.size(), begin,
-                   alike_end,          Hash(old_content),
-                   Hash(new_content),  Hash(old_middle, Hash(new_middle))};
+  Fields fields = {
+      kRecordMark,        file.volume, file.number, old_content.size(),
+      new_content.size(), begin,       alike_end,   Hash(old_middle, Hash(new_middle))};
   const char* header = reinterpret_cast<const char*>(fields);
   fields[kCheck] = CheckOf({header, kHeaderBytes});
   return WriteAt(record, new_middle.data(), new_middle.size(), kHeaderBytes) &&
@@ -98,10 +89,9 @@ Verdict JudgeRecord(std::string_view record, const FileIdentity& file, std::stri
                     Change& change) {
   Fields f = {};
   if (record.size() >= kHeaderBytes) std::memcpy(f, record.data(), kHeaderBytes);
-  if (f[kMark] != kRecordMark || f[kCheck] != CheckOf(record)) return Verdict::kRemove;
-  const bool same_device = f[kDevice] == file.device;
-  if (f[kNumber] != file.number) return Verdict::kLeave;
-  if (content.size() == f[kNewLength] && Hash(content) == f[kNewHash]) return Verdict::kRemove;
+  if (f[kMark] == 0) return Verdict::kRemove;  // no header yet: the file untouched
+  const bool whole = f[kMark] == kRecordMark && f[kCheck] == CheckOf(record);  // not damaged
+  if (!whole || f[kVolume] != file.volume || f[kNumber] != file.number) return Verdict::kLeave;
   if (f[kOldLength] > kMaxSettingsBytes || f[kNewLength] > kMaxSettingsBytes ||
       f[kBegin] + f[kAlikeEnd] > std::min(f[kOldLength], f[kNewLength]) ||
       record.size() !=
@@ -119,12 +109,9 @@ Verdict JudgeRecord(std::string_view record, const FileIdentity& file, std::stri
   const bool fits = (length == f[kOldLength] || length == f[kNewLength]) &&
                     length >= begin + alike_end &&
                     HoldsOldNewOrBetween(Slice(content, begin, length - begin - alike_end),
-                                         old_middle, new_middle) &&
-                    ContentHash(content, begin, old_middle, alike_end) == f[kOldHash] &&
-                    ContentHash(content, begin, new_middle, alike_end) == f[kNewHash];
+                                         old_middle, new_middle);
   if (fits) change = {begin, new_middle, f[kNewLength]};
-  if (fits) return Verdict::kReplay;
-  return same_device ? Verdict::kRemove : Verdict::kLeave;
+  return fits ? Verdict::kReplay : Verdict::kRemove;
 }
 
 }  // namespace
@@ -159,8 +146,9 @@ SaveFailure ReadAndChange(FileHandle file, const RateModel& model, HeapBytes& ol
 }
 
 bool RecordPath(const FileIdentity& identity, int slot, FilePath& record, bool create) {
-  return PrivateFolder(record, create) && record.Append("/") && record.AppendHex(identity.number) &&
-         record.Append("~kovredo") && record.AppendHex(static_cast<std::uint64_t>(slot));
+  return PrivateFolder(record, create) && record.Append("/") && record.AppendHex(identity.volume) &&
+         record.Append("-") && record.AppendHex(identity.number) && record.Append("~kovredo") &&
+         record.AppendHex(static_cast<std::uint64_t>(slot));
 }
 
 void FinishInterruptedSave(const FilePath& target) {
@@ -196,7 +184,8 @@ void FinishInterruptedSave(const FilePath& target) {
 
 SaveFailure SaveInPlace(const RateModel& model, const FilePath& target) {
   FileHandle file = kNoFile;
-  if (OpenLocked(target, true, file) != OpenResult::kOpened) return SaveFailure::kNotWritable;
+  const OpenResult opened = OpenLocked(target, true, file);
+  if (opened != OpenResult::kOpened) return OpenFailure(opened);
   HeapBytes old_content;
   HeapBytes new_content;
   FileIdentity identity;

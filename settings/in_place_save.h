@@ -12,20 +12,20 @@
 //       file in one step, force the folder. Disk: the old file, then the new.
 //
 // A file that cannot be replaced (held without delete sharing, in a folder
-// not writable, with several names, another user's) is written IN PLACE:
+// not writable, with several names or extended attributes such as an access
+// list, which a new file would lack, another user's) is written IN PLACE:
 //   P1. Open and lock the file exclusively to P6: loads and saves wait.
 //   P2. Read it whole, make the new content; no change: unlock.
 //   P3. Create the record, held, in the user's private folder (PrivateFolder:
-//       every run finds it) as <file number>~kovredo<n> (every name of the
-//       file leads there), the first of kSlots free names; a taken one is
-//       never removed. No free name or no private folder: not saved
-//       (kNoRecordPlace), the file untouched.
+//       every run finds it) as <volume>-<file number>~kovredo<n> (every name
+//       of the file leads there, no other volume's file does), the first of
+//       kSlots free names; a taken one is never removed. No free name or no
+//       private folder: not saved (kNoRecordPlace), the file untouched.
 //   P4. Write the record (form in in_place_save.cpp): the new and the old
-//       bytes from the first that differs to the last, then its header with
-//       hashes of both whole contents. Force it and its folder.
-//   P5. Extend the file to its new length (space taken at once:
-//       posix_fallocate, or SetEndOfFile, which extends on Windows), write
-//       the changed bytes, cut it to length, force it; remove the record. A
+//       bytes from the first that differs to the last, then its header.
+//       Force it and its folder.
+//   P5. Extend the file to its new length (SetLengthAndSync), write the
+//       changed bytes, cut it to length, force it; remove the record. A
 //       write failing before it changed a byte (full disk) removes it too;
 //       one failing part-way keeps it.
 //   P6. Unlock.
@@ -37,26 +37,30 @@
 // save, for each name a record of the file may have:
 //   F1. Lock the file as in P1: a record now is an orphan.
 //   F2. A record that is no regular file of this user's, is reached through
-//       a link, or is held is left alone; one without a whole header was left
-//       before P5 changed a byte: removed.
-//   F3. A whole record of this file number: the file holds the new content:
-//       removed. The old or a mix as P5 leaves them (both hashes agreeing):
-//       replayed as in P5, removed. Anything else is stale (the file changed
-//       since): removed when the record names the file's device, else left
-//       (the disk may be back under another number; only content proves).
+//       a link, is held (its save runs) or damaged is left alone; one with
+//       no header was left before P5 changed a byte: removed.
+//   F3. A whole record of this volume and file number, the file of its old
+//       or new length holding the old, the new or a mix as P5 leaves them
+//       where the change goes: replayed as in P5, removed. Else: removed.
 //
 // Invariants:
 //   I1. No byte of the file changes before its record is whole on the disk.
 //   I2. A record is replayed only under the file's exclusive lock, only into
 //       a state its own save left.
 //   I3. A reader never sees a file mid-write: its shared lock fails while a
-//       save holds the exclusive one, and it retries for kBusyRetryMs.
+//       save holds the exclusive one (which needs a right to write), and it
+//       retries for kBusyRetryMs; a file it may not open is not retried.
 //   I4. A record is removed only by its user, when no process holds it, and
 //       when it is finished, unfinished, or stale for its own file.
+//   I5. A link is followed only if it is this user's or root's (POSIX): no
+//       save goes where another user points it.
 //
-// Known limits: a backup of the old content put back under the same file
-// number before the next start is completed by the record. The record of a
-// torn file set aside under another name stays until that file is loaded.
+// Known limits:
+//   L1. A backup of the old content put back under the file's number, or a
+//       disk cloned byte for byte, is finished by the record. A torn file's
+//       record stays until it loads; a reader's lock held on stalls P1.
+//   L2. A record is its user's alone: another user's load of a file torn by
+//       a killed save shows the new lines, then the old; her save keeps it.
 #pragma once
 
 #include "file_access.h"
@@ -86,6 +90,11 @@ bool RecordPath(const FileIdentity& identity, int slot, FilePath& record, bool c
 
 // Steps F1 to F3.
 void FinishInterruptedSave(const FilePath& target);
+
+// A file that could not be opened locked: kBusy when held elsewhere.
+inline SaveFailure OpenFailure(OpenResult opened) {
+  return opened == OpenResult::kBusy ? SaveFailure::kBusy : SaveFailure::kNotWritable;
+}
 
 // Steps P1 to P6.
 SaveFailure SaveInPlace(const RateModel& model, const FilePath& target);

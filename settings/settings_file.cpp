@@ -17,7 +17,7 @@ SaveFailure Save(const RateModel& model, const FilePath& target, const FileFacts
   HeapBytes new_content;
   FileHandle file = kNoFile;
   const OpenResult opened = OpenLocked(target, false, file);
-  if (opened != OpenResult::kOpened && opened != OpenResult::kMissing) return SaveFailure::kBusy;
+  if (opened != OpenResult::kOpened && opened != OpenResult::kMissing) return OpenFailure(opened);
   const SaveFailure made = ReadAndChange(file, model, old_content, new_content);
   if (file != kNoFile) CloseFile(file);
   if (made != SaveFailure::kNone ||
@@ -80,7 +80,8 @@ std::string_view SaveFailureText(SaveFailure failure) {
                                          "the file or its folder cannot be written",
                                          "another program kept the file locked",
                                          "no safe place for its redo record could be written",
-                                         "writing it failed (the disk may be full)"};
+                                         "writing it failed (the disk may be full)",
+                                         "it is a link another user may have made"};
   const auto index = static_cast<std::size_t>(failure);
   return index < std::size(kTexts) ? kTexts[index] : "unknown";
 }
@@ -95,7 +96,7 @@ SaveOutcome SaveSettings(const RateModel& model, std::string_view path_text) {
   } else if (g_withheld_path != 0 && Hash(path_text) == g_withheld_path) {
     outcome.failure = SaveFailure::kNotReadAtLoad;
   } else if (!ResolveLinks(path, target)) {  // through a link the content goes to its file
-    outcome.failure = SaveFailure::kNotWritable;
+    outcome.failure = SaveFailure::kForeignLink;
   } else if (facts = InspectFile(target); facts.exists && !facts.regular) {
     outcome.failure = SaveFailure::kNotAFile;
   } else if (facts.read_only) {

@@ -26,21 +26,27 @@ constexpr char16_t kCp1252High[32] = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-// Unmarked UTF-16 shows by its pattern: most units (the ASCII ones) have a
-// zero high byte, on the same side. A NUL here and there (a crash or an
-// editor may leave one in 8-bit text), or a pair of them, is no pattern.
+// Unmarked UTF-16 shows by its pattern: most units have a high byte below
+// 0x20 (zero in ASCII, small in most scripts), on the same side, and no fewer
+// line ends beside a zero than 8-bit ones (UTF-16 pasted in 8-bit text).
 TextEncoding UnmarkedEncoding(std::string_view probe) {
-  std::size_t units = 0, zero_odd = 0, zero_even = 0;
+  std::size_t units = 0, low_odd = 0, low_even = 0, ends_odd = 0, ends_even = 0, narrow_ends = 0;
   for (std::size_t i = 0; i + 1 < probe.size(); i += 2) {
-    const bool even_zero = probe[i] == '\0', odd_zero = probe[i + 1] == '\0';
-    if (even_zero && odd_zero) continue;
+    const unsigned char even = probe[i], odd = probe[i + 1];
+    if (even == 0 && odd == 0) continue;  // a pair of NULs is no pattern
     ++units;
-    zero_odd += odd_zero;
-    zero_even += even_zero;
+    low_odd += odd < ' ';
+    low_even += even < ' ';
+    ends_odd += odd == 0 && kLineEnds.find(static_cast<char>(even)) != kLineEnds.npos;
+    ends_even += even == 0 && kLineEnds.find(static_cast<char>(odd)) != kLineEnds.npos;
+    narrow_ends += (even == '\n' && odd != 0) + (odd == '\n' && even != 0);
   }
-  if (2 * zero_odd > units) return TextEncoding::Utf16Le;
-  if (2 * zero_even > units) return TextEncoding::Utf16Be;
-  return TextEncoding::EightBit;
+  const auto wide = [&](std::size_t low, std::size_t other, std::size_t ends) {
+    return 2 * low > units && low > other && ends >= narrow_ends;
+  };
+  return wide(low_odd, low_even, ends_odd)    ? TextEncoding::Utf16Le
+         : wide(low_even, low_odd, ends_even) ? TextEncoding::Utf16Be
+                                              : TextEncoding::EightBit;
 }
 
 std::string_view Trim(std::string_view text) {

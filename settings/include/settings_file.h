@@ -28,6 +28,7 @@ enum class SaveFailure {
   kBusy,           // another program kept the file locked beyond the retries
   kNoRecordPlace,  // an in-place write needs a redo record, and none could be written
   kWriteFailed,    // a write failed (a full disk): the old file stands, or its record stays
+  kForeignLink,    // a link another user may have made, in a folder others may write
 };
 
 struct SaveOutcome {

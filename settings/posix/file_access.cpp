@@ -5,6 +5,8 @@
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -46,6 +48,11 @@ FilePath FolderOf(const FilePath& path) {
   return folder;
 }
 
+FileIdentity IdentityOf(const struct stat& info, bool named, const struct statvfs& volume) {
+  const auto device = static_cast<std::uint64_t>(info.st_dev);  // a file system naming none
+  return {named && volume.f_fsid != 0 ? volume.f_fsid : device, info.st_ino};
+}
+
 // Whether the name still leads to the open file.
 bool NameLeadsTo(const FilePath& path, int fd) {
   struct stat named {};
@@ -71,19 +78,15 @@ bool PathFromCaller(std::string_view text, FilePath& path) {
   return path.Assign(text) && path.length > 0;
 }
 
-// The sticky-folder rule is the one the kernel applies itself.
+// Anyone who may write a link's folder could have made it: in a team or
+// sticky folder, or another user's, it might lead into this user's files.
 bool ResolveLinks(const FilePath& path, FilePath& resolved) {
   resolved = path;
   for (int depth = 0; depth < kMaxLinkDepth; ++depth) {
     struct stat link {};
-    struct stat folder {};
     if (lstat(resolved.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return true;
+    if (link.st_uid != geteuid() && link.st_uid != 0) return false;
     const FilePath folder_path = FolderOf(resolved);
-    if (stat(folder_path.c_str(), &folder) != 0 ||
-        ((folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH) && link.st_uid != geteuid() &&
-         link.st_uid != folder.st_uid)) {
-      return false;
-    }
     char target[PATH_MAX];
     const ssize_t n = readlink(resolved.c_str(), target, sizeof target);
     FilePath next = target[0] == '/' ? FilePath{} : folder_path;
@@ -95,31 +98,36 @@ bool ResolveLinks(const FilePath& path, FilePath& resolved) {
 
 FileFacts InspectFile(const FilePath& path) {
   struct stat info {};
+  struct statvfs volume {};
   if (stat(path.c_str(), &info) != 0) return {};
   const bool others = info.st_uid != geteuid() || !InGroup(info.st_gid);
   return {.exists = true,
           .regular = S_ISREG(info.st_mode),
           .read_only = (info.st_mode & S_IWUSR) == 0,
-          .in_place = info.st_nlink > 1 || (geteuid() != 0 && others),
+          .in_place = info.st_nlink > 1 || (geteuid() != 0 && others) ||
+                      listxattr(path.c_str(), nullptr, 0) > 0,
           .mode = info.st_mode & 07777u,
           .owner = static_cast<long>(info.st_uid),
           .group = static_cast<long>(info.st_gid),
-          .identity = {static_cast<std::uint64_t>(info.st_dev),
-                       static_cast<std::uint64_t>(info.st_ino)}};
+          .identity = IdentityOf(info, statvfs(path.c_str(), &volume) == 0, volume)};
 }
 
+// Record locks, not flock: an exclusive one needs a descriptor that may write.
 OpenResult OpenLocked(const FilePath& path, bool exclusive, FileHandle& file) {
   OpenResult result = OpenResult::kBusy;
   RetryWhileBusy([&] {
     const int fd = open(path.c_str(), (exclusive ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_CLOEXEC);
     struct stat info {};
+    struct flock whole {};
+    whole.l_type = static_cast<short>(exclusive ? F_WRLCK : F_RDLCK);
     if (fd == -1) {
       result = errno == ENOENT                     ? OpenResult::kMissing
                : errno == EISDIR || errno == ENXIO ? OpenResult::kNotRegular
+               : errno == EACCES || errno == EPERM ? OpenResult::kDenied
                                                    : OpenResult::kBusy;
     } else if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
       result = OpenResult::kNotRegular;
-    } else if (flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0) {
+    } else if (fcntl(fd, F_OFD_SETLK, &whole) == 0) {
       fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
       file = fd;
       return (result = OpenResult::kOpened), true;
@@ -134,9 +142,10 @@ void CloseFile(FileHandle file) { close(Fd(file)); }
 
 bool Describe(FileHandle file, std::uint64_t& length, FileIdentity& identity) {
   struct stat info {};
+  struct statvfs volume {};
   const bool known = fstat(Fd(file), &info) == 0;
   length = static_cast<std::uint64_t>(info.st_size);
-  identity = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+  identity = IdentityOf(info, fstatvfs(Fd(file), &volume) == 0, volume);
   return known;
 }
 
@@ -172,8 +181,8 @@ FileHandle CreateHeld(const FilePath& path) {
 FileHandle OpenOwn(const FilePath& path) {
   const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   struct stat info {};
-  return KeptOrClosed(
-      fd, fd != -1 && fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == geteuid());
+  return KeptOrClosed(fd, fd != -1 && fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+                              info.st_uid == geteuid() && flock(fd, LOCK_SH | LOCK_NB) == 0);
 }
 
 // A running save holds a lock on its file.

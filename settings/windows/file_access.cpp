@@ -123,6 +123,8 @@ OpenResult OpenLocked(const FilePath& path, bool exclusive, FileHandle& file) {
     } else if ((attributes != INVALID_FILE_ATTRIBUTES && (attributes & kNotAFile) != 0) ||
                (handle != INVALID_HANDLE_VALUE && GetFileType(handle) != FILE_TYPE_DISK)) {
       result = OpenResult::kNotRegular;
+    } else if (handle == INVALID_HANDLE_VALUE && error == ERROR_ACCESS_DENIED) {
+      result = OpenResult::kDenied;
     } else if (LockFileEx(handle,
                           (exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0) | LOCKFILE_FAIL_IMMEDIATELY, 0,
                           MAXDWORD, MAXDWORD, &whole)) {
@@ -178,7 +180,7 @@ FileHandle CreateHeld(const FilePath& path) {
 }
 
 FileHandle OpenOwn(const FilePath& path) {
-  HANDLE handle = Open(path, GENERIC_READ | READ_CONTROL, kShareAll, OPEN_EXISTING,
+  HANDLE handle = Open(path, GENERIC_READ | READ_CONTROL | DELETE, kShareAll, OPEN_EXISTING,
                        FILE_FLAG_OPEN_REPARSE_POINT);
   BY_HANDLE_FILE_INFORMATION info{};
   if (handle != INVALID_HANDLE_VALUE &&

@@ -64,6 +64,8 @@ TEST(SaveSettings, KeepsEveryByteItDoesNotRewrite) {
   std::string half_nul;  // NULs in half the byte pairs of the encoding probe are no majority
   for (int i = 0; i < 1024; ++i) half_nul += std::string("x\0", 2);
   half_nul = ";" + half_nul + std::string(2026, 'y');
+  std::string pasted = "; ";  // UTF-16 pasted into 8-bit text
+  for (int i = 0; i < 60; ++i) pasted += std::string("w\0", 2);
   const SaveCase cases[] = {
       {"other section first, CRLF", "[Mine]\r\nx = 1 ; note\r\n\r\n",
        "[Mine]\r\nx = 1 ; note\r\n\r\n[RateCalc]\r\n" + crlf},
@@ -105,6 +107,11 @@ TEST(SaveSettings, KeepsEveryByteItDoesNotRewrite) {
       {"NULs in half the encoding probe", "[RateCalc]\nnPayAmt=5\n" + half_nul,
        "[RateCalc]\nnPayAmt=14.11\n" + lf.substr(0, lf.find("nPayAmt")) +
            lf.substr(lf.find("nChargeAmt")) + half_nul},
+      {"a UTF-16 fragment in an 8-bit file", "[RateCalc]\nnPayAmt=5\n" + pasted + "\n",
+       "[RateCalc]\nnPayAmt=14.11\n" + lf.substr(0, lf.find("nPayAmt")) +
+           lf.substr(lf.find("nChargeAmt")) + pasted + "\n"},
+      {"NULs filling most of the encoding probe", std::string(4001, '\0') + "\n[RateCalc]\n",
+       std::string(4001, '\0') + "\n[RateCalc]\n" + lf},
       {"a lone CR in an LF file ends a line", "[RateCalc]\nsCalcMode=\rCharge\n",
        "[RateCalc]\nsCalcMode=Charge\r" + lf.substr(0, lf.find("sCalcMode")) + "Charge\n"},
   };
@@ -132,8 +139,11 @@ TEST(SaveSettings, RoundTripGivesTheModelRoundedToTwoDecimals) {
   EXPECT_EQ(loaded.bCalcERNI, 0);
   EXPECT_EQ(loaded.sCalcMode, CalcMode::Charge);
   const std::string first = ReadFile(folder.File());
+  const auto long_ago = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+  std::filesystem::last_write_time(folder.File(), long_ago);
   SaveSettings(loaded, folder.File());
   EXPECT_EQ(ReadFile(folder.File()), first);
+  EXPECT_EQ(std::filesystem::last_write_time(folder.File()), long_ago);  // nothing to change
 }
 
 TEST(SaveSettings, FiguresTooLongToReadBackKeepTheFileValue) {
@@ -179,7 +189,7 @@ TEST(SaveSettings, ImpossibleSaveChangesNothing) {
   EXPECT_EQ(SaveSettings(RateModel{}, too_long).failure, SaveFailure::kNoPath);
   EXPECT_EQ(SaveFailureText(SaveFailure::kNone), "saved");
   EXPECT_EQ(SaveFailureText(SaveFailure::kWriteFailed), "writing it failed (the disk may be full)");
-  EXPECT_EQ(SaveFailureText(static_cast<SaveFailure>(9)), "unknown");  // one past the last
+  EXPECT_EQ(SaveFailureText(static_cast<SaveFailure>(10)), "unknown");  // one past the last
 }
 
 #ifndef _WIN32

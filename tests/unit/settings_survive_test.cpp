@@ -20,8 +20,10 @@
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -99,6 +101,8 @@ TEST(SettingsSurvive, Utf16FileReadsAndKeepsItsText) {
       {Wide::BeUnmarked, u"; \u0100\r\n[RateCalc]\r\nnPayAmt=5\r\n", "", 5, u"; \u0100\r\n" + saved},
       {Wide::BeUnmarked, u";" + std::u16string(2100, u'x') + u"\r\n[RateCalc]\r\nnPayAmt=5\r\n", "", 5,
        u";" + std::u16string(2100, u'x') + u"\r\n" + saved},
+      {Wide::LeUnmarked, u";" + std::u16string(900, u'\u03b1') + u"\r\n[RateCalc]\r\nnPayAmt=5\r\n", "", 5,
+       u";" + std::u16string(900, u'\u03b1') + u"\r\n" + saved},
       {Wide::LeMarked, u"[RateCalc]\r\nnPayAmt=5\r\n", "\r\n[RateCalc]\r\n; \xa3 \x80\r\n", 5,
        saved + u"\r\n[RateCalc]\r\n; \u00a3 \u20ac\r\n"},
       {Wide::LeMarked, u"[Caf\u00e9]\nn\u00e4me=\u2603 \U0001F600\n\u0A0D\u0D0A=\u0A00\n[ratecalc]\n NPAYAMT = \"7\" \n", "", 7,
@@ -250,11 +254,14 @@ TEST(SettingsSurvive, UnreadableAtStartIsNeverOverwritten) {
   TempFolder folder;
   const std::string stored = "[RateCalc]\nnPayAmt=5\n";
   WriteFile(folder.File(), stored);
-  fs::permissions(folder.File(), fs::perms::owner_write);
+  fs::permissions(folder.File(), fs::perms::none);
   RateModel m;
   {
     AsOrdinaryUser user;
-    LoadSettings(m, folder.File());
+    const auto start = std::chrono::steady_clock::now();
+    LoadSettings(m, folder.File());  // not retried as a busy file is
+    EXPECT_LT(std::chrono::steady_clock::now() - start,
+              std::chrono::milliseconds(kBusyRetryMs / 4));
   }
   EXPECT_EQ(m.nPayAmt, 0.0);
   fs::permissions(folder.File(), fs::perms::owner_read | fs::perms::owner_write);
@@ -274,15 +281,30 @@ TEST(SettingsSurvive, UnreadableAtStartIsNeverOverwritten) {
   EXPECT_EQ(m.nPayAmt, 14.11);
   EXPECT_EQ(SaveSettings(RateModel{}, folder.File()).failure, SaveFailure::kNotWritable);
 
-  // A lock held for a moment (another save, a scanner) is waited for.
-  const int held = open(folder.File().c_str(), O_RDONLY | O_CLOEXEC);
-  ASSERT_EQ(flock(held, LOCK_EX), 0);
-  std::thread release([held] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    close(held);
-  });
+  // Whoever can read the file may lock it, even exclusively: it still loads
+  // and saves.
+  const int reader = open(folder.File().c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(flock(reader, LOCK_EX), 0);
+  fs::permissions(folder.File(), fs::perms::owner_read | fs::perms::owner_write);
   EXPECT_EQ(LoadSettings(m, folder.File()), LoadOutcome::kRead);
-  release.join();
+  EXPECT_TRUE(SaveSettings(WorkedExample(), folder.File()).saved());
+  close(reader);
+  // A save's lock held for a moment is waited for; held on, the file is
+  // busy, replaced or written in place.
+  FilePath path;
+  path.Assign(folder.File());
+  for (const bool in_place : {false, true}) {
+    if (in_place) fs::create_hard_link(folder.File(), folder.File("other.ini"));
+    FileHandle held = kNoFile;
+    ASSERT_EQ(OpenLocked(path, true, held), OpenResult::kOpened);
+    EXPECT_EQ(SaveSettings(RateModel{}, folder.File()).failure, SaveFailure::kBusy) << in_place;
+    std::thread release([held] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      CloseFile(held);
+    });
+    EXPECT_EQ(LoadSettings(m, folder.File()), LoadOutcome::kRead);
+    release.join();
+  }
 }
 
 TEST(SettingsSurvive, WritableFileInUnwritableFolderIsSaved) {
@@ -678,7 +700,12 @@ TEST(SettingsSurvive, RedoRecordIsFinishedOnlyInTheFileItWasMadeFor) {
          bytes[9] ^= 1;
          WriteFile(record, bytes);
        },
-       false, false},
+       false, true},
+      {InPlaceWay::HardLink, "held by a save still running (held to the end of the run)",
+       [](InPlaceFile&, const std::string& record) {
+         flock(open(record.c_str(), O_RDONLY | O_CLOEXEC), LOCK_EX);
+       },
+       false, true},
       {InPlaceWay::HardLink, "the same file with other content",
        [](InPlaceFile& f, const std::string&) { WriteFile(f.File(), "[RateCalc]\nnPayAmt=3\n"); },
        false, false},
@@ -872,9 +899,11 @@ TEST(SettingsSurvive, RecordsLiveInAFolderOfTheUsersOwn) {
     if (c.where != Where::kNowhere) {
       EXPECT_EQ(records[0].rfind(home.string(), 0), 0u) << c.name;
       struct stat info {};
+      struct statvfs volume {};
       stat(file.File().c_str(), &info);
-      char name[40];  // named after the file's number
-      std::snprintf(name, sizeof name, "%llx~kovredo0",
+      statvfs(file.File().c_str(), &volume);
+      char name[60];  // named after the volume and the file's number on it
+      std::snprintf(name, sizeof name, "%lx-%llx~kovredo0", volume.f_fsid,
                     static_cast<unsigned long long>(info.st_ino));
       EXPECT_EQ(fs::path(records[0]).filename(), name) << c.name;
       AsOrdinaryUser user;
@@ -908,7 +937,8 @@ TEST(SettingsSurvive, RecordsLiveInAFolderOfTheUsersOwn) {
 TEST(SettingsSurvive, RecordFollowsItsFileToAnotherDeviceNumber) {
   if (geteuid() != 0) GTEST_SKIP() << "attaching loop devices needs root";
   TempFolder folder;
-  const std::string image = folder.File("disk.img"), spare = folder.File("spare.img");
+  const std::string image = folder.File("disk.img"), spare = folder.File("spare.img"),
+                    clone = folder.File("clone.img");
   const std::string disk = folder.File("disk"), file = disk + "/KOVRateCalc.ini";
   fs::create_directory(disk);
   const std::string old = UsersFile(100);
@@ -933,18 +963,24 @@ TEST(SettingsSurvive, RecordFollowsItsFileToAnotherDeviceNumber) {
     struct stat before {};
     stat(file.c_str(), &before);
     const bool killed = KillSaveAt(file, WorkedExample());
-    // Back under another number: a spare image takes the first one's.
     sh("umount " + disk + " && losetup -d $(losetup -j " + image + " | cut -d: -f1)");
+    // A disk cloned from it (a volume of its own) is not where the record goes.
+    sh("cp " + image + " " + clone + " && tune2fs -U random " + clone + " >/dev/null");
+    attach(clone);
+    RateModel m;
+    LoadSettings(m, file);
+    const bool clone_left = ReadFile(file) == old;
+    sh("umount " + disk + " && losetup -d $(losetup -j " + clone + " | cut -d: -f1)");
+    // Back under another number: a spare image takes the first one's.
     sh("losetup --find " + spare);
     attach(image);
     struct stat after {};
     stat(file.c_str(), &after);
-    RateModel m;
     LoadSettings(m, file);
     const bool finished = ReadFile(file) == saved && testing::RecordsOf(file).empty();
     sh("umount " + disk + "; losetup -d $(losetup -j " + image + " | cut -d: -f1) $(losetup -j " +
        spare + " | cut -d: -f1)");
-    std::_Exit(!killed || before.st_dev == after.st_dev ? 3 : finished ? 0 : 1);
+    std::_Exit(!killed || before.st_dev == after.st_dev ? 3 : finished && clone_left ? 0 : 1);
   }
   int status = 0;
   waitpid(child, &status, 0);
@@ -1055,6 +1091,25 @@ TEST(SettingsSurvive, SaveByAnotherUserKeepsTheOwner) {
   stat(folder.File().c_str(), &info);
   EXPECT_EQ(info.st_gid, 0u);
   EXPECT_EQ(ReadFile(folder.File()), "[Mine]\n[RateCalc]\n" + WorkedKeys("\n"));
+  // In her own group, replaced.
+  ASSERT_EQ(chown(folder.File().c_str(), 65534, 65534), 0);
+  const ino_t own = info.st_ino;
+  EXPECT_TRUE(AsSecondUser([&folder] { SaveSettings(RateModel{}, folder.File()); }));
+  stat(folder.File().c_str(), &info);
+  EXPECT_NE(info.st_ino, own);
+  // The owner's file, which an access list lets her write: the list and
+  // other extended attributes stay with it through the owner's save.
+  ASSERT_EQ(chown(folder.File().c_str(), 0, 0) | chmod(folder.File().c_str(), 0600), 0);
+  const std::uint32_t her_acl[] = {2,   0x60001, ~0u, 0x60002, 65534, 4,
+                                   ~0u, 0x60010, ~0u, 0x20,    ~0u};
+  if (setxattr(folder.File().c_str(), "system.posix_acl_access", her_acl, sizeof her_acl, 0) != 0 ||
+      setxattr(folder.File().c_str(), "user.note", "kept", 4, 0) != 0) {
+    GTEST_SKIP() << "no access lists or extended attributes on " << folder.File();
+  }
+  EXPECT_TRUE(SaveSettings(WorkedExample(), folder.File()).saved());
+  EXPECT_EQ(getxattr(folder.File().c_str(), "user.note", nullptr, 0), 4);
+  EXPECT_TRUE(AsSecondUser([&folder] { SaveSettings(RateModel{}, folder.File()); }));
+  EXPECT_NE(ReadFile(folder.File()).find("nPayAmt=0.00"), std::string::npos);
 }
 
 // What another local user can do where a save of this user's looks: plant
@@ -1105,20 +1160,27 @@ TEST(SettingsSurvive, OtherUsersCannotSteerASave) {
     EXPECT_EQ(m.nPayAmt, 14.11);
   }
 
-  SharedFolder folder(0755);
-  const std::string shared = folder.File("shared"), own = folder.File("own.ini");
-  fs::create_directory(shared);
-  chmod(shared.c_str(), 01777);
-  WriteFile(own, "[Mine]\n");
-  chmod(own.c_str(), 0600);
-  const std::string link = shared + "/KOVRateCalc.ini";
-  EXPECT_TRUE(AsSecondUser([&] { fs::create_symlink(own, link); }));
-  EXPECT_EQ(SaveSettings(WorkedExample(), link).failure, SaveFailure::kNotWritable);
-  RateModel m = WorkedExample();
-  EXPECT_EQ(LoadSettings(m, link), LoadOutcome::kUnreadable);
-  EXPECT_EQ(m.nPayAmt, 0);
-  EXPECT_EQ(ReadFile(own), "[Mine]\n");
-  EXPECT_TRUE(fs::is_symlink(link));
+  // legend: a sticky folder all may write, a team folder (set-group-id, not
+  // sticky); the link's target, this user's file or none
+  for (const mode_t mode : {01777, 02775}) {
+    for (const char* target : {"own.ini", "gone.ini"}) {
+      SharedFolder folder(0755);
+      const std::string shared = folder.File("shared"), own = folder.File("own.ini");
+      fs::create_directory(shared);
+      ASSERT_EQ(chown(shared.c_str(), 0, 65534) | chmod(shared.c_str(), mode), 0);
+      WriteFile(own, "[Mine]\n");
+      chmod(own.c_str(), 0600);
+      const std::string link = shared + "/KOVRateCalc.ini";
+      EXPECT_TRUE(AsSecondUser([&] { fs::create_symlink(folder.File(target), link); }));
+      EXPECT_EQ(SaveSettings(WorkedExample(), link).failure, SaveFailure::kForeignLink);
+      RateModel m = WorkedExample();
+      EXPECT_EQ(LoadSettings(m, link), LoadOutcome::kUnreadable);
+      EXPECT_EQ(m.nPayAmt, 0);
+      EXPECT_EQ(ReadFile(own), "[Mine]\n");
+      EXPECT_FALSE(fs::exists(folder.File("gone.ini"))) << mode;
+      EXPECT_TRUE(fs::is_symlink(link));
+    }
+  }
 }
 
 // Temporaries that killed saves left take the names a save would use: the
