@@ -31,8 +31,9 @@ constexpr char16_t kCp1252High[32] = {
 // line ends beside a zero than 8-bit ones (UTF-16 pasted in 8-bit text).
 TextEncoding UnmarkedEncoding(std::string_view probe) {
   std::size_t units = 0, low_odd = 0, low_even = 0, ends_odd = 0, ends_even = 0, narrow_ends = 0;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(probe.data());
   for (std::size_t i = 0; i + 1 < probe.size(); i += 2) {
-    const unsigned char even = probe[i], odd = probe[i + 1];
+    const unsigned char even = bytes[i], odd = bytes[i + 1];
     if (even == 0 && odd == 0) continue;  // a pair of NULs is no pattern
     ++units;
     low_odd += odd < ' ';

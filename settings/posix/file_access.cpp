@@ -49,8 +49,7 @@ FilePath FolderOf(const FilePath& path) {
 }
 
 FileIdentity IdentityOf(const struct stat& info, bool named, const struct statvfs& volume) {
-  const auto device = static_cast<std::uint64_t>(info.st_dev);  // a file system naming none
-  return {named && volume.f_fsid != 0 ? volume.f_fsid : device, info.st_ino};
+  return {named && volume.f_fsid != 0 ? volume.f_fsid : info.st_dev, info.st_ino};
 }
 
 // Whether the name still leads to the open file.

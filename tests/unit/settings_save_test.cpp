@@ -139,8 +139,9 @@ TEST(SaveSettings, RoundTripGivesTheModelRoundedToTwoDecimals) {
   EXPECT_EQ(loaded.bCalcERNI, 0);
   EXPECT_EQ(loaded.sCalcMode, CalcMode::Charge);
   const std::string first = ReadFile(folder.File());
-  const auto long_ago = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
-  std::filesystem::last_write_time(folder.File(), long_ago);
+  std::filesystem::last_write_time(
+      folder.File(), std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+  const auto long_ago = std::filesystem::last_write_time(folder.File());  // as the disk keeps it
   SaveSettings(loaded, folder.File());
   EXPECT_EQ(ReadFile(folder.File()), first);
   EXPECT_EQ(std::filesystem::last_write_time(folder.File()), long_ago);  // nothing to change
