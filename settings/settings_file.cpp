@@ -93,10 +93,10 @@ SaveOutcome SaveSettings(const RateModel& model, std::string_view path_text) {
   FileFacts facts;
   if (!PathFromCaller(path_text, path)) {
     outcome.failure = SaveFailure::kNoPath;
-  } else if (g_withheld_path != 0 && Hash(path_text) == g_withheld_path) {
-    outcome.failure = SaveFailure::kNotReadAtLoad;
   } else if (!ResolveLinks(path, target)) {  // through a link the content goes to its file
     outcome.failure = SaveFailure::kForeignLink;
+  } else if (g_withheld_path != 0 && Hash(path_text) == g_withheld_path) {
+    outcome.failure = SaveFailure::kNotReadAtLoad;
   } else if (facts = InspectFile(target); facts.exists && !facts.regular) {
     outcome.failure = SaveFailure::kNotAFile;
   } else if (facts.read_only) {
