@@ -110,8 +110,8 @@ TEST(SaveSettings, KeepsEveryByteItDoesNotRewrite) {
       {"a UTF-16 fragment in an 8-bit file", "[RateCalc]\nnPayAmt=5\n" + pasted + "\n",
        "[RateCalc]\nnPayAmt=14.11\n" + lf.substr(0, lf.find("nPayAmt")) +
            lf.substr(lf.find("nChargeAmt")) + pasted + "\n"},
-      {"NULs filling most of the encoding probe", std::string(4001, '\0') + "\n[RateCalc]\n",
-       std::string(4001, '\0') + "\n[RateCalc]\n" + lf},
+      {"NULs filling most of the encoding probe", std::string(4001, '\0') + "x=1",
+       std::string(4001, '\0') + "x=1\r\n[RateCalc]\r\n" + crlf},
       {"a lone CR in an LF file ends a line", "[RateCalc]\nsCalcMode=\rCharge\n",
        "[RateCalc]\nsCalcMode=Charge\r" + lf.substr(0, lf.find("sCalcMode")) + "Charge\n"},
   };
