@@ -148,6 +148,7 @@ run_preset native-asan
 # The Linux program on Qt 6: its window driven in-process, its .deb read and
 # unpacked, and the unpacked program on a display of its own with openbox.
 run_preset linux
+sed -n 's/^[0-9]*: the package carries .*; \(lintian .*\)$/  \1/p' "$last_log"
 
 # The fuzzer's own closing line is summed up: runs made, nothing found.
 fuzz_settings_reader() {
