@@ -51,6 +51,8 @@ cd "$root"
 . scripts/packages.sh
 # shellcheck source=scripts/wine_prefix.sh
 . scripts/wine_prefix.sh
+# shellcheck source=scripts/virtual_display.sh
+. scripts/virtual_display.sh
 
 mapfile -t windows < <(windows_packages test)
 require_packages g++ libgtest-dev libbenchmark-dev clang "${windows[@]}" \
@@ -161,26 +163,9 @@ stage "fuzz: build" cmake --build --preset fuzz -j "$jobs"
 test_stage "fuzz: settings reader, 60 s" fuzz_settings_reader
 sed -n 's/^Done \([0-9]*\) runs in .*/  \1 inputs read, none failed/p' "$last_log"
 
-# A virtual display of our own unless one is given, and a Wine prefix that
-# nothing on this machine has touched.
-start_virtual_display() {
-  local display_number="" n
-  for n in $(seq 90 130); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display_number=$n; break; }
-  done
-  if [ -z "$display_number" ]; then
-    echo "No free X display number from :90 to :130 for the virtual display."
-    echo "Stop an unused Xvfb, or run with DISPLAY set to a display of your own."
-    return 1
-  fi
-  Xvfb ":$display_number" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=":$display_number"
-  for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
-  echo "Xvfb did not start on $DISPLAY"
-  return 1
-}
-if [ -z "${DISPLAY:-}" ]; then stage "virtual display" start_virtual_display; fi
+# A virtual display of our own unless one is given, on a free number, and a
+# Wine prefix that nothing on this machine has touched.
+if [ -z "${DISPLAY:-}" ]; then stage "virtual display" start_virtual_display 1280x1024x24; fi
 
 # Wine runs the released i686 program wherever the host can start 32-bit
 # programs. Some virtual machines cannot; there the same sources built for
