@@ -66,6 +66,8 @@ jobs="$(nproc)"
 logs="$root/build/logs"
 mkdir -p "$logs"
 tests_passed=0
+stages="$logs/stages.txt"
+: >"$stages"
 # The page: in the release zip, and its suites under Node.
 require_packages emscripten nodejs googletest
 
@@ -113,7 +115,7 @@ stage() {
     echo "The whole log: $log"
     exit 1
   fi
-  local programs cases
+  local programs cases="${one_case:-}"
   programs=$(sed -n 's/^[0-9]*% tests passed, 0 tests failed out of \([0-9]*\)$/\1/p' "$log")
   if [ -n "$programs" ]; then
     cases=$(count_test_cases "$log")
@@ -122,11 +124,14 @@ stage() {
   else
     echo "ok, $((SECONDS - start)) s"
   fi
+  # For scripts/measure.sh: name, seconds, test cases, programs, load.
+  printf '%s|%s|%s|%s|%s\n' "$name" "$((SECONDS - start))" "$cases" "$programs" \
+    "$(cut -d' ' -f1 /proc/loadavg)" >>"$stages"
 }
 
 # A stage that is itself one test program (a script, the fuzzer): one case.
 test_stage() {
-  stage "$@"
+  one_case=1 stage "$@"
   tests_passed=$((tests_passed + 1))
 }
 
@@ -222,5 +227,8 @@ fi
 if [ "$windows_preset" != win32 ]; then run_preset linux-i686; fi
 test_stage "release: the README's command, twice, same bytes" tests/release/reproducible.sh
 test_stage "release: a build without the help compiler" tests/release/no_help_compiler.sh
+# The figures this run decided, into docs/measurements.md, while the Wine
+# prefix is still there.
+stage "measurements" scripts/measure.sh --wine-prefix "$test_prefix"
 echo "All test suites passed."
 echo "$tests_passed passed, 0 failed"
