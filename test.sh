@@ -19,16 +19,16 @@ Chromium, and the release built twice for identical bytes.
 As root it first installs the Debian packages it needs; as another user it
 prints the apt-get line to run.
 
-Time: about 10 minutes on 2 cores, twice that on a busy machine, and more
-the first time, when the packages are installed.
-Writes: build/ in this folder (the presets' build folders, about 230 MB,
-and one log a stage in build/logs), and in /tmp a throwaway Wine prefix of
-about 600 MB and scratch folders, both removed at the end. Nothing of
-yours is touched: a WINEPREFIX you exported is neither used nor removed.
+Writes: build/ in this folder (the presets' build folders, and one log a
+stage in build/logs), and in /tmp a throwaway Wine prefix and scratch
+folders, both removed at the end. Nothing of yours is touched: a
+WINEPREFIX you exported is neither used nor removed.
 
 It prints one line per stage with its time; the last line counts the test
 cases run ("N passed, 0 failed"). It stops at the first failure and shows
-the end of that stage's log.
+the end of that stage's log. Its last stage writes the times, counts and
+sizes of the run into docs/measurements.md, where those of the last run
+measured are, with the day, the machine and its load.
 USAGE
 }
 # Any argument stops the run: --help asks for this text, anything else is
