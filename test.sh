@@ -66,8 +66,6 @@ jobs="$(nproc)"
 logs="$root/build/logs"
 mkdir -p "$logs"
 tests_passed=0
-stages="$logs/stages.txt"
-: >"$stages"
 # The page: in the release zip, and its suites under Node.
 require_packages emscripten nodejs googletest
 
@@ -84,6 +82,9 @@ cleanup() {
 }
 trap cleanup EXIT
 scratch="$(mktemp -d /tmp/ratecalc-test.XXXXXX)"
+# This run's stages, kept apart until it has passed: a test.sh that a test
+# starts must not mix its stages in.
+stages="$scratch/stages.txt"
 
 # Test cases in a log of `ctest --verbose`: a GoogleTest program's own count
 # ("2: [  PASSED  ] 26 tests.", 2 being its CTest number), and one for any
@@ -229,6 +230,7 @@ test_stage "release: the README's command, twice, same bytes" tests/release/repr
 test_stage "release: a build without the help compiler" tests/release/no_help_compiler.sh
 # The figures this run decided, into docs/measurements.md, while the Wine
 # prefix is still there.
+cp "$stages" "$logs/stages.txt"
 stage "measurements" scripts/measure.sh --wine-prefix "$test_prefix"
 echo "All test suites passed."
 echo "$tests_passed passed, 0 failed"
