@@ -15,6 +15,7 @@ build="$root/build"
 doc="$root/docs/measurements.md"
 prefix="${XDG_DATA_HOME:-$HOME/.local/share}/kov-rate-calculator/wine"
 while [ $# -gt 0 ]; do
+  [ $# -gt 1 ] || { echo "$0: $1 needs a value" >&2; exit 2; }
   case "$1" in
     --wine-prefix) prefix="$2" ;;
     --build) build="$2" ;;
@@ -24,14 +25,14 @@ while [ $# -gt 0 ]; do
       exit 2
       ;;
   esac
-  shift 2 || { echo "$0: $1 needs a value" >&2; exit 2; }
+  shift 2
 done
 begin='<!-- measure.sh: begin -->'
 end='<!-- measure.sh: end -->'
-grep -qxF "$begin" "$doc" && grep -qxF "$end" "$doc" || {
+if ! grep -qxF "$begin" "$doc" || ! grep -qxF "$end" "$doc"; then
   echo "$doc has no '$begin' and '$end' lines to write between" >&2
   exit 1
-}
+fi
 
 today=$(date -u +%Y-%m-%d)
 machine="$(nproc) cores, $(uname -m)"
