@@ -11,9 +11,9 @@
 #                     another. What the build, Wine and the help viewer print
 #                     goes to kovratecalc.log in the prefix.
 #   ./run.sh --web    the calculator as one HTML page (needs emscripten):
-#                     built in build/web-run, then opened in your browser, or
-#                     its path printed where there is none. It keeps its
-#                     figures in the browser.
+#                     built in build/web-run, then handed to your browser
+#                     (run.sh returns at once), or its path printed where
+#                     there is none. It keeps its figures in the browser.
 # On Windows, run KOVRateCalc.exe instead.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -93,14 +93,9 @@ run_web() {
     echo "The build failed; its messages are in $log" >&2
     exit 1
   }
-  local page="$build/KOVRateCalc.html"
-  if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && command -v xdg-open >/dev/null; then
-    echo "Opening $page in your browser."
-    xdg-open "$page"
-  else
-    echo "No browser to open it here. The page is $page:"
-    echo "open it in any browser, on this machine or another; it needs nothing else."
-  fi
+  # shellcheck source=scripts/open_page.sh
+  . "$root/scripts/open_page.sh"
+  open_page "$build/KOVRateCalc.html"
 }
 
 case "${1:-}" in

@@ -19,16 +19,16 @@ Chromium, and the release built twice for identical bytes.
 As root it first installs the Debian packages it needs; as another user it
 prints the apt-get line to run.
 
-Time: about 10 minutes on 2 cores, twice that on a busy machine, and more
-the first time, when the packages are installed.
-Writes: build/ in this folder (the presets' build folders, about 230 MB,
-and one log a stage in build/logs), and in /tmp a throwaway Wine prefix of
-about 600 MB and scratch folders, both removed at the end. Nothing of
-yours is touched: a WINEPREFIX you exported is neither used nor removed.
+Writes: build/ in this folder (the presets' build folders, and one log a
+stage in build/logs), and in /tmp a throwaway Wine prefix and scratch
+folders, both removed at the end. Nothing of yours is touched: a
+WINEPREFIX you exported is neither used nor removed.
 
 It prints one line per stage with its time; the last line counts the test
 cases run ("N passed, 0 failed"). It stops at the first failure and shows
-the end of that stage's log.
+the end of that stage's log. Its last stage writes the times, counts and
+sizes of the run into docs/measurements.md, where those of the last run
+measured are, with the day, the machine and its load.
 USAGE
 }
 # Any argument stops the run: --help asks for this text, anything else is
@@ -51,6 +51,8 @@ cd "$root"
 . scripts/packages.sh
 # shellcheck source=scripts/wine_prefix.sh
 . scripts/wine_prefix.sh
+# shellcheck source=scripts/virtual_display.sh
+. scripts/virtual_display.sh
 
 mapfile -t windows < <(windows_packages test)
 require_packages g++ libgtest-dev libbenchmark-dev clang "${windows[@]}" \
@@ -80,6 +82,9 @@ cleanup() {
 }
 trap cleanup EXIT
 scratch="$(mktemp -d /tmp/ratecalc-test.XXXXXX)"
+# This run's stages, kept apart until it has passed: a test.sh that a test
+# starts must not mix its stages in.
+stages="$scratch/stages.txt"
 
 # Test cases in a log of `ctest --verbose`: a GoogleTest program's own count
 # ("2: [  PASSED  ] 26 tests.", 2 being its CTest number), and one for any
@@ -111,7 +116,7 @@ stage() {
     echo "The whole log: $log"
     exit 1
   fi
-  local programs cases
+  local programs cases="${one_case:-}"
   programs=$(sed -n 's/^[0-9]*% tests passed, 0 tests failed out of \([0-9]*\)$/\1/p' "$log")
   if [ -n "$programs" ]; then
     cases=$(count_test_cases "$log")
@@ -120,11 +125,14 @@ stage() {
   else
     echo "ok, $((SECONDS - start)) s"
   fi
+  # For scripts/measure.sh: name, seconds, test cases, programs, load.
+  printf '%s|%s|%s|%s|%s\n' "$name" "$((SECONDS - start))" "$cases" "$programs" \
+    "$(cut -d' ' -f1 /proc/loadavg)" >>"$stages"
 }
 
 # A stage that is itself one test program (a script, the fuzzer): one case.
 test_stage() {
-  stage "$@"
+  one_case=1 stage "$@"
   tests_passed=$((tests_passed + 1))
 }
 
@@ -148,6 +156,7 @@ run_preset native-asan
 # The Linux program on Qt 6: its window driven in-process, its .deb read and
 # unpacked, and the unpacked program on a display of its own with openbox.
 run_preset linux
+sed -n 's/^[0-9]*: the package carries .*; \(lintian .*\)$/  \1/p' "$last_log"
 
 # The fuzzer's own closing line is summed up: runs made, nothing found.
 fuzz_settings_reader() {
@@ -160,26 +169,9 @@ stage "fuzz: build" cmake --build --preset fuzz -j "$jobs"
 test_stage "fuzz: settings reader, 60 s" fuzz_settings_reader
 sed -n 's/^Done \([0-9]*\) runs in .*/  \1 inputs read, none failed/p' "$last_log"
 
-# A virtual display of our own unless one is given, and a Wine prefix that
-# nothing on this machine has touched.
-start_virtual_display() {
-  local display_number="" n
-  for n in $(seq 90 130); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display_number=$n; break; }
-  done
-  if [ -z "$display_number" ]; then
-    echo "No free X display number from :90 to :130 for the virtual display."
-    echo "Stop an unused Xvfb, or run with DISPLAY set to a display of your own."
-    return 1
-  fi
-  Xvfb ":$display_number" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=":$display_number"
-  for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
-  echo "Xvfb did not start on $DISPLAY"
-  return 1
-}
-if [ -z "${DISPLAY:-}" ]; then stage "virtual display" start_virtual_display; fi
+# A virtual display of our own unless one is given, on a free number, and a
+# Wine prefix that nothing on this machine has touched.
+if [ -z "${DISPLAY:-}" ]; then stage "virtual display" start_virtual_display 1280x1024x24; fi
 
 # Wine runs the released i686 program wherever the host can start 32-bit
 # programs. Some virtual machines cannot; there the same sources built for
@@ -236,5 +228,9 @@ fi
 if [ "$windows_preset" != win32 ]; then run_preset linux-i686; fi
 test_stage "release: the README's command, twice, same bytes" tests/release/reproducible.sh
 test_stage "release: a build without the help compiler" tests/release/no_help_compiler.sh
+# The figures this run decided, into docs/measurements.md, while the Wine
+# prefix is still there.
+cp "$stages" "$logs/stages.txt"
+stage "measurements" scripts/measure.sh --wine-prefix "$test_prefix"
 echo "All test suites passed."
 echo "$tests_passed passed, 0 failed"

@@ -1,6 +1,8 @@
 #include "command_line.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <iterator>
 #include <string_view>
 
@@ -52,6 +54,15 @@ bool IsIn(std::string_view name, const std::string_view* first, const std::strin
   return false;
 }
 
+bool IsQtOptionWithValue(std::string_view name) {
+  return IsIn(name, std::begin(kQtOptionsWithValue), std::end(kQtOptionsWithValue));
+}
+
+bool IsOption(std::string_view argument, std::string_view name) {
+  return argument.size() > 1 && argument[0] == '-' &&
+         argument.substr(argument.starts_with("--") ? 2 : 1) == name;
+}
+
 // The option's name without its dashes and without an attached "=value".
 std::string_view OptionName(std::string_view argument) {
   argument.remove_prefix(argument.starts_with("--") ? 2 : 1);
@@ -80,7 +91,10 @@ int AnswerCommandLine(int argc, const char* const* argv) {
     if (argument.size() < 2 || argument[0] != '-') return Refuse("unexpected argument", argv[i]);
     const std::string_view name = OptionName(argument);
     const bool has_value = argument.find('=') != std::string_view::npos;
-    if (IsIn(name, std::begin(kQtOptionsWithValue), std::end(kQtOptionsWithValue))) {
+    if (IsQtOptionWithValue(name)) {
+      if (has_value && argument.ends_with('=')) {
+        return Refuse("the option needs a value:", argv[i]);
+      }
       if (!has_value) {
         if (i + 1 == argc) return Refuse("the option needs a value:", argv[i]);
         ++i;
@@ -91,6 +105,57 @@ int AnswerCommandLine(int argc, const char* const* argv) {
     return Refuse("unknown option", argv[i]);
   }
   return kCarryOn;
+}
+
+std::vector<char*> QtArguments(int argc, char** argv) {
+  std::vector<char*> arguments;
+  arguments.reserve(2 * static_cast<std::size_t>(argc) + 1);
+  for (int i = 0; i < argc; ++i) {
+    char* argument = argv[i];
+    arguments.push_back(argument);
+    if (i == 0 || argument[0] != '-') continue;
+    char* equals = std::strchr(argument, '=');
+    if (equals != nullptr && IsQtOptionWithValue(OptionName(argument))) {
+      *equals = '\0';
+      arguments.push_back(equals + 1);
+    } else if (IsQtOptionWithValue(OptionName(argument)) && i + 1 < argc) {
+      // The value, even one that starts with '=' or '-', is not an option.
+      arguments.push_back(argv[++i]);
+    }
+  }
+  arguments.push_back(nullptr);
+  return arguments;
+}
+
+bool HasDisplay(int argc, const char* const* argv) {
+  const char* platforms = std::getenv("QT_QPA_PLATFORM");
+  bool display_named = false;
+  for (int i = 1; i + 1 < argc; ++i) {
+    if (argv[i][0] != '-' || !IsQtOptionWithValue(OptionName(argv[i]))) continue;
+    if (IsOption(argv[i], "platform")) platforms = argv[i + 1];
+    if (IsOption(argv[i], "display")) display_named = true;
+    ++i;
+  }
+  const char* display = std::getenv("DISPLAY");
+  if (display_named || (display != nullptr && *display != '\0')) return true;
+  if (platforms == nullptr) return true;
+  // Each entry is a name, perhaps with ":options" after it.
+  std::string_view list = platforms;
+  while (true) {
+    const std::string_view entry = list.substr(0, list.find(';'));
+    if (entry.substr(0, entry.find(':')) != "xcb") return true;
+    if (entry.size() == list.size()) return false;
+    list.remove_prefix(entry.size() + 1);
+  }
+}
+
+int RefuseWithoutDisplay() {
+  std::fprintf(stderr,
+               "%s: no display: the calculator is a window and needs a graphical session "
+               "(X11, or Wayland with XWayland); '%s --help' and '%s --version' work without "
+               "one.\n",
+               kProgram, kProgram, kProgram);
+  return 1;
 }
 
 }  // namespace ratecalc

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app_files.h"
 #include "calculator_window.h"
@@ -33,6 +34,12 @@ void PreferX11(int argc, char** argv) {
 int main(int argc, char** argv) {
   using namespace ratecalc;
   if (const int code = AnswerCommandLine(argc, argv); code != kCarryOn) return code;
+  std::vector<char*> qt_arguments = QtArguments(argc, argv);
+  int qt_argc = static_cast<int>(qt_arguments.size()) - 1;
+  PreferX11(qt_argc, qt_arguments.data());
+  // Qt would abort, blaming its own installation; nothing is loaded yet.
+  if (!HasDisplay(qt_argc, qt_arguments.data())) return RefuseWithoutDisplay();
+
   std::string settings_path =
       LinuxSettingsPath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
   // Without a home folder, the current folder, as the Windows program does.
@@ -40,8 +47,7 @@ int main(int argc, char** argv) {
   RateModel model;
   LoadSettings(model, settings_path);
 
-  PreferX11(argc, argv);
-  QApplication app(argc, argv);
+  QApplication app(qt_argc, qt_arguments.data());
   QIcon icon;
   for (int size : {48, 256}) icon.addFile(AppIconFile(size), QSize(size, size));
   QApplication::setWindowIcon(icon);

@@ -35,7 +35,7 @@ choose_wine() {
 prepare_wine_prefix() {
   local stamp="$WINEPREFIX/.kovratecalc-prepared"
   if [ "$(cat "$stamp" 2>/dev/null)" = "$RATECALC_PREFIX_VERSION" ]; then return 0; fi
-  echo "Preparing the Wine prefix $WINEPREFIX (once: 600 to 700 MB, under a minute)..."
+  echo "Preparing the Wine prefix $WINEPREFIX (once; its size is in docs/measurements.md)..."
   mkdir -p "$WINEPREFIX"
   local log
   log=$(wine_prefix_log)

@@ -32,16 +32,13 @@ viewer_pid=$(xdotool getwindowpid "$viewer")
 trap 'kill "$viewer_pid" 2>/dev/null || true; cleanup_e2e' EXIT
 # Read until the page is there: the viewer lays it out after it shows.
 mkdir -p "$shots"
-for _ in $(seq 15); do
-  sleep 1
+first_page_shown() {
   import -window "$viewer" "$shots/help.png"
   text=$(tesseract "$shots/help.png" - 2>/dev/null | tr -s ' \n' '  ')
-  case "$text" in *"relation between three rates"*) break ;; esac
-done
-case "$text" in
-  *"relation between three rates"*) ;;
-  *) fail "the help's first page is not on screen; the window reads: $text" ;;
-esac
+  case "$text" in *"relation between three rates"*) return 0 ;; esac
+  return 1
+}
+wait_until 60 first_page_shown || fail "the help's first page is not on screen; the window reads: $text"
 case "$text" in
   *"<p>"* | *"<li>"* | *"</"* | *DOCTYPE*) fail "the help shows its HTML source: $text" ;;
 esac

@@ -24,32 +24,38 @@ start_program() {
   program_pid=$!
 }
 
-# Prints the id of the visible window whose name matches, waiting up to 30 s
-# or the seconds given.
-wait_for_window() {
-  local id
-  for _ in $(seq $((${2:-30} * 10))); do
-    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1) || true
-    if [ -n "$id" ]; then
-      sleep 0.3  # let it finish painting
-      echo "$id"
-      return 0
-    fi
-    kill -0 "$program_pid" 2>/dev/null || fail "program ended while waiting for '$1'"
+# Runs the command until it succeeds, for up to LIMIT seconds by the clock:
+# a count of tries would stretch with the machine's load.
+wait_until() {
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@"; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
     sleep 0.1
   done
-  fail "no window named '$1' appeared"
+}
+
+# The id of the first visible window whose name matches, in found_window.
+window_shown() {
+  found_window=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1) || true
+  [ -n "$found_window" ] && return 0
+  kill -0 "$program_pid" 2>/dev/null || fail "program ended while waiting for '$1'"
+  return 1
+}
+window_gone() { ! xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
+
+# Prints the id of the visible window whose name matches, waiting up to 60 s
+# or the seconds given.
+wait_for_window() {
+  wait_until "${2:-60}" window_shown "$1" || fail "no window named '$1' appeared"
+  sleep 0.3  # let it finish painting, for the screenshots
+  echo "$found_window"
 }
 
 # Waits until no visible window matches the name.
 wait_for_no_window() {
-  for _ in $(seq 100); do
-    xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0
-    sleep 0.1
-  done
-  fail "window '$1' is still there"
+  wait_until 60 window_gone "$1" || fail "window '$1' is still there"
 }
-
 # Real key presses into the window, as a person at the keyboard would type.
 press_keys() {
   local window="$1"
@@ -72,12 +78,11 @@ screenshot() {
   import -window root -trim +repage "$1" 2>/dev/null || import -window root "$1"
 }
 
+process_ended() { ! kill -0 "$1" 2>/dev/null; }
+
 expect_exit_code() {
   local rc=0
-  for _ in $(seq 300); do
-    kill -0 "$program_pid" 2>/dev/null || break
-    sleep 0.1
-  done
+  wait_until 60 process_ended "$program_pid" || fail "the program did not end"
   wait "$program_pid" || rc=$?
   program_pid=""
   [ "$rc" -eq "$1" ] || fail "exit code $rc, expected $1"

@@ -23,12 +23,12 @@ hold_settings() {
   rm -f "$work/held.log"
   (cd "$work" && exec "${RATECALC_WINE:-wine}" "$holder_exe" KOVRateCalc.ini "$1" "$2" >"$work/held.log") &
   holder_pid=$!
-  for _ in $(seq 300); do
-    grep -q held "$work/held.log" 2>/dev/null && return 0
-    kill -0 "$holder_pid" 2>/dev/null || fail "the holding program ended early"
-    sleep 0.1
-  done
-  fail "the holding program did not open the file"
+  wait_until 60 holding || fail "the holding program did not open the file"
+}
+holding() {
+  grep -q held "$work/held.log" 2>/dev/null && return 0
+  kill -0 "$holder_pid" 2>/dev/null || fail "the holding program ended early"
+  return 1
 }
 
 # --- Locked without sharing at start-up, released before the run ends.
@@ -49,15 +49,14 @@ actual=$(od -c <"$work/KOVRateCalc.ini")
 crlf '[Mine]' 'note=keep me' >"$work/KOVRateCalc.ini"
 # Starts a copy, types a charge and a 10 % margin into it; its window and
 # process are left in copy_window and copy_pid.
+new_main_window() {
+  main=$(xdotool search --onlyvisible --name '^KOV$' 2>/dev/null | grep -vx "${1:-none}" | head -1) || true
+  [ -n "$main" ]
+}
 start_copy() {
   local known="$1" main=""
   start_program "$exe"
-  for _ in $(seq 300); do
-    main=$(xdotool search --onlyvisible --name '^KOV$' 2>/dev/null | grep -vx "${known:-none}" | head -1) || true
-    [ -n "$main" ] && break
-    sleep 0.1
-  done
-  [ -n "$main" ] || fail "the copy's window did not appear"
+  wait_until 60 new_main_window "$known" || fail "the copy's window did not appear"
   sleep 0.3
   press_keys "$main" Tab                # from the pay field to the charge
   type_text "$main" "$2"
@@ -76,14 +75,13 @@ hold_settings readwrite 60
 # then the two About windows, so that the two saves run together.
 close_all() { "${RATECALC_WINE:-wine}" "$closer_exe" "$1" >/dev/null || fail "no window '$1' to close"; }
 close_all KOV
-for _ in $(seq 300); do
-  [ "$(xdotool search --onlyvisible --name '^About KOV Rate Calculator$' 2>/dev/null | wc -l)" -eq 2 ] && break
-  sleep 0.1
-done
+two_about_windows() {
+  [ "$(xdotool search --onlyvisible --name '^About KOV Rate Calculator$' 2>/dev/null | wc -l)" -eq 2 ]
+}
+wait_until 60 two_about_windows || fail "the two About windows did not both appear"
 close_all 'About KOV Rate Calculator'
 for pid in "$first_pid" "$second_pid"; do
-  for _ in $(seq 300); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-  kill -0 "$pid" 2>/dev/null && fail "a copy did not end"
+  wait_until 60 process_ended "$pid" || fail "a copy did not end"
   wait "$pid" || fail "a copy ended with a failure"
 done
 program_pid=""

@@ -22,8 +22,15 @@ rows=(
   "--help=x|2||.*unknown option '--help=x'.*"
   "figures.ini|2||.*unexpected argument 'figures.ini'.*"
   "-platform|2||.*needs a value: '-platform'.*"
+  "--platform=|2||.*needs a value: '--platform='.*"
   # Qt's options alone start the window, which is still open when stopped.
   "-platform offscreen -reverse|124||"
+  "--platform=offscreen -style=fusion|124||"
+  "-title --platform=xcb --platform=offscreen|124||"
+  # X11 with no display: one line, not Qt's abort.
+  "|1||kov-rate-calculator: no display: .*graphical session.*--help.*--version.*"
+  "--platform=xcb -reverse|1||.*graphical session.*"
+  "-platform offscreen -platform xcb|1||.*graphical session.*"
 )
 for row in "${rows[@]}"; do
   IFS='|' read -r arguments status out err <<<"$row"

@@ -18,23 +18,18 @@ stop_display() {
 }
 trap stop_display EXIT
 
-display_number=""
-for n in $(seq 131 170); do
-  [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display_number=$n; break; }
-done
-[ -n "$display_number" ] || { echo "FAIL: no free X display number from :131 to :170" >&2; exit 1; }
-Xvfb ":$display_number" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=":$display_number"
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-openbox --sm-disable >/dev/null 2>&1 &
-wm_pid=$!
-for _ in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break; sleep 0.1; done
-
-# The end-to-end helpers (fail, work, wait_for_window, expect_exit_code)
-# need the display first; the program is started here, natively.
+# shellcheck source=scripts/virtual_display.sh
+. "$(dirname "${BASH_SOURCE[0]}")/../../scripts/virtual_display.sh"
+start_virtual_display 1024x768x24 || { echo "FAIL: no virtual display" >&2; exit 1; }
+# The end-to-end helpers (fail, work, wait_until, wait_for_window,
+# expect_exit_code) need the display first; the program is started here,
+# natively.
 . "$(dirname "${BASH_SOURCE[0]}")/../e2e/lib.sh"
 trap 'cleanup_e2e; stop_display' EXIT
+openbox --sm-disable >/dev/null 2>&1 &
+wm_pid=$!
+wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+wait_until 60 wm_running || fail "openbox did not start"
 
 # F1 starts nothing outside the program; an xdg-open would note it here.
 mkdir -p "$work/bin" "$work/home"
@@ -44,25 +39,39 @@ printf '%s\n' "$1" >>"$HOME/opened"
 VIEWER
 chmod +x "$work/bin/xdg-open"
 
+# The window manager's word that the window has the focus, so that keys and
+# Alt+F4 go to it and to no other; asked for again while it has not.
+focused() {
+  [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ] && return 0
+  xdotool windowactivate "$1" 2>/dev/null || true
+  return 1
+}
 keys() {
-  xdotool windowactivate --sync "$1" 2>/dev/null || xdotool windowfocus --sync "$1"
+  wait_until 60 focused "$1" || fail "window $1 did not get the focus"
   shift
   xdotool key --delay 60 "$@"
-  sleep 0.3
 }
 on_top() { xprop -id "$1" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE; }
-# Alt+F4 until the window named is gone: on a busy machine a key can arrive
-# before the window manager has handed the window the focus. Pressed again
-# only while that window is still there, so it never reaches the next one.
-close_window() {
-  for _ in 1 2 3; do
-    keys "$1" alt+F4
-    for _ in $(seq 50); do
-      xdotool search --onlyvisible --name "$2" >/dev/null || return 0
-      sleep 0.1
-    done
+# A window that must stay: still shown after two seconds by the clock, which
+# the keys sent before are handled within even on a busy machine.
+still_shown() {
+  local deadline=$((SECONDS + 2))
+  while [ "$SECONDS" -lt "$deadline" ]; do
+    window_gone "$1" && return 1
+    sleep 0.1
   done
-  fail "Alt+F4 did not close the window named '$2'"
+}
+close_window() {
+  keys "$1" alt+F4
+  wait_until 60 window_gone "$2" || fail "Alt+F4 did not close the window named '$2'"
+}
+# A picture for the documents, once the keys sent before have been drawn.
+shoot() {
+  if [ -n "$shots" ]; then
+    mkdir -p "$shots"
+    sleep 0.5
+    import -frame -window "$1" "$shots/$2"
+  fi
 }
 settings="$work/home/.config/kov-rate-calculator/KOVRateCalc.ini"
 
@@ -82,26 +91,23 @@ grep -q 'Icon (48 x 48)' <<<"$icons" && grep -q 'Icon (256 x 256)' <<<"$icons" |
   fail "the window lacks the 48 and 256 pixel icons: $icons"
 
 keys "$main" Tab 2 0 Tab Tab Tab Tab Tab Tab 1 0 Return
-if [ -n "$shots" ]; then
-  mkdir -p "$shots"
-  import -frame -window "$main" "$shots/linux-main-pay.png"
-fi
+shoot "$main" linux-main-pay.png
 keys "$main" F1
 help=$(wait_for_window '^KOV Rate Calculator - KOV Rate Calculator Help$')
-if [ -n "$shots" ]; then import -frame -window "$help" "$shots/linux-help.png"; fi
+shoot "$help" linux-help.png
 [ ! -e "$work/home/opened" ] || fail "F1 started a viewer: $(cat "$work/home/opened")"
 close_window "$help" 'KOV Rate Calculator Help$'
 
 keys "$main" Escape
-xdotool search --onlyvisible --name '^KOV$' >/dev/null || fail "Escape closed the window"
+still_shown '^KOV$' || fail "Escape closed the window"
 close_window "$main" '^KOV$'
 about=$(wait_for_window '^About KOV Rate Calculator$')
 xdotool search --onlyvisible --name '^KOV$' >/dev/null && fail "the main window is still shown"
 on_top "$about" || fail "the About window is not kept on top"
 [ ! -e "$settings" ] || fail "figures saved before the About window was closed"
-if [ -n "$shots" ]; then import -frame -window "$about" "$shots/linux-about.png"; fi
+shoot "$about" linux-about.png
 keys "$about" Escape
-xdotool search --onlyvisible --name '^About' >/dev/null || fail "Escape closed the About window"
+still_shown '^About' || fail "Escape closed the About window"
 close_window "$about" '^About KOV Rate Calculator$'
 expect_exit_code 0
 
@@ -155,7 +161,7 @@ close_window "$main" '^KOV$'
 about=$(wait_for_window '^About KOV Rate Calculator$')
 close_window "$about" '^About KOV Rate Calculator$'
 told=$(wait_for_window '^KOV Rate Calculator$')
-if [ -n "$shots" ]; then import -frame -window "$told" "$shots/linux-save-failed.png"; fi
+shoot "$told" linux-save-failed.png
 keys "$told" Return
 expect_exit_code 0
 echo "the unpacked program stays on top, opens its help and closes through the About window"

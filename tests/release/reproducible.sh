@@ -62,5 +62,10 @@ for text in "$work/unpacked"/*.txt; do
     END { exit bad }' "$text" || fail "$(basename "$text") has lines Notepad shows badly"
 done
 grep -qF "$version" "$readme" || fail "README.txt does not name version $version"
+# It explains every file the zip carries, and the route to run this
+# program on Linux.
+for named in $(cd "$work/unpacked" && ls | grep -vx README.txt) './run.sh --wine'; do
+  grep -qF -- "$named" "$readme" || fail "README.txt does not mention $named"
+done
 echo "the README's release command gave the same program, help file and zip twice;"
 echo "its text files read in Notepad"
