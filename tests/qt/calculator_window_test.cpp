@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <cstdlib>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -92,6 +93,8 @@ std::vector<Scenario> Scenarios() {
   const RateModel fresh;
   const RateModel calculated = Start(CalcMode::Pay, 14.11, 20, 2, 10);
   const Step tab = Key(Qt::Key_Tab);
+  const RateModel margin = Start(CalcMode::Margin, 10, 13.80, 0, 0);
+  const Texts margin_of_20 = {"10.00", "20.00", "12.07", "13.80", "7.25", "36.23"};
   // clang-format off
   std::vector<Scenario> rows = {
       {"the worked example typed from the first field", fresh,
@@ -156,6 +159,13 @@ std::vector<Scenario> Scenarios() {
       {"Left from the charge field moves its caret only", calculated,
        {Focus(kCharge), Key(Qt::Key_End), Key(Qt::Key_Left), Type("9"), Key(Qt::Key_Return)},
        {"14.18", "20.09", "12.07", "13.80", "2.01", "10.00"}, kCharge},
+      {"Ctrl+Enter presses Calc", margin,
+       {Focus(kCharge), Type("20"), Key(Qt::Key_Return, Qt::ControlModifier)}, margin_of_20, kCharge},
+      {"Shift+Enter presses Calc", margin,
+       {Focus(kCharge), Type("20"), Key(Qt::Key_Enter, Qt::ShiftModifier)}, margin_of_20, kCharge},
+      {"Alt+Enter does not", margin,
+       {Focus(kCharge), Type("20"), Key(Qt::Key_Return, Qt::AltModifier)},
+       {"10.00", "20", "12.07", "13.80", "0.00", "0.00"}, kCharge},
   };
   // clang-format on
   // Enter on every field, switch and mode button calculates and keeps the
@@ -224,7 +234,9 @@ TEST(CalculatorWindow, Scenarios) {
     const bool moved_by_key = last.action == kKey && (last.control_or_key == Qt::Key_Tab ||
                                                       last.control_or_key == Qt::Key_Down);
     const bool drawn =
-        last.action == kClick || (last.action == kKey && last.control_or_key == Qt::Key_Return);
+        last.action == kClick ||
+        (last.action == kKey && !(last.modifiers & Qt::AltModifier) &&
+         (last.control_or_key == Qt::Key_Return || last.control_or_key == Qt::Key_Enter));
     for (int field = 0; field < kFieldCount; ++field) {
       SCOPED_TRACE("field " + std::to_string(field));
       auto* edit = static_cast<QLineEdit*>(window.control(kFieldControls[field]));
@@ -254,6 +266,68 @@ TEST(CalculatorWindow, Scenarios) {
     EXPECT_TRUE(window.isVisible());
     EXPECT_TRUE(window.windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_EQ(g_help_opened, row.help_pages_opened);
+  }
+}
+
+struct FieldKeyRow {
+  const char* text;
+  int anchor, caret;
+  bool read_only;
+  const char* keys;
+  const char* text_after;
+  int anchor_after, caret_after;
+};
+const FieldKeyRow kFieldKeyRows[] = {
+#include "field_key_rows.inc"
+};
+
+// The window rules' keystroke rows, pressed in the charge field (a margin
+// field where the row's field is read-only) of a window in Margin mode.
+TEST(CalculatorWindow, FieldKeysEditAsTheClassicEdit) {
+  static const std::pair<std::string, Qt::Key> kNames[] = {
+      {"Left", Qt::Key_Left},     {"Right", Qt::Key_Right},         {"Up", Qt::Key_Up},
+      {"Down", Qt::Key_Down},     {"Home", Qt::Key_Home},           {"End", Qt::Key_End},
+      {"Insert", Qt::Key_Insert}, {"Backspace", Qt::Key_Backspace}, {"Delete", Qt::Key_Delete}};
+  RateModel model = Start(CalcMode::Margin, 10, 13.80, 0, 0);
+  CalculatorWindow window(model, "", CountingSeams());
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  for (const FieldKeyRow& row : kFieldKeyRows) {
+    SCOPED_TRACE(std::string(row.text) + " " + row.keys);
+    auto* edit = static_cast<QLineEdit*>(window.control(row.read_only ? kMarginAmt : kCharge));
+    ASSERT_EQ(edit->isReadOnly(), row.read_only);
+    edit->setFocus();
+    edit->setText(row.text);
+    edit->setSelection(row.anchor, row.caret - row.anchor);
+    std::istringstream keys(row.keys);
+    for (std::string stroke; keys >> stroke;) {
+      Qt::KeyboardModifiers modifiers;
+      for (const auto& [prefix, modifier] : {std::pair{std::string("Ctrl+"), Qt::ControlModifier},
+                                             {"Shift+", Qt::ShiftModifier},
+                                             {"Alt+", Qt::AltModifier}}) {
+        if (stroke.starts_with(prefix)) {
+          modifiers |= modifier;
+          stroke.erase(0, prefix.size());
+        }
+      }
+      auto key = static_cast<Qt::Key>(Qt::Key_A + (stroke[0] - 'A'));
+      for (const auto& [name, named] : kNames) {
+        if (stroke == name) key = named;
+      }
+      if (modifiers == Qt::NoModifier && stroke.size() == 1) {
+        QTest::keyClicks(edit, QString::fromStdString(stroke));
+      } else {
+        QTest::keyClick(edit, key, modifiers);
+      }
+    }
+    const int caret = edit->cursorPosition();
+    const int start = edit->selectionStart();
+    const int anchor = !edit->hasSelectedText() ? caret
+                       : start == caret ? start + static_cast<int>(edit->selectedText().size())
+                                        : start;
+    EXPECT_EQ(edit->text().toStdString(), row.text_after);
+    EXPECT_EQ(anchor, row.anchor_after);
+    EXPECT_EQ(caret, row.caret_after);
   }
 }
 
