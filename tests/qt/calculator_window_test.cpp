@@ -288,12 +288,12 @@ TEST(CalculatorWindow, FieldKeysEditAsTheClassicEdit) {
       {"Left", Qt::Key_Left},     {"Right", Qt::Key_Right},         {"Up", Qt::Key_Up},
       {"Down", Qt::Key_Down},     {"Home", Qt::Key_Home},           {"End", Qt::Key_End},
       {"Insert", Qt::Key_Insert}, {"Backspace", Qt::Key_Backspace}, {"Delete", Qt::Key_Delete}};
-  RateModel model = Start(CalcMode::Margin, 10, 13.80, 0, 0);
-  CalculatorWindow window(model, "", CountingSeams());
-  window.show();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
   for (const FieldKeyRow& row : kFieldKeyRows) {
     SCOPED_TRACE(std::string(row.text) + " " + row.keys);
+    RateModel model = Start(CalcMode::Margin, 10, 13.80, 0, 0);
+    CalculatorWindow window(model, "", CountingSeams());
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     auto* edit = static_cast<QLineEdit*>(window.control(row.read_only ? kMarginAmt : kCharge));
     ASSERT_EQ(edit->isReadOnly(), row.read_only);
     edit->setFocus();
