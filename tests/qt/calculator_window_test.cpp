@@ -16,11 +16,11 @@
 #include <QTimer>
 #include <cstdlib>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "dialog_units.h"
+#include "field_key_rows.h"
 #include "window_rules.h"
 
 namespace ratecalc {
@@ -269,25 +269,12 @@ TEST(CalculatorWindow, Scenarios) {
   }
 }
 
-struct FieldKeyRow {
-  const char* text;
-  int anchor, caret;
-  bool read_only;
-  const char* keys;
-  const char* text_after;
-  int anchor_after, caret_after;
-};
-const FieldKeyRow kFieldKeyRows[] = {
-#include "field_key_rows.inc"
-};
-
 // The window rules' keystroke rows, pressed in the charge field (a margin
 // field where the row's field is read-only) of a window in Margin mode.
 TEST(CalculatorWindow, FieldKeysEditAsTheClassicEdit) {
-  static const std::pair<std::string, Qt::Key> kNames[] = {
-      {"Left", Qt::Key_Left},     {"Right", Qt::Key_Right},         {"Up", Qt::Key_Up},
-      {"Down", Qt::Key_Down},     {"Home", Qt::Key_Home},           {"End", Qt::Key_End},
-      {"Insert", Qt::Key_Insert}, {"Backspace", Qt::Key_Backspace}, {"Delete", Qt::Key_Delete}};
+  const Qt::Key keys[] = {Qt::Key_Left,      Qt::Key_Right,  Qt::Key_Up,
+                          Qt::Key_Down,      Qt::Key_Home,   Qt::Key_End,
+                          Qt::Key_Backspace, Qt::Key_Delete, Qt::Key_Insert};
   for (const FieldKeyRow& row : kFieldKeyRows) {
     SCOPED_TRACE(std::string(row.text) + " " + row.keys);
     RateModel model = Start(CalcMode::Margin, 10, 13.80, 0, 0);
@@ -299,34 +286,24 @@ TEST(CalculatorWindow, FieldKeysEditAsTheClassicEdit) {
     edit->setFocus();
     edit->setText(row.text);
     edit->setSelection(row.anchor, row.caret - row.anchor);
-    std::istringstream keys(row.keys);
-    for (std::string stroke; keys >> stroke;) {
-      Qt::KeyboardModifiers modifiers;
-      for (const auto& [prefix, modifier] : {std::pair{std::string("Ctrl+"), Qt::ControlModifier},
-                                             {"Shift+", Qt::ShiftModifier},
-                                             {"Alt+", Qt::AltModifier}}) {
-        if (stroke.starts_with(prefix)) {
-          modifiers |= modifier;
-          stroke.erase(0, prefix.size());
-        }
+    for (const Stroke& stroke : StrokesOf(row.keys)) {
+      if (!stroke.key) {
+        QTest::keyClicks(edit, QString::fromStdString(stroke.name));
+        continue;
       }
-      auto key = static_cast<Qt::Key>(Qt::Key_A + (stroke[0] - 'A'));
-      for (const auto& [name, named] : kNames) {
-        if (stroke == name) key = named;
-      }
-      if (modifiers == Qt::NoModifier && stroke.size() == 1) {
-        QTest::keyClicks(edit, QString::fromStdString(stroke));
-      } else {
-        QTest::keyClick(edit, key, modifiers);
-      }
+      const auto key = *stroke.key == FieldKey::kLetter
+                           ? static_cast<Qt::Key>(Qt::Key_A + (stroke.name[0] - 'A'))
+                           : keys[static_cast<int>(*stroke.key)];
+      QTest::keyClick(edit, key,
+                      (stroke.modifiers.ctrl ? Qt::ControlModifier : Qt::NoModifier) |
+                          (stroke.modifiers.shift ? Qt::ShiftModifier : Qt::NoModifier) |
+                          (stroke.modifiers.alt ? Qt::AltModifier : Qt::NoModifier));
     }
     const int caret = edit->cursorPosition();
     const int start = edit->selectionStart();
-    const int anchor = !edit->hasSelectedText() ? caret
-                       : start == caret ? start + static_cast<int>(edit->selectedText().size())
-                                        : start;
+    const int end = start + static_cast<int>(edit->selectedText().size());
     EXPECT_EQ(edit->text().toStdString(), row.text_after);
-    EXPECT_EQ(anchor, row.anchor_after);
+    EXPECT_EQ(!edit->hasSelectedText() ? caret : start == caret ? end : start, row.anchor_after);
     EXPECT_EQ(caret, row.caret_after);
   }
 }

@@ -4,9 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "field_key_rows.h"
 
 namespace ratecalc {
 namespace {
@@ -223,61 +224,23 @@ TEST(WindowRules, OnlyAnUnmodifiedKeyTypes) {
   EXPECT_FALSE(EnterPressesCalc({.alt = true}));
 }
 
-struct FieldKeyRow {
-  const char* text;
-  int anchor, caret;
-  bool read_only;
-  const char* keys;
-  const char* text_after;
-  int anchor_after, caret_after;
-};
-const FieldKeyRow kFieldKeyRows[] = {
-#include "field_key_rows.inc"
-};
-
-// One keystroke of a row, "Ctrl+Shift+Left" or a character to type, on the
-// field and a clipboard of the test's own.
-void Press(FieldEdit& field, std::string& clipboard, std::string stroke, bool read_only) {
-  KeyModifiers modifiers;
-  for (const auto& [prefix, flag] : {std::pair<std::string, bool*>{"Ctrl+", &modifiers.ctrl},
-                                     {"Shift+", &modifiers.shift},
-                                     {"Alt+", &modifiers.alt}}) {
-    if (stroke.starts_with(prefix)) {
-      *flag = true;
-      stroke.erase(0, prefix.size());
-    }
-  }
-  static const std::pair<const char*, FieldKey> kNames[] = {{"Left", FieldKey::kLeft},
-                                                            {"Right", FieldKey::kRight},
-                                                            {"Up", FieldKey::kUp},
-                                                            {"Down", FieldKey::kDown},
-                                                            {"Home", FieldKey::kHome},
-                                                            {"End", FieldKey::kEnd},
-                                                            {"Backspace", FieldKey::kBackspace},
-                                                            {"Delete", FieldKey::kDelete},
-                                                            {"Insert", FieldKey::kInsert}};
-  FieldKey key = FieldKey::kLetter;
-  for (const auto& [name, named] : kNames) {
-    if (stroke == name) key = named;
-  }
-  if (key == FieldKey::kLetter && !modifiers.ctrl && !modifiers.alt) {
-    if (!read_only) field = TypeIntoField(field, stroke);
-    return;
-  }
-  const FieldAnswer answer = PressFieldKey(field, key, stroke[0], modifiers, read_only);
-  if (answer.action == FieldAction::kCopy || answer.action == FieldAction::kCut) {
-    clipboard = SelectedText(field);
-  }
-  field =
-      answer.action == FieldAction::kPaste ? TypeIntoField(answer.edit, clipboard) : answer.edit;
-}
-
 TEST(WindowRules, FieldKeysEditAsTheClassicEdit) {
   for (const FieldKeyRow& row : kFieldKeyRows) {
     FieldEdit field{row.text, row.anchor, row.caret, {}};
-    std::string clipboard;
-    std::istringstream keys(row.keys);
-    for (std::string stroke; keys >> stroke;) Press(field, clipboard, stroke, row.read_only);
+    std::string clipboard;  // the test's own
+    for (const Stroke& stroke : StrokesOf(row.keys)) {
+      if (!stroke.key) {
+        if (!row.read_only) field = TypeIntoField(field, stroke.name);
+        continue;
+      }
+      const FieldAnswer answer =
+          PressFieldKey(field, *stroke.key, stroke.name[0], stroke.modifiers, row.read_only);
+      if (answer.action == FieldAction::kCopy || answer.action == FieldAction::kCut) {
+        clipboard = SelectedText(field);
+      }
+      field = answer.action == FieldAction::kPaste ? TypeIntoField(answer.edit, clipboard)
+                                                   : answer.edit;
+    }
     EXPECT_EQ(field.text, row.text_after) << row.text << " " << row.keys;
     EXPECT_EQ(field.anchor, row.anchor_after) << row.text << " " << row.keys;
     EXPECT_EQ(field.caret, row.caret_after) << row.text << " " << row.keys;
@@ -287,26 +250,11 @@ TEST(WindowRules, FieldKeysEditAsTheClassicEdit) {
 // Text from outside the window: a pasted line break ends what a field
 // takes, and a selection from a front end out of step is kept in the text.
 TEST(WindowRules, FieldTakesOneLineWithinItsText) {
-  struct Row {
-    FieldEdit field;
-    std::string typed;
-    std::string text;
-    int caret;
-  };
-  const Row rows[] = {
-      {{"13.80", 0, 5, {}}, "7\r\n8", "7", 1},
-      {{"13.80", 2, 2, {}}, "\n8", "13.80", 2},
-      {{"13.80", 9, -4, {}}, "7", "7", 1},
-      {{"13.80", 1, 1, {"x", 40, 9}}, "7", "173.80", 2},
-  };
-  for (const Row& row : rows) {
-    const FieldEdit typed = TypeIntoField(row.field, row.typed);
-    EXPECT_EQ(typed.text, row.text) << row.typed;
-    EXPECT_EQ(typed.caret, row.caret) << row.typed;
-    EXPECT_EQ(typed.anchor, row.caret) << row.typed;
-  }
-  const FieldEdit out_of_step{"13.80", 7, 3, {"x", 40, 9}};
-  EXPECT_EQ(SelectedText(out_of_step), "80");
+  EXPECT_EQ(TypeIntoField({"13.80", 0, 5, {}}, "7\r\n8").text, "7");
+  EXPECT_EQ(TypeIntoField({"13.80", 2, 2, {}}, "\n8").text, "13.80");
+  const FieldEdit out_of_step{"13.80", 9, -4, {"x", 40, 9}};
+  EXPECT_EQ(SelectedText(out_of_step), "13.80");
+  EXPECT_EQ(TypeIntoField(out_of_step, "7").caret, 1);
   EXPECT_EQ(PressFieldKey(out_of_step, FieldKey::kLetter, 'Z', {.ctrl = true}, false).edit.text,
             "13.80x");
 }

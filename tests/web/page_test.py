@@ -138,17 +138,17 @@ for mode in ["Pay", "Charge", "Margin"]:
 
 def field_key_rows():
     """The window rules' keystroke rows, which the desktop suites replay too."""
-    rows = pathlib.Path(__file__).resolve().parent.parent / "unit" / "field_key_rows.inc"
-    return [ast.literal_eval("(%s)" % line.rstrip(",")[1:-1].replace("false", "False").replace("true", "True"))
-            for line in rows.read_text().splitlines() if line.startswith("{")]
+    rows = (pathlib.Path(__file__).resolve().parent.parent / "unit" / "field_key_rows.h").read_text()
+    return [ast.literal_eval("(%s)" % line[1:-2].replace("false", "False").replace("true", "True"))
+            for line in rows.splitlines() if line.startswith('{"')]
 
 
 def field_keys(driver, failures):
     """Each row pressed in the charge field (a margin field where the row's
     field is read-only) of a page in Margin mode."""
-    named = {"Left": Keys.LEFT, "Right": Keys.RIGHT, "Up": Keys.UP, "Down": Keys.DOWN, "Home": Keys.HOME,
-             "End": Keys.END, "Backspace": Keys.BACKSPACE, "Delete": Keys.DELETE, "Insert": Keys.INSERT,
-             "Ctrl": Keys.CONTROL, "Shift": Keys.SHIFT, "Alt": Keys.ALT}
+    named = {"Ctrl": Keys.CONTROL, "Shift": Keys.SHIFT, "Alt": Keys.ALT, "Left": Keys.LEFT, "Right": Keys.RIGHT,
+             "Up": Keys.UP, "Down": Keys.DOWN, "Home": Keys.HOME, "End": Keys.END, "Backspace": Keys.BACKSPACE,
+             "Delete": Keys.DELETE, "Insert": Keys.INSERT}
     open_page(driver, start("Margin", 10, 13.80))
     for text, anchor, caret, read_only, keys, *after in field_key_rows():
         # A mode button draws every field anew, with nothing left to undo.
@@ -161,11 +161,9 @@ def field_keys(driver, failures):
         for stroke in keys.split():
             *held, name = stroke.split("+")
             chain = ActionChains(driver)
-            for modifier in held:
-                chain.key_down(named[modifier])
+            [chain.key_down(named[modifier]) for modifier in held]
             chain.send_keys(named.get(name, name.lower() if held else name))
-            for modifier in held:
-                chain.key_up(named[modifier])
+            [chain.key_up(named[modifier]) for modifier in held]
             chain.perform()
         check(failures, "field keys %r, %s" % (text, keys), driver.execute_script(
             "const f = document.activeElement, back = f.selectionDirection === 'backward';"
