@@ -197,27 +197,14 @@ KeyModifiers ModifiersOf(const QKeyEvent& key) {
 // The keys the field rules decide, by the key they are; letters only with
 // Ctrl, as the shortcuts they are then.
 std::optional<FieldKey> FieldKeyOf(const QKeyEvent& key) {
-  switch (key.key()) {
-    case Qt::Key_Left:
-      return FieldKey::kLeft;
-    case Qt::Key_Right:
-      return FieldKey::kRight;
-    case Qt::Key_Up:
-      return FieldKey::kUp;
-    case Qt::Key_Down:
-      return FieldKey::kDown;
-    case Qt::Key_Home:
-      return FieldKey::kHome;
-    case Qt::Key_End:
-      return FieldKey::kEnd;
-    case Qt::Key_Backspace:
-      return FieldKey::kBackspace;
-    case Qt::Key_Delete:
-      return FieldKey::kDelete;
-    case Qt::Key_Insert:
-      return FieldKey::kInsert;
-    default:
-      break;
+  static constexpr std::pair<int, FieldKey> kKeys[] = {
+      {Qt::Key_Left, FieldKey::kLeft},     {Qt::Key_Right, FieldKey::kRight},
+      {Qt::Key_Up, FieldKey::kUp},         {Qt::Key_Down, FieldKey::kDown},
+      {Qt::Key_Home, FieldKey::kHome},     {Qt::Key_End, FieldKey::kEnd},
+      {Qt::Key_Delete, FieldKey::kDelete}, {Qt::Key_Backspace, FieldKey::kBackspace},
+      {Qt::Key_Insert, FieldKey::kInsert}};
+  for (const auto& [qt_key, field_key] : kKeys) {
+    if (key.key() == qt_key) return field_key;
   }
   const bool letter = key.key() >= Qt::Key_A && key.key() <= Qt::Key_Z;
   if (letter && (key.modifiers() & Qt::ControlModifier)) return FieldKey::kLetter;
