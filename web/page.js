@@ -289,10 +289,11 @@ function typeIntoField(element, text) {
 
 // Copy and cut go through the browser's own clipboard events, which only
 // they may write; a paste key is left to the browser, whose paste event
-// alone may read the clipboard.
+// alone may read the clipboard. Ctrl with a letter the browser's field does
+// not edit with is the browser's own shortcut (find, print), left to it.
 function fieldKey(event, modifiers) {
   const key = kFieldKeys.indexOf(event.key);
-  const letter = event.ctrlKey && /^[a-z]$/i.test(event.key) ? event.key.toUpperCase() : "";
+  const letter = event.ctrlKey && /^[acvxyz]$/i.test(event.key) ? event.key.toUpperCase() : "";
   if (key < 0 && !letter) return false;
   const edit = askField(event.target, key < 0 ? kFieldKeys.length : key, letter, modifiers);
   if (edit.action === kFieldPaste) return true;
