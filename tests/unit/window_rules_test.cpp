@@ -251,7 +251,7 @@ TEST(WindowRules, FieldKeysEditAsTheClassicEdit) {
 // takes, and a selection from a front end out of step is kept in the text.
 TEST(WindowRules, FieldTakesOneLineWithinItsText) {
   EXPECT_EQ(TypeIntoField({"13.80", 0, 5, {}}, "7\r\n8").text, "7");
-  EXPECT_EQ(TypeIntoField({"13.80", 2, 2, {}}, "\n8").text, "13.80");
+  EXPECT_EQ(TypeIntoField({"13.80", 1, 3, {}}, "\n8").text, "13.80");
   const FieldEdit out_of_step{"13.80", 9, -4, {"x", 40, 9}};
   EXPECT_EQ(SelectedText(out_of_step), "13.80");
   EXPECT_EQ(TypeIntoField(out_of_step, "7").caret, 1);
