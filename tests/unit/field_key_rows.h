@@ -52,7 +52,7 @@ inline const FieldKeyRow kFieldKeyRows[] = {
 {"13.80", 1, 3, false, "9 Insert 5", "19580", 3, 3},
 {"13.80", 2, 2, false, "Ctrl+Y Ctrl+H Ctrl+E Ctrl+B Ctrl+U Alt+Delete Alt+Backspace", "13.80", 2, 2},
 {"13.80", 2, 2, false, "Ctrl+A", "13.80", 0, 5},
-{"13.80", 1, 3, false, "Ctrl+C End Ctrl+V", "13.803.", 7, 7},
+{"13.80", 1, 3, false, "Ctrl+C End Ctrl+C Ctrl+V", "13.803.", 7, 7},
 {"13.80", 1, 3, false, "Ctrl+X Home Ctrl+V", "3.180", 2, 2},
 {"13.80", 1, 3, false, "Shift+Delete End Shift+Insert", "1803.", 5, 5},
 {"13.80", 3, 1, false, "Ctrl+Insert Ctrl+End Shift+Insert", "13.803.", 7, 7},
