@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -10,6 +11,8 @@
 #include <QRadioButton>
 #include <algorithm>
 #include <cstdio>
+#include <optional>
+#include <string>
 #include <utility>
 
 #include "about_window.h"
@@ -94,7 +97,11 @@ QWidget* CalculatorWindow::makeControl(const ControlTemplate& control) {
       auto* field = new QLineEdit(this);
       field->setAlignment(AlignmentOf(control.styles));
       field->setAccessibleName(QString::fromLatin1(control.name));
-      fields_[static_cast<std::size_t>(control.item)] = field;
+      // An edit the line edit makes itself (its context menu, a drop)
+      // leaves nothing the window could undo.
+      const auto index = static_cast<std::size_t>(control.item);
+      connect(field, &QLineEdit::textEdited, this, [this, index] { undo_[index] = {}; });
+      fields_[index] = field;
       return field;
     }
     case ControlKind::kSwitch: {
@@ -139,6 +146,7 @@ void CalculatorWindow::draw(const WindowView& view) {
     QLineEdit* edit = fields_[static_cast<std::size_t>(field)];
     edit->setText(QString::fromLatin1(shown.text.c_str()));
     edit->setCursorPosition(0);
+    undo_[static_cast<std::size_t>(field)] = {};
     edit->setReadOnly(!shown.input);
     edit->setPalette(
         Painted(QApplication::palette(edit), LookOf(shown), QPalette::Text, QPalette::Base));
@@ -178,7 +186,80 @@ FieldTexts TextsOf(const std::array<QByteArray, kFieldCount>& bytes) {
   return texts;
 }
 
+KeyModifiers ModifiersOf(const QKeyEvent& key) {
+  const Qt::KeyboardModifiers held = key.modifiers();
+  return {.alt = (held & Qt::AltModifier) != 0,
+          .ctrl = (held & Qt::ControlModifier) != 0,
+          .super = (held & Qt::MetaModifier) != 0,
+          .shift = (held & Qt::ShiftModifier) != 0};
+}
+
+// The keys the field rules decide, by the key they are; letters only with
+// Ctrl, as the shortcuts they are then.
+std::optional<FieldKey> FieldKeyOf(const QKeyEvent& key) {
+  static constexpr std::pair<int, FieldKey> kKeys[] = {
+      {Qt::Key_Left, FieldKey::kLeft},     {Qt::Key_Right, FieldKey::kRight},
+      {Qt::Key_Up, FieldKey::kUp},         {Qt::Key_Down, FieldKey::kDown},
+      {Qt::Key_Home, FieldKey::kHome},     {Qt::Key_End, FieldKey::kEnd},
+      {Qt::Key_Delete, FieldKey::kDelete}, {Qt::Key_Backspace, FieldKey::kBackspace},
+      {Qt::Key_Insert, FieldKey::kInsert}};
+  for (const auto& [qt_key, field_key] : kKeys) {
+    if (key.key() == qt_key) return field_key;
+  }
+  const bool letter = key.key() >= Qt::Key_A && key.key() <= Qt::Key_Z;
+  if (letter && (key.modifiers() & Qt::ControlModifier)) return FieldKey::kLetter;
+  return std::nullopt;
+}
+
 }  // namespace
+
+// A key in a field: the field rules decide what it does, the line edit only
+// shows the result. Keys no rule is about (Tab, Enter, Escape, F1) go on.
+bool CalculatorWindow::fieldKeyPress(int field, const QKeyEvent& key) {
+  QLineEdit* edit = fields_[static_cast<std::size_t>(field)];
+  FieldEdit now{edit->text().toLatin1().toStdString(), edit->cursorPosition(),
+                edit->cursorPosition(), undo_[static_cast<std::size_t>(field)]};
+  if (edit->hasSelectedText()) {
+    const int start = edit->selectionStart();
+    now.anchor = start == now.caret ? start + static_cast<int>(edit->selectedText().size()) : start;
+  }
+  const KeyModifiers modifiers = ModifiersOf(key);
+  if (const std::optional<FieldKey> field_key = FieldKeyOf(key)) {
+    const char letter = static_cast<char>('A' + (key.key() - Qt::Key_A));
+    const FieldAnswer answer =
+        PressFieldKey(now, *field_key, letter, modifiers, edit->isReadOnly());
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (answer.action == FieldAction::kCopy || answer.action == FieldAction::kCut) {
+      const std::string_view copied = SelectedText(now);
+      clipboard->setText(QString::fromLatin1(copied.data(), static_cast<qsizetype>(copied.size())));
+    }
+    if (answer.action == FieldAction::kPaste) {
+      drawEdit(field, TypeIntoField(answer.edit, clipboard->text().toLatin1().toStdString()));
+    } else {
+      drawEdit(field, answer.edit);
+    }
+    return true;
+  }
+  const bool printable = !key.text().isEmpty() && key.text().front().isPrint();
+  if (!printable) return false;
+  if (KeyTypesText(modifiers) && !edit->isReadOnly()) {
+    drawEdit(field, TypeIntoField(now, key.text().toLatin1().toStdString()));
+  }
+  return true;
+}
+
+void CalculatorWindow::drawEdit(int field, const FieldEdit& edit) {
+  QLineEdit* line = fields_[static_cast<std::size_t>(field)];
+  const QString text =
+      QString::fromLatin1(edit.text.data(), static_cast<qsizetype>(edit.text.size()));
+  if (line->text() != text) line->setText(text);
+  if (edit.anchor == edit.caret) {
+    line->setCursorPosition(edit.caret);
+  } else {
+    line->setSelection(edit.anchor, edit.caret - edit.anchor);
+  }
+  undo_[static_cast<std::size_t>(field)] = edit.undo;
+}
 
 void CalculatorWindow::pressCalc() {
   const auto bytes = fieldBytes();
@@ -206,8 +287,8 @@ bool CalculatorWindow::focusNextPrevChild(bool next) {
   return true;
 }
 
-// The arrow keys on any control but a field, and the keys with Alt or the
-// Super key that would type into a field.
+// The arrow keys on any control but a field, and every key a field edits
+// with.
 bool CalculatorWindow::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
   const auto* key = static_cast<const QKeyEvent*>(event);
@@ -215,14 +296,8 @@ bool CalculatorWindow::eventFilter(QObject* watched, QEvent* event) {
   if (found == controls_.end()) return false;  // watched only on the controls
   const int place = static_cast<int>(found - controls_.begin());
   const Qt::KeyboardModifiers modifiers = key->modifiers();
-  if (kMainWindow.controls[static_cast<std::size_t>(place)].kind == ControlKind::kField) {
-    // With Ctrl alone the field itself types nothing and keeps its
-    // shortcuts (select all, copy, paste, undo): only Alt and Super are
-    // left to stop here.
-    const bool printable = !key->text().isEmpty() && key->text().front().isPrint();
-    return printable && !KeyTypesText({.alt = (modifiers & Qt::AltModifier) != 0,
-                                       .super = (modifiers & Qt::MetaModifier) != 0});
-  }
+  const ControlTemplate& control = kMainWindow.controls[static_cast<std::size_t>(place)];
+  if (control.kind == ControlKind::kField) return fieldKeyPress(control.item, *key);
   if (modifiers & Qt::AltModifier) return false;
   bool forward;
   switch (key->key()) {
@@ -252,7 +327,13 @@ void CalculatorWindow::keyPressEvent(QKeyEvent* event) {
     event->accept();
     return;
   }
-  QDialog::keyPressEvent(event);  // Enter presses Calc; Escape calls reject, which does nothing
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    // The dialog's default button would take Enter without modifiers only.
+    if (EnterPressesCalc(ModifiersOf(*event))) pressCalc();
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);  // Escape calls reject, which does nothing
 }
 
 void CalculatorWindow::closeEvent(QCloseEvent* event) {

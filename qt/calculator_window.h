@@ -59,12 +59,15 @@ class CalculatorWindow : public QDialog {
   void toggleSwitch(Switch which);
   void chooseMode(CalcMode mode);
   void focusPlace(int place);
+  bool fieldKeyPress(int field, const QKeyEvent& key);
+  void drawEdit(int field, const FieldEdit& edit);
 
   RateModel& model_;
   std::string settings_path_;
   Seams seams_;
   std::array<QWidget*, kMainWindow.controls.size()> controls_{};
   std::array<QLineEdit*, kFieldCount> fields_{};
+  std::array<FieldUndo, kFieldCount> undo_{};  // what Ctrl+Z puts back, by field
   std::array<QCheckBox*, kSwitchCount> switches_{};
   std::array<QRadioButton*, 3> mode_buttons_{};  // in the order of CalcMode
 };

@@ -91,8 +91,12 @@ function makeControl(control, index, template) {
       element.setAttribute("aria-label", control.name);
       element.dataset.field = control.item;
       element.addEventListener("beforeinput", (event) => {
-        if (!keyTypesText && event.inputType === "insertText") event.preventDefault();
+        if (event.inputType !== "insertText") return;
+        event.preventDefault();
+        if (keyTypesText && !element.readOnly) typeIntoField(element, event.data || "");
       });
+      element.addEventListener("input", () => rules("page_forget_field_undo", control.item));
+      for (const kind of ["copy", "cut", "paste"]) element.addEventListener(kind, onFieldClipboard);
       fields[control.item] = element;
       break;
     case "switch":
@@ -224,6 +228,9 @@ function onWindowKey(event) {
   keyTypesText = !!rules("page_key_types_text", event.altKey && !altGraph, event.ctrlKey && !altGraph, event.metaKey);
   const from = placeOf(event.target);
   const inField = event.target.dataset.field !== undefined;
+  const modifiers =
+    (event.altKey && !altGraph ? 1 : 0) | (event.ctrlKey && !altGraph ? 2 : 0) | (event.metaKey ? 4 : 0) | (event.shiftKey ? 8 : 0);
+  if (inField && fieldKey(event, modifiers)) return;
   switch (event.key) {
     case "Tab":
       event.preventDefault();
@@ -231,7 +238,7 @@ function onWindowKey(event) {
       break;
     case "Enter":
       event.preventDefault();
-      pressCalc();
+      if (rules("page_enter_presses_calc", modifiers & 1)) pressCalc();
       break;
     case "Escape":
       event.preventDefault();
@@ -245,6 +252,64 @@ function onWindowKey(event) {
       arrowKey(from, event.key === "ArrowDown" || event.key === "ArrowRight");
       break;
   }
+}
+
+// The keys inside a field, by FieldKey, which the window rules decide as
+// the desktop programs' fields do; a letter counts only with Ctrl.
+const kFieldKeys = ["ArrowLeft", "ArrowRight", "ArrowUp", "ArrowDown", "Home", "End", "Backspace", "Delete", "Insert"];
+const [kFieldEdit, kFieldCopy, kFieldCut, kFieldPaste] = [1, 2, 3, 4];
+
+function selectionOf(element) {
+  const { selectionStart: start, selectionEnd: end } = element;
+  return element.selectionDirection === "backward" ? [end, start] : [start, end];
+}
+
+function askField(element, key, letter, modifiers) {
+  stageTexts();
+  const [anchor, caret] = selectionOf(element);
+  const field = Number(element.dataset.field);
+  const code = letter ? letter.charCodeAt(0) : 0;
+  return answer(rules("page_field_key", field, key, code, modifiers, element.readOnly ? 1 : 0, anchor, caret));
+}
+
+function showFieldEdit(element, edit) {
+  element.value = edit.text;
+  const backward = edit.caret < edit.anchor;
+  element.setSelectionRange(backward ? edit.caret : edit.anchor, backward ? edit.anchor : edit.caret, backward ? "backward" : "forward");
+  rules("page_keep_field_edit");
+}
+
+function typeIntoField(element, text) {
+  stageTexts();
+  const [anchor, caret] = selectionOf(element);
+  const field = Number(element.dataset.field);
+  showFieldEdit(element, withBytes(latin1(text), (pointer, length) =>
+    answer(rules("page_type_into_field", field, pointer, length, anchor, caret))));
+}
+
+// Copy and cut go through the browser's own clipboard events, which only
+// they may write; a paste key is left to the browser, whose paste event
+// alone may read the clipboard. Ctrl with a letter the browser's field does
+// not edit with is the browser's own shortcut (find, print), left to it.
+function fieldKey(event, modifiers) {
+  const key = kFieldKeys.indexOf(event.key);
+  const letter = event.ctrlKey && /^[acvxyz]$/i.test(event.key) ? event.key.toUpperCase() : "";
+  if (key < 0 && !letter) return false;
+  const edit = askField(event.target, key < 0 ? kFieldKeys.length : key, letter, modifiers);
+  if (edit.action === kFieldPaste) return true;
+  event.preventDefault();
+  if (edit.action === kFieldEdit) showFieldEdit(event.target, edit);
+  if (edit.action === kFieldCopy || edit.action === kFieldCut) document.execCommand(edit.action === kFieldCut ? "cut" : "copy");
+  return true;
+}
+
+function onFieldClipboard(event) {
+  event.preventDefault();
+  const element = event.target;
+  const edit = askField(element, kFieldKeys.length, { copy: "C", cut: "X", paste: "V" }[event.type], 2);
+  if (edit.action === kFieldCopy || edit.action === kFieldCut) event.clipboardData.setData("text/plain", edit.copied);
+  if (edit.action === kFieldCut) showFieldEdit(element, edit);
+  if (edit.action === kFieldPaste) typeIntoField(element, event.clipboardData.getData("text/plain"));
 }
 
 // F1 anywhere opens the page's help, never the browser's.

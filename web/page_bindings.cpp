@@ -18,7 +18,10 @@ namespace {
 
 RateModel g_model;
 std::string g_field_texts[kFieldCount];
-std::string g_answer;  // the text the last call returned, kept until the next
+FieldUndo g_field_undo[kFieldCount];  // what Ctrl+Z puts back, by field
+int g_edited_field = 0;               // the field and edit the last field call
+FieldEdit g_field_edit;               // answered, which the page may keep
+std::string g_answer;                 // the text the last call returned, kept until the next
 
 // JSON text, written in order. Template texts are Latin-1, as the Windows
 // program's are: the page gets them as UTF-8.
@@ -160,8 +163,10 @@ void AppendTemplate(std::string& out, const WindowTemplate& window) {
   out += "]";
 }
 
-// The view after an entry, with the looks its fields are drawn in.
+// The view after an entry, with the looks its fields are drawn in. Every
+// field's text is set anew, so nothing is left to undo.
 const char* Answer(const WindowView& view) {
+  for (FieldUndo& undo : g_field_undo) undo = {};
   std::string& out = g_answer;
   out = "{\"switches\":[";
   AppendBool(out, view.switch_on[kWtrSwitch]);
@@ -196,6 +201,31 @@ FieldTexts StagedTexts() {
 }
 
 int Clamp(int value, int low, int high) { return value < low ? low : value > high ? high : value; }
+
+// A field's edit as the page draws it: its action (a FieldAction), the
+// text, the selection and what the page puts on the clipboard.
+const char* FieldAnswerText(int field, FieldAction action, const FieldEdit& edit,
+                            std::string_view copied) {
+  g_edited_field = field;
+  g_field_edit = edit;
+  std::string& out = g_answer;
+  out = "{\"action\":";
+  AppendNumber(out, static_cast<int>(action));
+  out += ",\"text\":";
+  AppendString(out, edit.text);
+  out += ",\"anchor\":";
+  AppendNumber(out, edit.anchor);
+  out += ",\"caret\":";
+  AppendNumber(out, edit.caret);
+  out += ",\"copied\":";
+  AppendString(out, copied);
+  out += '}';
+  return out.c_str();
+}
+
+FieldEdit StagedField(int field, int anchor, int caret) {
+  return {g_field_texts[field], anchor, caret, g_field_undo[field]};
+}
 
 }  // namespace
 }  // namespace ratecalc
@@ -250,6 +280,45 @@ EMSCRIPTEN_KEEPALIVE int page_move_by_arrow(int from, int forward) {
 
 EMSCRIPTEN_KEEPALIVE int page_key_types_text(int alt, int ctrl, int super) {
   return KeyTypesText({alt != 0, ctrl != 0, super != 0});
+}
+
+EMSCRIPTEN_KEEPALIVE int page_enter_presses_calc(int alt) {
+  return EnterPressesCalc({.alt = alt != 0});
+}
+
+// A key in a field whose text was staged: `key` a FieldKey, `letter` the
+// upper-case letter held with Ctrl, `modifiers` 1 Alt, 2 Ctrl, 4 Super and
+// 8 Shift. The page draws the edit, then keeps it with page_keep_field_edit.
+EMSCRIPTEN_KEEPALIVE const char* page_field_key(int field, int key, int letter, int modifiers,
+                                                int read_only, int anchor, int caret) {
+  field = Clamp(field, 0, kFieldCount - 1);
+  const FieldEdit now = StagedField(field, anchor, caret);
+  const KeyModifiers held = {.alt = (modifiers & 1) != 0,
+                             .ctrl = (modifiers & 2) != 0,
+                             .super = (modifiers & 4) != 0,
+                             .shift = (modifiers & 8) != 0};
+  const FieldAnswer answer =
+      PressFieldKey(now, static_cast<FieldKey>(Clamp(key, 0, static_cast<int>(FieldKey::kLetter))),
+                    static_cast<char>(letter), held, read_only != 0);
+  return FieldAnswerText(field, answer.action, answer.edit, SelectedText(now));
+}
+
+// Typed or pasted text, Latin-1, into a field whose text was staged.
+EMSCRIPTEN_KEEPALIVE const char* page_type_into_field(int field, const char* typed, int length,
+                                                      int anchor, int caret) {
+  field = Clamp(field, 0, kFieldCount - 1);
+  const std::string_view text(typed, static_cast<std::size_t>(length < 0 ? 0 : length));
+  return FieldAnswerText(field, FieldAction::kEdit,
+                         TypeIntoField(StagedField(field, anchor, caret), text), "");
+}
+
+// The last field edit answered is now in its field; what the browser edits
+// by itself (a drop, an input method) leaves nothing to undo.
+EMSCRIPTEN_KEEPALIVE void page_keep_field_edit() {
+  g_field_undo[g_edited_field] = g_field_edit.undo;
+}
+EMSCRIPTEN_KEEPALIVE void page_forget_field_undo(int field) {
+  g_field_undo[Clamp(field, 0, kFieldCount - 1)] = {};
 }
 
 // The figures as the page keeps them between visits: a JSON object of

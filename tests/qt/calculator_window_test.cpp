@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "dialog_units.h"
+#include "field_key_rows.h"
 #include "window_rules.h"
 
 namespace ratecalc {
@@ -92,6 +93,8 @@ std::vector<Scenario> Scenarios() {
   const RateModel fresh;
   const RateModel calculated = Start(CalcMode::Pay, 14.11, 20, 2, 10);
   const Step tab = Key(Qt::Key_Tab);
+  const RateModel margin = Start(CalcMode::Margin, 10, 13.80, 0, 0);
+  const Texts margin_of_20 = {"10.00", "20.00", "12.07", "13.80", "7.25", "36.23"};
   // clang-format off
   std::vector<Scenario> rows = {
       {"the worked example typed from the first field", fresh,
@@ -156,6 +159,13 @@ std::vector<Scenario> Scenarios() {
       {"Left from the charge field moves its caret only", calculated,
        {Focus(kCharge), Key(Qt::Key_End), Key(Qt::Key_Left), Type("9"), Key(Qt::Key_Return)},
        {"14.18", "20.09", "12.07", "13.80", "2.01", "10.00"}, kCharge},
+      {"Ctrl+Enter presses Calc", margin,
+       {Focus(kCharge), Type("20"), Key(Qt::Key_Return, Qt::ControlModifier)}, margin_of_20, kCharge},
+      {"Shift+Enter presses Calc", margin,
+       {Focus(kCharge), Type("20"), Key(Qt::Key_Enter, Qt::ShiftModifier)}, margin_of_20, kCharge},
+      {"Alt+Enter does not", margin,
+       {Focus(kCharge), Type("20"), Key(Qt::Key_Return, Qt::AltModifier)},
+       {"10.00", "20", "12.07", "13.80", "0.00", "0.00"}, kCharge},
   };
   // clang-format on
   // Enter on every field, switch and mode button calculates and keeps the
@@ -224,7 +234,9 @@ TEST(CalculatorWindow, Scenarios) {
     const bool moved_by_key = last.action == kKey && (last.control_or_key == Qt::Key_Tab ||
                                                       last.control_or_key == Qt::Key_Down);
     const bool drawn =
-        last.action == kClick || (last.action == kKey && last.control_or_key == Qt::Key_Return);
+        last.action == kClick ||
+        (last.action == kKey && !(last.modifiers & Qt::AltModifier) &&
+         (last.control_or_key == Qt::Key_Return || last.control_or_key == Qt::Key_Enter));
     for (int field = 0; field < kFieldCount; ++field) {
       SCOPED_TRACE("field " + std::to_string(field));
       auto* edit = static_cast<QLineEdit*>(window.control(kFieldControls[field]));
@@ -254,6 +266,45 @@ TEST(CalculatorWindow, Scenarios) {
     EXPECT_TRUE(window.isVisible());
     EXPECT_TRUE(window.windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_EQ(g_help_opened, row.help_pages_opened);
+  }
+}
+
+// The window rules' keystroke rows, pressed in the charge field (a margin
+// field where the row's field is read-only) of a window in Margin mode.
+TEST(CalculatorWindow, FieldKeysEditAsTheClassicEdit) {
+  const Qt::Key keys[] = {Qt::Key_Left,      Qt::Key_Right,  Qt::Key_Up,
+                          Qt::Key_Down,      Qt::Key_Home,   Qt::Key_End,
+                          Qt::Key_Backspace, Qt::Key_Delete, Qt::Key_Insert};
+  for (const FieldKeyRow& row : kFieldKeyRows) {
+    SCOPED_TRACE(std::string(row.text) + " " + row.keys);
+    RateModel model = Start(CalcMode::Margin, 10, 13.80, 0, 0);
+    CalculatorWindow window(model, "", CountingSeams());
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    auto* edit = static_cast<QLineEdit*>(window.control(row.read_only ? kMarginAmt : kCharge));
+    ASSERT_EQ(edit->isReadOnly(), row.read_only);
+    edit->setFocus();
+    edit->setText(row.text);
+    edit->setSelection(row.anchor, row.caret - row.anchor);
+    for (const Stroke& stroke : StrokesOf(row.keys)) {
+      if (!stroke.key) {
+        QTest::keyClicks(edit, QString::fromStdString(stroke.name));
+        continue;
+      }
+      const auto key = *stroke.key == FieldKey::kLetter
+                           ? static_cast<Qt::Key>(Qt::Key_A + (stroke.name[0] - 'A'))
+                           : keys[static_cast<int>(*stroke.key)];
+      QTest::keyClick(edit, key,
+                      (stroke.modifiers.ctrl ? Qt::ControlModifier : Qt::NoModifier) |
+                          (stroke.modifiers.shift ? Qt::ShiftModifier : Qt::NoModifier) |
+                          (stroke.modifiers.alt ? Qt::AltModifier : Qt::NoModifier));
+    }
+    const int caret = edit->cursorPosition();
+    const int start = edit->selectionStart();
+    const int end = start + static_cast<int>(edit->selectedText().size());
+    EXPECT_EQ(edit->text().toStdString(), row.text_after);
+    EXPECT_EQ(!edit->hasSelectedText() ? caret : start == caret ? end : start, row.anchor_after);
+    EXPECT_EQ(caret, row.caret_after);
   }
 }
 

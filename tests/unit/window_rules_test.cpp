@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "field_key_rows.h"
+
 namespace ratecalc {
 namespace {
 
@@ -217,6 +219,44 @@ TEST(WindowRules, OnlyAnUnmodifiedKeyTypes) {
   EXPECT_FALSE(KeyTypesText({.alt = true}));
   EXPECT_FALSE(KeyTypesText({.ctrl = true}));
   EXPECT_FALSE(KeyTypesText({.super = true}));
+  EXPECT_TRUE(EnterPressesCalc({.ctrl = true}));
+  EXPECT_TRUE(EnterPressesCalc({.shift = true}));
+  EXPECT_FALSE(EnterPressesCalc({.alt = true}));
+}
+
+TEST(WindowRules, FieldKeysEditAsTheClassicEdit) {
+  for (const FieldKeyRow& row : kFieldKeyRows) {
+    FieldEdit field{row.text, row.anchor, row.caret, {}};
+    std::string clipboard;  // the test's own
+    for (const Stroke& stroke : StrokesOf(row.keys)) {
+      if (!stroke.key) {
+        if (!row.read_only) field = TypeIntoField(field, stroke.name);
+        continue;
+      }
+      const FieldAnswer answer =
+          PressFieldKey(field, *stroke.key, stroke.name[0], stroke.modifiers, row.read_only);
+      if (answer.action == FieldAction::kCopy || answer.action == FieldAction::kCut) {
+        clipboard = SelectedText(field);
+      }
+      field = answer.action == FieldAction::kPaste ? TypeIntoField(answer.edit, clipboard)
+                                                   : answer.edit;
+    }
+    EXPECT_EQ(field.text, row.text_after) << row.text << " " << row.keys;
+    EXPECT_EQ(field.anchor, row.anchor_after) << row.text << " " << row.keys;
+    EXPECT_EQ(field.caret, row.caret_after) << row.text << " " << row.keys;
+  }
+}
+
+// Text from outside the window: a pasted line break ends what a field
+// takes, and a selection from a front end out of step is kept in the text.
+TEST(WindowRules, FieldTakesOneLineWithinItsText) {
+  EXPECT_EQ(TypeIntoField({"13.80", 0, 5, {}}, "7\r\n8").text, "7");
+  EXPECT_EQ(TypeIntoField({"13.80", 1, 3, {}}, "\n8").text, "13.80");
+  const FieldEdit out_of_step{"13.80", 9, -4, {"x", 40, 9}};
+  EXPECT_EQ(SelectedText(out_of_step), "13.80");
+  EXPECT_EQ(TypeIntoField(out_of_step, "7").caret, 1);
+  EXPECT_EQ(PressFieldKey(out_of_step, FieldKey::kLetter, 'Z', {.ctrl = true}, false).edit.text,
+            "13.80x");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@ saved. Skips (exit 77) with a line saying why where no browser can run.
 
 Usage: page_test.py KOVRateCalc.html
 """
+import ast
 import os
 import pathlib
 import shutil
@@ -34,6 +35,7 @@ CONTROLS = {  # the controls, by the names the scenarios use
     "calc_header": "#client [data-place='16']",
 }
 WORKED = ["14.11", "20.00", "12.07", "13.80", "2.00", "10.00"]
+MARGIN_OF_20 = ["10.00", "20.00", "12.07", "13.80", "7.25", "36.23"]
 
 
 def start(mode="Pay", pay=0, charge=0, margin_amt=0, margin_pct=0, erni=1):
@@ -101,6 +103,12 @@ SCENARIOS = [
      [TAB, key(Keys.HOME), ("chord", Keys.ALT, "c"), ("chord", Keys.CONTROL, "p"), ("chord", Keys.ALT, "E"),
       ENTER, TAB, TAB, ENTER, type_("5"), ENTER] + [TAB] * 5 + [key(Keys.RIGHT)],
      ["2.58", "20.00", "512.07", "13.80", "2.00", "10.00"], "mode_charge", "Charge"),
+    ("Ctrl+Enter presses Calc", start("Margin", 10, 13.80), [focus("charge"), type_("20"), ("chord", Keys.CONTROL, Keys.ENTER)],
+     MARGIN_OF_20, "charge"),
+    ("Shift+Enter presses Calc", start("Margin", 10, 13.80), [focus("charge"), type_("20"), ("chord", Keys.SHIFT, Keys.ENTER)],
+     MARGIN_OF_20, "charge"),
+    ("Alt+Enter does not", start("Margin", 10, 13.80), [focus("charge"), type_("20"), ("chord", Keys.ALT, Keys.ENTER)],
+     ["10.00", "20", "12.07", "13.80", "0.00", "0.00"], "charge"),
     ("F1 opens the help; closing it gives the focus back", CALCULATED,
      [focus("charge"), key(Keys.F1), ("help",)], WORKED, "charge"),
     ("a kept settings file too large to write into is not offered as saved", CALCULATED,
@@ -126,6 +134,41 @@ for mode in ["Pay", "Charge", "Margin"]:
     for tabs in range(1, 10):
         SCENARIOS.append(("%d Tabs, %s mode" % (tabs, mode), dict(CALCULATED, sCalcMode=mode),
                           [TAB] * tabs, WORKED, order[tabs]))
+
+
+def field_key_rows():
+    """The window rules' keystroke rows, which the desktop suites replay too."""
+    rows = (pathlib.Path(__file__).resolve().parent.parent / "unit" / "field_key_rows.h").read_text()
+    return [ast.literal_eval("(%s)" % line[1:-2].replace("false", "False").replace("true", "True"))
+            for line in rows.splitlines() if line.startswith('{"')]
+
+
+def field_keys(driver, failures):
+    """Each row pressed in the charge field (a margin field where the row's
+    field is read-only) of a page in Margin mode."""
+    named = {"Ctrl": Keys.CONTROL, "Shift": Keys.SHIFT, "Alt": Keys.ALT, "Left": Keys.LEFT, "Right": Keys.RIGHT,
+             "Up": Keys.UP, "Down": Keys.DOWN, "Home": Keys.HOME, "End": Keys.END, "Backspace": Keys.BACKSPACE,
+             "Delete": Keys.DELETE, "Insert": Keys.INSERT}
+    open_page(driver, start("Margin", 10, 13.80))
+    for text, anchor, caret, read_only, keys, *after in field_key_rows():
+        # A mode button draws every field anew, with nothing left to undo.
+        driver.execute_script("arguments[0].click()", driver.find_element(By.CSS_SELECTOR, CONTROLS["mode_margin"]))
+        driver.execute_script("const [f, text, anchor, caret] = arguments; f.focus(); f.value = text;"
+                              "f.setSelectionRange(Math.min(anchor, caret), Math.max(anchor, caret),"
+                              " caret < anchor ? 'backward' : 'forward')",
+                              driver.find_element(By.CSS_SELECTOR, CONTROLS["margin_amt" if read_only else "charge"]),
+                              text, anchor, caret)
+        for stroke in keys.split():
+            *held, name = stroke.split("+")
+            chain = ActionChains(driver)
+            [chain.key_down(named[modifier]) for modifier in held]
+            chain.send_keys(named.get(name, name.lower() if held else name))
+            [chain.key_up(named[modifier]) for modifier in held]
+            chain.perform()
+        check(failures, "field keys %r, %s" % (text, keys), driver.execute_script(
+            "const f = document.activeElement, back = f.selectionDirection === 'backward';"
+            "return [f.value, back ? f.selectionEnd : f.selectionStart, back ? f.selectionStart : f.selectionEnd]"),
+            after)
 
 
 def browser(downloads):
@@ -292,6 +335,7 @@ def main():
             if steps[-1] == ENTER and length:
                 check(failures, name + ": caret before the new text, shown from its start", (start_, end, scrolled),
                       (0, 0, 0))
+        field_keys(driver, failures)
         for encoding in ("cp1252", "utf-16"):  # utf-16: little-endian with its mark
             settings_file_opened_and_saved(driver, folder, failures, encoding)
         largest_settings_file(driver, folder, failures)
@@ -302,8 +346,8 @@ def main():
         print("\n".join(failures))
         return 1
     # In GoogleTest's words, for test.sh's count: the scenarios, the page
-    # fetching nothing and the three settings files.
-    print("[  PASSED  ] %d tests." % (len(SCENARIOS) + 4))
+    # fetching nothing, the field key rows and the three settings files.
+    print("[  PASSED  ] %d tests." % (len(SCENARIOS) + len(field_key_rows()) + 4))
     return 0
 
 

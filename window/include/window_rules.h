@@ -12,6 +12,7 @@
 #pragma once
 
 #include <array>
+#include <string>
 #include <string_view>
 
 #include "rate_model.h"
@@ -82,8 +83,64 @@ struct KeyModifiers {
   bool alt = false;
   bool ctrl = false;
   bool super = false;
+  bool shift = false;
 };
 bool KeyTypesText(KeyModifiers modifiers);
+
+// Enter presses Calc wherever the focus is, with or without Ctrl or Shift;
+// with Alt it does nothing, as in the Windows dialog.
+bool EnterPressesCalc(KeyModifiers modifiers);
+
+// The keys inside a field, decided here rather than by each toolkit's own
+// line edit, so that they edit as the classic Windows single-line edit
+// does. A field's text is single-byte; the selection runs from `anchor` to
+// `caret` (the same place for none). `undo` is what Ctrl+Z puts back: one
+// level, and Ctrl+Z again undoes the undo. A front end starts every field
+// with an empty FieldUndo whenever it sets the field's text.
+struct FieldUndo {
+  std::string removed;  // the text the last edit took out, put back at `at`
+  int at = 0;
+  int inserted = 0;  // how many characters from `at` the last edit put in
+};
+struct FieldEdit {
+  std::string text;
+  int anchor = 0;
+  int caret = 0;
+  FieldUndo undo;
+};
+
+enum class FieldKey {
+  kLeft,
+  kRight,
+  kUp,
+  kDown,
+  kHome,
+  kEnd,
+  kBackspace,
+  kDelete,
+  kInsert,
+  kLetter
+};
+
+// What a key does to a field: nothing, an edit, or a clipboard action. For
+// kCopy and kCut the field's selected text (SelectedText of the field as it
+// was) goes to the clipboard, then `edit` is drawn; for kPaste the front end
+// types the clipboard's text into `edit` with TypeIntoField.
+enum class FieldAction { kIgnored, kEdit, kCopy, kCut, kPaste };
+struct FieldAnswer {
+  FieldAction action;
+  FieldEdit edit;
+};
+
+// `letter` is the key's upper-case letter for kLetter, with Ctrl held.
+FieldAnswer PressFieldKey(const FieldEdit& field, FieldKey key, char letter, KeyModifiers modifiers,
+                          bool read_only);
+
+// Typed or pasted text replaces the selection; a single-line field takes it
+// only up to its first line break.
+FieldEdit TypeIntoField(const FieldEdit& field, std::string_view typed);
+
+std::string_view SelectedText(const FieldEdit& field);
 
 // The arrow keys on a control that is not a field (a field keeps them for
 // its caret): all twenty controls of kMainWindow form one group, so the
