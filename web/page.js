@@ -247,11 +247,32 @@ function onWindowKey(event) {
   }
 }
 
-// F1 anywhere opens the page's help, never the browser's.
+// F1 anywhere opens the page's help, never the browser's. F6 moves between
+// the window and the page's tools, as desktop programs move between panes:
+// the window's Tab order is the desktop's and never leads out of it.
 function onPageKey(event) {
-  if (event.key !== "F1") return;
-  event.preventDefault();
-  openHelp();
+  if (event.key === "F1") {
+    event.preventDefault();
+    openHelp();
+  } else if (event.key === "F6" && !event.altKey && !event.ctrlKey && !event.metaKey) {
+    event.preventDefault();
+    switchPane();
+  }
+}
+
+let focusLeftInWindow = null;
+
+function switchPane() {
+  if (document.querySelector("dialog[open]")) return;
+  const inWindow = $("window").contains(document.activeElement);
+  if (inWindow) {
+    focusLeftInWindow = document.activeElement;
+    $("tools").querySelector("input, button").focus();
+  } else if (focusLeftInWindow && focusLeftInWindow.isConnected) {
+    focusLeftInWindow.focus();
+  } else {
+    focusControl(rules("page_next_tab_stop", -1, 1));
+  }
 }
 
 function beep() {
@@ -318,16 +339,31 @@ async function openSettingsFile(input) {
     return;
   }
   openedFile = bytes;
+  const kept = keepOpenedFile(bytes);
+  draw(answer(rules("page_view")));
+  notify(
+    kept
+      ? `Figures read from ${file.name}.`
+      : `Figures read from ${file.name}, but this browser's storage could not keep the file: ` +
+          "save it before you close the page, or its other lines are lost.",
+  );
+}
+
+// The opened file for the next visit's save. The older file goes first, so
+// that a failed store leaves none rather than one the user no longer has
+// open; true when kept.
+function keepOpenedFile(bytes) {
   try {
+    localStorage.removeItem(kStoredFileKey);
     let text = "";
     for (let at = 0; at < bytes.length; at += 8192) text += String.fromCharCode(...bytes.subarray(at, at + 8192));
     localStorage.setItem(kStoredFileKey, text);
+    return true;
   } catch (error) {
-    // The file's other lines are kept for this visit only.
+    return false;
   }
-  draw(answer(rules("page_view")));
-  notify(`Figures read from ${file.name}.`);
 }
+
 
 // The opened file (or a new one) with the page's figures written in, as a
 // download; every other line of the opened file is kept.
@@ -353,7 +389,7 @@ function saveSettingsFile() {
 // The help pages are inside the page; a link to another of them opens it
 // in the same frame.
 function helpPage(name) {
-  return document.querySelector(`script.help-page[data-name="${name}"]`);
+  return document.querySelector(`script.help-page[data-name="${CSS.escape(name)}"]`);
 }
 
 function showHelpPage(name) {
@@ -408,7 +444,12 @@ function startPage() {
   performance.mark("calculator-ready");
 }
 
-var Module = {
-  onRuntimeInitialized: startPage,
+// The rules' module, once its WebAssembly runs; this script's names stay in
+// this script, and the page's only global is the module's factory.
+let Module = null;
+KOVRateCalc({
   onAbort: () => notify("The calculator stopped: this browser could not run its WebAssembly. Reopen the page."),
-};
+}).then((instance) => {
+  Module = instance;
+  startPage();
+});
