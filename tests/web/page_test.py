@@ -319,6 +319,16 @@ def main():
         open_page(driver, {})
         check(failures, "nothing fetched: one file", driver.execute_script(
             "return performance.getEntriesByType('resource').map(r => r.name).filter(n => !n.startsWith('data:'))"), [])
+        check(failures, "the script's names its own, the help in a frame without scripts", driver.execute_script("""
+            const frame = document.createElement('iframe');
+            document.body.append(frame);
+            const anyPage = new Set(Object.getOwnPropertyNames(frame.contentWindow));
+            frame.remove();
+            const help = document.getElementById('help-frame').sandbox;
+            const driverOrFrame = (name) => name === 'ret_nodes' || /^[0-9]+$/.test(name);
+            return [Object.getOwnPropertyNames(window).filter(name => !anyPage.has(name) && !driverOrFrame(name)).concat(
+                        ['controls', 'fields', 'rules', 'draw', 'openedFile'].filter(name => (0, eval)('typeof ' + name) !== 'undefined')),
+                    help.length > 0 && !help.contains('allow-scripts')]"""), [["KOVRateCalc"], True])
         for name, kept, steps, texts, focused, *mode in SCENARIOS:
             open_page(driver, kept)
             try:
@@ -349,8 +359,8 @@ def main():
         print("\n".join(failures))
         return 1
     # In GoogleTest's words, for test.sh's count: the scenarios, the page
-    # fetching nothing and the three settings files.
-    print("[  PASSED  ] %d tests." % (len(SCENARIOS) + 4))
+    # fetching nothing, its names and the three settings files.
+    print("[  PASSED  ] %d tests." % (len(SCENARIOS) + 5))
     return 0
 
 
