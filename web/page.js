@@ -423,9 +423,31 @@ function showAbout() {
   if (!$("about").open) $("about").showModal();
 }
 
+// On a phone the window is scaled as a whole, so its dialog-unit layout
+// keeps its proportions: it fills the width with room to spare, never less
+// than text of 16 px where the screen allows, never wider than the screen.
+// A desktop browser keeps the desktop's size; the user's zoom does the rest.
+const kPhoneWidths = "(max-width: 600px)";
+const kPhoneTextPx = 16;
+const kPhoneMarginPx = 20;
+
+function fitToScreen() {
+  const client = $("client");
+  let zoom = 1;
+  if (matchMedia(kPhoneWidths).matches) {
+    const width = parseFloat(client.style.width);
+    const border = 2 * parseFloat(getComputedStyle($("window")).borderLeftWidth);
+    const readable = kPhoneTextPx / ((mainTemplate.pointSize * 96) / 72);
+    zoom = Math.min((innerWidth - border) / width, Math.max(readable, (innerWidth - kPhoneMarginPx) / width));
+  }
+  client.style.zoom = zoom === 1 ? "" : String(zoom);
+}
+
 function startPage() {
   mainTemplate = answer(rules("page_window_template", 0));
   controls.push(...layOut(mainTemplate, $("client"), $("caption")));
+  fitToScreen();
+  addEventListener("resize", fitToScreen);
   layOut(answer(rules("page_window_template", 1)), $("about-client"), $("about-caption"));
 
   restoreFigures();

@@ -143,6 +143,9 @@ for mode in ["Pay", "Charge", "Margin"]:
         SCENARIOS.append(("%d Tabs, %s mode" % (tabs, mode), dict(CALCULATED, sCalcMode=mode),
                           [TAB] * tabs, WORKED, order[tabs]))
 
+# width of the screen, in CSS px, and whether the window fills it as on a phone
+LAYOUTS = [(320, True), (390, True), (768, False)]
+
 
 def browser(downloads):
     options = webdriver.ChromeOptions()
@@ -299,6 +302,28 @@ def largest_settings_file(driver, folder, failures):
     saved.unlink(missing_ok=True)
 
 
+def laid_out(driver, failures):
+    """The window at each screen width: on a phone it fills most of the
+    width with text and fields a finger can use; wider screens keep the
+    desktop's size; the page never scrolls sideways."""
+    for width, phone in LAYOUTS:
+        driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
+                               {"width": width, "height": 700, "deviceScaleFactor": 1, "mobile": True})
+        open_page(driver, CALCULATED)
+        got = driver.execute_script("""
+            const client = document.getElementById('client'), style = getComputedStyle(client);
+            const text = parseFloat(style.fontSize) * parseFloat(style.zoom || 1);
+            const fields = [...client.querySelectorAll('input[data-field]')].map(f => f.getBoundingClientRect().height);
+            return {width: document.getElementById('window').getBoundingClientRect().width / innerWidth,
+                    text: Math.round(text * 100) / 100, field: Math.min(...fields), zoom: style.zoom,
+                    sideways: document.documentElement.scrollWidth > innerWidth}""")
+        want = ({"width": got["width"] >= 0.9, "text": got["text"] >= 16, "field": got["field"] >= 24} if phone
+                else {"width": got["zoom"] == "1", "text": True, "field": True})
+        check(failures, "%d px wide: fills the width, text, fields" % width,
+              (want["width"], want["text"], want["field"], got["sideways"]), (True, True, True, False))
+    driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
+
+
 def main():
     if not (shutil.which("chromium") and shutil.which("chromedriver")):
         print("SKIPPED: no headless Chromium (Debian: apt-get install chromium chromium-driver)")
@@ -352,6 +377,7 @@ def main():
         for encoding in ("cp1252", "utf-16"):  # utf-16: little-endian with its mark
             settings_file_opened_and_saved(driver, folder, failures, encoding)
         largest_settings_file(driver, folder, failures)
+        laid_out(driver, failures)
     finally:
         driver.quit()
         shutil.rmtree(folder, ignore_errors=True)
@@ -359,8 +385,8 @@ def main():
         print("\n".join(failures))
         return 1
     # In GoogleTest's words, for test.sh's count: the scenarios, the page
-    # fetching nothing, its names and the three settings files.
-    print("[  PASSED  ] %d tests." % (len(SCENARIOS) + 5))
+    # fetching nothing, its names, the three settings files and the layouts.
+    print("[  PASSED  ] %d tests." % (len(SCENARIOS) + 5 + len(LAYOUTS)))
     return 0
 
 
