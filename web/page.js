@@ -418,7 +418,11 @@ function openHelp() {
   $("help").showModal();
 }
 
+// The About window is laid out when first shown, not while the page starts.
 function showAbout() {
+  if (!$("about-client").hasChildNodes()) {
+    layOut(answer(rules("page_window_template", 1)), $("about-client"), $("about-caption"));
+  }
   if ($("help").open) $("help").close();
   if (!$("about").open) $("about").showModal();
 }
@@ -448,8 +452,6 @@ function startPage() {
   controls.push(...layOut(mainTemplate, $("client"), $("caption")));
   fitToScreen();
   addEventListener("resize", fitToScreen);
-  layOut(answer(rules("page_window_template", 1)), $("about-client"), $("about-caption"));
-
   restoreFigures();
   draw(answer(rules("page_view")));
   $("window").addEventListener("keydown", onWindowKey);
@@ -469,9 +471,7 @@ function startPage() {
 // The rules' module, once its WebAssembly runs; this script's names stay in
 // this script, and the page's only global is the module's factory.
 let Module = null;
-KOVRateCalc({
-  onAbort: () => notify("The calculator stopped: this browser could not run its WebAssembly. Reopen the page."),
-}).then((instance) => {
+KOVRateCalc.started.then((instance) => {
   Module = instance;
   startPage();
 });
