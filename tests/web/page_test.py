@@ -121,8 +121,7 @@ SCENARIOS = [
       ("open", "picture.png", bytes(range(256)), "picture.png could not be read"), ("reopen", {})], WORKED, "pay"),
     ("a file the full storage cannot keep is never saved in place of an older one",
      dict(CALCULATED, file="[Mine]\r\nold=A\r\n[RateCalc]\r\nnPayAmt=14.11\r\n"),
-     [("fill",), ("open", "B.ini", b"[RateCalc]\r\nnPayAmt=14.11\r\nnChargeAmt=20.00\r\nnMarginAmt=2.00\r\n"
-                               b"nMarginPct=10.00\r\n" + b"; B\r\n" * 400,
+     [("fill",), ("open", "B.ini", b"[RateCalc]\nnPayAmt=14.11\nnChargeAmt=20\nnMarginAmt=2\nnMarginPct=10\n" + b";\n" * 400,
                   "Figures read from B.ini, but this browser's storage could not keep the file"),
       ("reopen", {}), ("save", "KOVRateCalc.ini saved", "old=A")], WORKED, "save-settings"),
     ("F6 leaves the window for the page's tools, where Tab goes on", CALCULATED,
@@ -143,8 +142,7 @@ for mode in ["Pay", "Charge", "Margin"]:
         SCENARIOS.append(("%d Tabs, %s mode" % (tabs, mode), dict(CALCULATED, sCalcMode=mode),
                           [TAB] * tabs, WORKED, order[tabs]))
 
-# width of the screen, in CSS px, and whether the window fills it as on a phone
-LAYOUTS = [(320, True), (390, True), (768, False)]
+LAYOUTS = [(320, True), (390, True), (768, False)]  # CSS px wide, and whether the window fills it as on a phone
 
 
 def browser(downloads):
@@ -182,7 +180,8 @@ def wait_for(driver, script, seconds=5):
 
 
 def saved_file(notice, driver):
-    """The settings file a save put in the downloads, taken out of them."""
+    """The settings file a save put in the downloads (the test's folder),
+    taken out of them."""
     driver.find_element(By.ID, "save-settings").click()
     wait_for(driver, "return document.getElementById('notice').textContent.startsWith(%r)" % notice)
     saved = pathlib.Path(os.environ["HOME"]).parent / "KOVRateCalc.ini"
@@ -267,17 +266,10 @@ def settings_file_opened_and_saved(driver, folder, failures, encoding):
     run_scenario(driver, [ENTER] + [TAB] * 8 + [key(Keys.DOWN)])
     check(failures, encoding + " settings file: figures", shown(driver)["texts"],
           ["14.11", "17.57", "12.07", "13.80", "1.76", "10.00"])
-    driver.find_element(By.ID, "save-settings").click()
-    saved = folder / "KOVRateCalc.ini"
-    for _ in range(100):
-        if saved.exists() and saved.stat().st_size:
-            break
-        time.sleep(0.05)
-    check(failures, encoding + " settings file: saved", saved.read_bytes() if saved.exists() else None,
+    check(failures, encoding + " settings file: saved", saved_file("KOVRateCalc.ini saved", driver),
           crlf("[Mine]", "note=keep me", "", "[RateCalc]", "bCalcWTR=1", "bCalcERNI=0", "nPayAmt=14.11",
                "nChargeAmt=17.57", "nWTRPct=12.07", "nERNIPct=13.80", "nMarginAmt=1.76", "nMarginPct=10.00",
                "sCalcMode=Margin"))
-    saved.unlink(missing_ok=True)
 
 
 def largest_settings_file(driver, folder, failures):
@@ -289,38 +281,26 @@ def largest_settings_file(driver, folder, failures):
     open_page(driver, {})
     driver.find_element(By.ID, "open-settings").send_keys(str(ini))
     wait_for(driver, "return document.getElementById('notice').textContent.startsWith('Figures read')")
-    driver.find_element(By.ID, "save-settings").click()
-    saved = folder / "KOVRateCalc.ini"
-    wait_for(driver, "return document.getElementById('notice').textContent.includes('saved')")
-    for _ in range(100):
-        if saved.exists():
-            break
-        time.sleep(0.05)
-    text = saved.read_bytes().decode("utf-16") if saved.exists() else ""
+    text = (saved_file("KOVRateCalc.ini saved", driver) or b"").decode("utf-16")
     check(failures, "largest settings file: saved whole", (text.startswith(mine), "nPayAmt=7.00" in text),
           (True, True))
-    saved.unlink(missing_ok=True)
 
 
 def laid_out(driver, failures):
-    """The window at each screen width: on a phone it fills most of the
-    width with text and fields a finger can use; wider screens keep the
-    desktop's size; the page never scrolls sideways."""
+    """On a phone the window fills most of the width, with text and fields a
+    finger can use; wider screens keep the desktop's size; never sideways."""
     for width, phone in LAYOUTS:
         driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
                                {"width": width, "height": 700, "deviceScaleFactor": 1, "mobile": True})
         open_page(driver, CALCULATED)
-        got = driver.execute_script("""
+        check(failures, "%d px wide: filled, text of 16 px, fields of 24 px; not zoomed; no sideways" % width,
+              driver.execute_script("""
             const client = document.getElementById('client'), style = getComputedStyle(client);
-            const text = parseFloat(style.fontSize) * parseFloat(style.zoom || 1);
             const fields = [...client.querySelectorAll('input[data-field]')].map(f => f.getBoundingClientRect().height);
-            return {width: document.getElementById('window').getBoundingClientRect().width / innerWidth,
-                    text: Math.round(text * 100) / 100, field: Math.min(...fields), zoom: style.zoom,
-                    sideways: document.documentElement.scrollWidth > innerWidth}""")
-        want = ({"width": got["width"] >= 0.9, "text": got["text"] >= 16, "field": got["field"] >= 24} if phone
-                else {"width": got["zoom"] == "1", "text": True, "field": True})
-        check(failures, "%d px wide: fills the width, text, fields" % width,
-              (want["width"], want["text"], want["field"], got["sideways"]), (True, True, True, False))
+            const unscrolled = document.documentElement.scrollWidth <= innerWidth;
+            return arguments[0] ? [document.getElementById('window').getBoundingClientRect().width >= 0.9 * innerWidth,
+                                   parseFloat(style.fontSize) * style.zoom >= 15.995, Math.min(...fields) >= 24, unscrolled]
+                                : [style.zoom === '1', unscrolled]""", phone), [True] * (4 if phone else 2))
     driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
 
 
@@ -345,12 +325,11 @@ def main():
         check(failures, "nothing fetched: one file", driver.execute_script(
             "return performance.getEntriesByType('resource').map(r => r.name).filter(n => !n.startsWith('data:'))"), [])
         check(failures, "the script's names its own, the help in a frame without scripts", driver.execute_script("""
-            const frame = document.createElement('iframe');
-            document.body.append(frame);
+            const frame = document.body.appendChild(document.createElement('iframe'));
             const anyPage = new Set(Object.getOwnPropertyNames(frame.contentWindow));
             frame.remove();
             const help = document.getElementById('help-frame').sandbox;
-            const driverOrFrame = (name) => name === 'ret_nodes' || /^[0-9]+$/.test(name);
+            const driverOrFrame = (name) => name === 'ret_nodes' || /^[0-9]+$/.test(name);  // the driver's, a frame's
             return [Object.getOwnPropertyNames(window).filter(name => !anyPage.has(name) && !driverOrFrame(name)).concat(
                         ['controls', 'fields', 'rules', 'draw', 'openedFile'].filter(name => (0, eval)('typeof ' + name) !== 'undefined')),
                     help.length > 0 && !help.contains('allow-scripts')]"""), [["KOVRateCalc"], True])
@@ -358,7 +337,7 @@ def main():
             open_page(driver, kept)
             try:
                 run_scenario(driver, steps)
-            except AssertionError as error:
+            except AssertionError as error:  # a step that never saw what it waited for
                 failures.append("%s: %s" % (name, error))
                 continue
             got = shown(driver)
