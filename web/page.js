@@ -364,7 +364,6 @@ function keepOpenedFile(bytes) {
   }
 }
 
-
 // The opened file (or a new one) with the page's figures written in, as a
 // download; every other line of the opened file is kept.
 function saveSettingsFile() {
