@@ -140,6 +140,11 @@ LoadOutcome ModelFromSettingsText(std::string_view file_bytes, RateModel& model)
   return file_bytes.size() > kMaxSettingsBytes ? LoadOutcome::kTooLarge : LoadOutcome::kUnreadable;
 }
 
+bool HasSettingsSection(std::string_view file_bytes) {
+  ReadText read;
+  return read.Read(file_bytes) && (read.scan.section_found || read.eight_bit.section_found);
+}
+
 bool WriteSettingsText(std::string_view file_bytes, const RateModel& model, TextSink sink,
                        void* context) {
   ReadText read;

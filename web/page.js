@@ -312,11 +312,32 @@ function onFieldClipboard(event) {
   if (edit.action === kFieldPaste) typeIntoField(element, event.clipboardData.getData("text/plain"));
 }
 
-// F1 anywhere opens the page's help, never the browser's.
+// F1 anywhere opens the page's help, never the browser's. F6 moves between
+// the window and the page's tools, as desktop programs move between panes:
+// the window's Tab order is the desktop's and never leads out of it.
 function onPageKey(event) {
-  if (event.key !== "F1") return;
-  event.preventDefault();
-  openHelp();
+  if (event.key === "F1") {
+    event.preventDefault();
+    openHelp();
+  } else if (event.key === "F6" && !event.altKey && !event.ctrlKey && !event.metaKey) {
+    event.preventDefault();
+    switchPane();
+  }
+}
+
+let focusLeftInWindow = null;
+
+function switchPane() {
+  if (document.querySelector("dialog[open]")) return;
+  const inWindow = $("window").contains(document.activeElement);
+  if (inWindow) {
+    focusLeftInWindow = document.activeElement;
+    $("tools").querySelector("input, button").focus();
+  } else if (focusLeftInWindow && focusLeftInWindow.isConnected) {
+    focusLeftInWindow.focus();
+  } else {
+    focusControl(rules("page_next_tab_stop", -1, 1));
+  }
 }
 
 function beep() {
@@ -383,15 +404,29 @@ async function openSettingsFile(input) {
     return;
   }
   openedFile = bytes;
+  const kept = keepOpenedFile(bytes);
+  draw(answer(rules("page_view")));
+  notify(
+    kept
+      ? `Figures read from ${file.name}.`
+      : `Figures read from ${file.name}, but this browser's storage could not keep the file: ` +
+          "save it before you close the page, or its other lines are lost.",
+  );
+}
+
+// The opened file for the next visit's save. The older file goes first, so
+// that a failed store leaves none rather than one the user no longer has
+// open; true when kept.
+function keepOpenedFile(bytes) {
   try {
+    localStorage.removeItem(kStoredFileKey);
     let text = "";
     for (let at = 0; at < bytes.length; at += 8192) text += String.fromCharCode(...bytes.subarray(at, at + 8192));
     localStorage.setItem(kStoredFileKey, text);
+    return true;
   } catch (error) {
-    // The file's other lines are kept for this visit only.
+    return false;
   }
-  draw(answer(rules("page_view")));
-  notify(`Figures read from ${file.name}.`);
 }
 
 // The opened file (or a new one) with the page's figures written in, as a
@@ -418,7 +453,7 @@ function saveSettingsFile() {
 // The help pages are inside the page; a link to another of them opens it
 // in the same frame.
 function helpPage(name) {
-  return document.querySelector(`script.help-page[data-name="${name}"]`);
+  return document.querySelector(`script.help-page[data-name="${CSS.escape(name)}"]`);
 }
 
 function showHelpPage(name) {
@@ -447,16 +482,40 @@ function openHelp() {
   $("help").showModal();
 }
 
+// The About window is laid out when first shown, not while the page starts.
 function showAbout() {
+  if (!$("about-client").hasChildNodes()) {
+    layOut(answer(rules("page_window_template", 1)), $("about-client"), $("about-caption"));
+  }
   if ($("help").open) $("help").close();
   if (!$("about").open) $("about").showModal();
+}
+
+// On a phone the window is scaled as a whole, so its dialog-unit layout
+// keeps its proportions: it fills the width with room to spare, never less
+// than text of 16 px where the screen allows, never wider than the screen.
+// A desktop browser keeps the desktop's size; the user's zoom does the rest.
+const kPhoneWidths = "(max-width: 600px)";
+const kPhoneTextPx = 16;
+const kPhoneMarginPx = 20;
+
+function fitToScreen() {
+  const client = $("client");
+  let zoom = 1;
+  if (matchMedia(kPhoneWidths).matches) {
+    const width = parseFloat(client.style.width);
+    const border = 2 * parseFloat(getComputedStyle($("window")).borderLeftWidth);
+    const readable = kPhoneTextPx / ((mainTemplate.pointSize * 96) / 72);
+    zoom = Math.min((innerWidth - border) / width, Math.max(readable, (innerWidth - kPhoneMarginPx) / width));
+  }
+  client.style.zoom = zoom === 1 ? "" : String(zoom);
 }
 
 function startPage() {
   mainTemplate = answer(rules("page_window_template", 0));
   controls.push(...layOut(mainTemplate, $("client"), $("caption")));
-  layOut(answer(rules("page_window_template", 1)), $("about-client"), $("about-caption"));
-
+  fitToScreen();
+  addEventListener("resize", fitToScreen);
   restoreFigures();
   draw(answer(rules("page_view")));
   $("window").addEventListener("keydown", onWindowKey);
@@ -473,7 +532,10 @@ function startPage() {
   performance.mark("calculator-ready");
 }
 
-var Module = {
-  onRuntimeInitialized: startPage,
-  onAbort: () => notify("The calculator stopped: this browser could not run its WebAssembly. Reopen the page."),
-};
+// The rules' module, once its WebAssembly runs; this script's names stay in
+// this script, and the page's only global is the module's factory.
+let Module = null;
+KOVRateCalc.started.then((instance) => {
+  Module = instance;
+  startPage();
+});

@@ -337,8 +337,8 @@ EMSCRIPTEN_KEEPALIVE const char* page_stored_figures() {
   return g_answer.c_str();
 }
 
-// One kept figure read back; null for none kept. A text this page would not
-// have written gives that figure's default.
+// One kept figure read back; null for none kept. The text reads as the
+// same line of a settings file does.
 EMSCRIPTEN_KEEPALIVE void page_restore_figure(const char* key, const char* text) {
   if (key) RestoreFigure(g_model, key, text);
 }
@@ -349,12 +349,14 @@ EMSCRIPTEN_KEEPALIVE double page_max_settings_bytes() {
 }
 
 // A settings file the user opened: its figures replace the page's only when
-// it was read; 1 when it was.
+// it was read; 1 when it was. A file without the section (a shopping list, a
+// picture) is refused rather than read as the defaults, which would wipe the
+// user's figures with no way back.
 EMSCRIPTEN_KEEPALIVE int page_open_settings_file(const char* bytes, int length) {
   if (length < 0) return 0;
+  const std::string_view file(bytes, static_cast<std::size_t>(length));
   RateModel read;
-  if (ModelFromSettingsText({bytes, static_cast<std::size_t>(length)}, read) !=
-      LoadOutcome::kRead) {
+  if (!HasSettingsSection(file) || ModelFromSettingsText(file, read) != LoadOutcome::kRead) {
     return 0;
   }
   g_model = read;

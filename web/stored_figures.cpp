@@ -1,6 +1,7 @@
 #include "stored_figures.h"
 
 #include "model_keys.h"
+#include "settings_text.h"
 #include "value_text.h"
 
 namespace ratecalc {
@@ -12,11 +13,17 @@ constexpr struct {
 } kModeNames[] = {
     {CalcMode::Pay, "Pay"}, {CalcMode::Charge, "Charge"}, {CalcMode::Margin, "Margin"}};
 
-// A figure's text as FormatValue writes it and a field holds it: reading it
-// and writing it again gives the same text, so "inf", "1e3", "12.5" and
-// trailing words are all refused.
-bool IsFigureText(std::string_view text) {
-  return text.size() <= kMaxValueTextLength && FormatValueText(ParseValue(text)).view() == text;
+// The kept text as the one line of a settings file's section: a line ends
+// where a file's line would, so nothing after it can reach another key.
+RateModel ReadAsSettingsLine(std::string_view key, const char* text) {
+  std::string file = "[RateCalc]\n";
+  if (text) {
+    const std::string_view kept(text);
+    file.append(key).append("=").append(kept.substr(0, kept.find_first_of("\r\n"))).append("\n");
+  }
+  RateModel read;
+  ModelFromSettingsText(file, read);
+  return read;
 }
 
 }  // namespace
@@ -39,24 +46,13 @@ std::array<StoredFigure, 9> StoredFiguresOf(const RateModel& model) {
 }
 
 void RestoreFigure(RateModel& model, std::string_view key, const char* text) {
-  const RateModel defaults;
-  const std::string_view kept = text ? std::string_view(text) : std::string_view();
   for (const FlagKey& flag : kFlags) {
-    if (key != flag.key) continue;
-    const bool valid = text && (kept == "0" || kept == "1");
-    model.*flag.member = valid ? kept[0] - '0' : defaults.*flag.member;
-    return;
+    if (key == flag.key) model.*flag.member = ReadAsSettingsLine(key, text).*flag.member;
   }
   for (const FigureKey& figure : kFigures) {
-    if (key != figure.key) continue;
-    model.*figure.member = text && IsFigureText(kept) ? ParseValue(kept) : defaults.*figure.member;
-    return;
+    if (key == figure.key) model.*figure.member = ReadAsSettingsLine(key, text).*figure.member;
   }
-  if (key != kModeKey) return;
-  model.sCalcMode = defaults.sCalcMode;
-  for (const auto& name : kModeNames) {
-    if (text && kept == name.name) model.sCalcMode = name.mode;
-  }
+  if (key == kModeKey) model.sCalcMode = ReadAsSettingsLine(key, text).sCalcMode;
 }
 
 }  // namespace ratecalc

@@ -1,8 +1,8 @@
 // The figures a page keeps in the browser between visits, one text per
 // settings key, in the settings file's own forms. Browser storage is shared
-// with other pages and may be edited by hand, so a text is taken back only
-// in the very form this page writes; anything else gives that figure's
-// default, never an error.
+// with other pages and may be edited by hand: a kept text is read as the
+// desktop programs read the same text from their file, so a figure comes
+// back as it would on the desktop, never as an error.
 #pragma once
 
 #include <array>
@@ -22,9 +22,9 @@ struct StoredFigure {
 // order: "0" or "1", two-decimal figures, "Pay", "Charge" or "Margin".
 std::array<StoredFigure, 9> StoredFiguresOf(const RateModel& model);
 
-// Sets the figure `key` names from its kept text, or to its default when
-// the text is null (none kept) or not in the form StoredFiguresOf writes.
-// An unknown key changes nothing.
+// Sets the figure `key` names from its kept text as a settings file's line
+// `key=text` reads (up to the text's first line end), or to its default when
+// the text is null (none kept). An unknown key changes nothing.
 void RestoreFigure(RateModel& model, std::string_view key, const char* text);
 
 }  // namespace ratecalc

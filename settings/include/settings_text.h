@@ -28,6 +28,12 @@ enum class LoadOutcome {
 // where a key is missing. kRead, or kTooLarge (the defaults).
 LoadOutcome ModelFromSettingsText(std::string_view file_bytes, RateModel& model);
 
+// Whether the bytes hold section "RateCalc" where a load looks for it. A load
+// reads any text, giving the defaults where the section is missing; a front
+// end that lets the user pick a file uses this to refuse one that is no
+// settings file at all.
+bool HasSettingsSection(std::string_view file_bytes);
+
 // Hands `sink`, in pieces, the bytes with the model's nine lines written in,
 // every other byte, the encoding and line end kept (empty bytes: a first
 // save's file). A figure too long to read back keeps the file's. False,

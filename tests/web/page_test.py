@@ -117,10 +117,25 @@ SCENARIOS = [
     ("the About picture and notice are on the page", CALCULATED, [("about",), focus("pay")], WORKED, "pay"),
     ("reopening shows the figures kept", FRESH,
      [TAB, type_("20")] + [TAB] * 6 + [type_("10"), ENTER, ("reopen", {})], WORKED, "pay"),
-    ("a kept figure this page did not write gives its default", CALCULATED,
+    ("a kept figure reads as the desktop reads it from its file", CALCULATED,
      [("reopen", {"nPayAmt": "14.11 ", "nWTRPct": "9.99", "nERNIPct": "1e1", "sCalcMode": "margin",
-                  "bCalcWTR": "2", "nMarginPct": "inf"})],
-     ["0.00", "20.00", "9.99", "13.80", "2.00", "0.00"], "pay"),
+                  "bCalcWTR": "2", "nMarginPct": "inf", "nChargeAmt": "2\nnChargeAmt=3", "nMarginAmt": "1" * 80})],
+     ["14.11", "2.00", "9.99", "10.00", "0.00", "0.00"], "pay"),
+    ("figures typed out of range reopen as the desktop reads them", start("Margin", 10, 20),
+     [focus("wtr_pct"), type_("1e400"), focus("erni_pct"), type_("-0.004"), ENTER, ("reopen", {})],
+     ["10.00", "20.00", "0.00", "0.00", "0.00", "0.00"], "pay"),
+    ("a file with no settings section changes nothing", CALCULATED,
+     [("open", "shopping-list.txt", b"eggs\r\nmilk\r\n", "shopping-list.txt could not be read"),
+      ("open", "picture.png", bytes(range(256)), "picture.png could not be read"), ("reopen", {})], WORKED, "pay"),
+    ("a file the full storage cannot keep is never saved in place of an older one",
+     dict(CALCULATED, file="[Mine]\r\nold=A\r\n[RateCalc]\r\nnPayAmt=14.11\r\n"),
+     [("fill",), ("open", "B.ini", b"[RateCalc]\nnPayAmt=14.11\nnChargeAmt=20\nnMarginAmt=2\nnMarginPct=10\n" + b";\n" * 400,
+                  "Figures read from B.ini, but this browser's storage could not keep the file"),
+      ("reopen", {}), ("save", "KOVRateCalc.ini saved", "old=A")], WORKED, "save-settings"),
+    ("F6 leaves the window for the page's tools, where Tab goes on", CALCULATED,
+     [focus("charge"), key(Keys.F6), TAB, TAB, TAB], WORKED, "open-about"),
+    ("F6 from the tools goes back to where the window was left", CALCULATED,
+     [focus("erni"), key(Keys.F6), TAB, ("chord", Keys.SHIFT, Keys.F6)], WORKED, "erni"),
 ]
 # Enter on every field, switch and mode button calculates and keeps the focus.
 for name in ["pay", "charge", "wtr", "wtr_pct", "erni", "erni_pct", "margin_amt", "margin_pct",
@@ -134,6 +149,8 @@ for mode in ["Pay", "Charge", "Margin"]:
     for tabs in range(1, 10):
         SCENARIOS.append(("%d Tabs, %s mode" % (tabs, mode), dict(CALCULATED, sCalcMode=mode),
                           [TAB] * tabs, WORKED, order[tabs]))
+
+LAYOUTS = [(320, True), (390, True), (768, False)]  # CSS px wide, and whether the window fills it as on a phone
 
 
 def field_key_rows():
@@ -194,14 +211,29 @@ def open_page(driver, kept, clear=True):
     wait_for(driver, "return document.body.dataset.ready")
 
 
-def wait_for(driver, script):
-    """The script's answer once it is true, within five seconds."""
-    for _ in range(250):
+def wait_for(driver, script, seconds=5):
+    """The script's answer once it is true, within the time given."""
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
         answer = driver.execute_script(script)
         if answer:
             return answer
         time.sleep(0.02)
     raise AssertionError("waited in vain for: " + script)
+
+
+def saved_file(notice, driver):
+    """The settings file a save put in the downloads (the test's folder),
+    taken out of them."""
+    driver.find_element(By.ID, "save-settings").click()
+    wait_for(driver, "return document.getElementById('notice').textContent.startsWith(%r)" % notice)
+    saved = pathlib.Path(os.environ["HOME"]).parent / "KOVRateCalc.ini"
+    deadline = time.monotonic() + 5
+    while not (saved.exists() and saved.stat().st_size) and time.monotonic() < deadline:
+        time.sleep(0.05)
+    data = saved.read_bytes() if saved.exists() else None
+    saved.unlink(missing_ok=True)
+    return data
 
 
 def shown(driver):
@@ -211,6 +243,7 @@ def shown(driver):
         return {texts: fields.map(f => f.value),
                 looks: fields.map(f => f.readOnly === (getComputedStyle(f).color === 'rgb(0, 0, 255)')),
                 mode: document.querySelector('#client input[type=radio]:checked').parentElement.textContent,
+                ring: getComputedStyle(focus.closest('label') || focus).outlineStyle !== 'none',
                 focus: (Object.entries(arguments[0]).find(([name, css]) => focus.matches(css)) || [focus.id])[0],
                 selection: focus.dataset.field === undefined ? [0, 0, 0, 0] :
                     [focus.selectionStart, focus.selectionEnd, focus.value.length, focus.scrollLeft]};""", CONTROLS)
@@ -233,9 +266,19 @@ def run_scenario(driver, steps):
             wait_for(driver, "return document.getElementById('help').open && document.getElementById"
                              "('help-frame').contentDocument.title === 'The calculator in a browser'")
             driver.find_element(By.CSS_SELECTOR, "#help button").click()
+        elif step[0] == "save" and len(step) > 2:
+            assert step[2].encode() not in saved_file(step[1], driver), "the saved file holds " + step[2]
         elif step[0] == "save":
             driver.find_element(By.ID, "save-settings").click()
             wait_for(driver, "return document.getElementById('notice').textContent.startsWith(%r)" % step[1])
+        elif step[0] == "open":
+            opened = pathlib.Path(tempfile.mkdtemp()) / step[1]
+            opened.write_bytes(step[2])
+            driver.find_element(By.ID, "open-settings").send_keys(str(opened))
+            wait_for(driver, "return document.getElementById('notice').textContent.startsWith(%r)" % step[3])
+        elif step[0] == "fill":  # the storage filled to its last few bytes
+            driver.execute_script("for (let size = 1 << 22, i = 0; size > 0; ) try {"
+                                  " localStorage.setItem('filler' + i++, 'x'.repeat(size)); } catch (e) { size >>= 1; }")
         elif step[0] == "about":
             driver.find_element(By.ID, "open-about").click()
             about = driver.execute_script("const p = document.querySelector('#about-client img');"
@@ -266,17 +309,10 @@ def settings_file_opened_and_saved(driver, folder, failures, encoding):
     run_scenario(driver, [ENTER] + [TAB] * 8 + [key(Keys.DOWN)])
     check(failures, encoding + " settings file: figures", shown(driver)["texts"],
           ["14.11", "17.57", "12.07", "13.80", "1.76", "10.00"])
-    driver.find_element(By.ID, "save-settings").click()
-    saved = folder / "KOVRateCalc.ini"
-    for _ in range(100):
-        if saved.exists() and saved.stat().st_size:
-            break
-        time.sleep(0.05)
-    check(failures, encoding + " settings file: saved", saved.read_bytes() if saved.exists() else None,
+    check(failures, encoding + " settings file: saved", saved_file("KOVRateCalc.ini saved", driver),
           crlf("[Mine]", "note=keep me", "", "[RateCalc]", "bCalcWTR=1", "bCalcERNI=0", "nPayAmt=14.11",
                "nChargeAmt=17.57", "nWTRPct=12.07", "nERNIPct=13.80", "nMarginAmt=1.76", "nMarginPct=10.00",
                "sCalcMode=Margin"))
-    saved.unlink(missing_ok=True)
 
 
 def largest_settings_file(driver, folder, failures):
@@ -288,17 +324,27 @@ def largest_settings_file(driver, folder, failures):
     open_page(driver, {})
     driver.find_element(By.ID, "open-settings").send_keys(str(ini))
     wait_for(driver, "return document.getElementById('notice').textContent.startsWith('Figures read')")
-    driver.find_element(By.ID, "save-settings").click()
-    saved = folder / "KOVRateCalc.ini"
-    wait_for(driver, "return document.getElementById('notice').textContent.includes('saved')")
-    for _ in range(100):
-        if saved.exists():
-            break
-        time.sleep(0.05)
-    text = saved.read_bytes().decode("utf-16") if saved.exists() else ""
+    text = (saved_file("KOVRateCalc.ini saved", driver) or b"").decode("utf-16")
     check(failures, "largest settings file: saved whole", (text.startswith(mine), "nPayAmt=7.00" in text),
           (True, True))
-    saved.unlink(missing_ok=True)
+
+
+def laid_out(driver, failures):
+    """On a phone the window fills most of the width, with text and fields a
+    finger can use; wider screens keep the desktop's size; never sideways."""
+    for width, phone in LAYOUTS:
+        driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
+                               {"width": width, "height": 700, "deviceScaleFactor": 1, "mobile": True})
+        open_page(driver, CALCULATED)
+        check(failures, "%d px wide: filled, text of 16 px, fields of 24 px; not zoomed; no sideways" % width,
+              driver.execute_script("""
+            const client = document.getElementById('client'), style = getComputedStyle(client);
+            const fields = [...client.querySelectorAll('input[data-field]')].map(f => f.getBoundingClientRect().height);
+            const unscrolled = document.documentElement.scrollWidth <= innerWidth;
+            return arguments[0] ? [document.getElementById('window').getBoundingClientRect().width >= 0.9 * innerWidth,
+                                   parseFloat(style.fontSize) * style.zoom >= 15.995, Math.min(...fields) >= 24, unscrolled]
+                                : [style.zoom === '1', unscrolled]""", phone), [True] * (4 if phone else 2))
+    driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
 
 
 def main():
@@ -321,14 +367,29 @@ def main():
         open_page(driver, {})
         check(failures, "nothing fetched: one file", driver.execute_script(
             "return performance.getEntriesByType('resource').map(r => r.name).filter(n => !n.startsWith('data:'))"), [])
+        check(failures, "the script's names its own, the help in a frame without scripts", driver.execute_script("""
+            const frame = document.body.appendChild(document.createElement('iframe'));
+            const anyPage = new Set(Object.getOwnPropertyNames(frame.contentWindow));
+            frame.remove();
+            const help = document.getElementById('help-frame').sandbox;
+            const driverOrFrame = (name) => name === 'ret_nodes' || /^[0-9]+$/.test(name);  // the driver's, a frame's
+            return [Object.getOwnPropertyNames(window).filter(name => !anyPage.has(name) && !driverOrFrame(name)).concat(
+                        ['controls', 'fields', 'rules', 'draw', 'openedFile'].filter(name => (0, eval)('typeof ' + name) !== 'undefined')),
+                    help.length > 0 && !help.contains('allow-scripts')]"""), [["KOVRateCalc"], True])
         for name, kept, steps, texts, focused, *mode in SCENARIOS:
             open_page(driver, kept)
-            run_scenario(driver, steps)
+            try:
+                run_scenario(driver, steps)
+            except AssertionError as error:  # a step that never saw what it waited for
+                failures.append("%s: %s" % (name, error))
+                continue
             got = shown(driver)
             check(failures, name + ": texts", got["texts"], texts)
             check(failures, name + ": read-only exactly where blue", got["looks"], [True] * 6)
             check(failures, name + ": focus", got["focus"], focused)
             check(failures, name + ": mode", [got["mode"]] if mode else [], mode)
+            if steps[-1][0] in ("key", "chord"):
+                check(failures, name + ": the focus drawn", got["ring"], True)
             start_, end, length, scrolled = got["selection"]
             if steps[-1] == TAB and length:
                 check(failures, name + ": a field reached by Tab is selected whole", (start_, end), (0, length))
@@ -339,6 +400,7 @@ def main():
         for encoding in ("cp1252", "utf-16"):  # utf-16: little-endian with its mark
             settings_file_opened_and_saved(driver, folder, failures, encoding)
         largest_settings_file(driver, folder, failures)
+        laid_out(driver, failures)
     finally:
         driver.quit()
         shutil.rmtree(folder, ignore_errors=True)
@@ -346,8 +408,9 @@ def main():
         print("\n".join(failures))
         return 1
     # In GoogleTest's words, for test.sh's count: the scenarios, the page
-    # fetching nothing, the field key rows and the three settings files.
-    print("[  PASSED  ] %d tests." % (len(SCENARIOS) + len(field_key_rows()) + 4))
+    # fetching nothing, its names, the field key rows, the three settings
+    # files and the layouts.
+    print("[  PASSED  ] %d tests." % (len(SCENARIOS) + len(field_key_rows()) + 5 + len(LAYOUTS)))
     return 0
 
 
