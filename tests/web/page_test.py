@@ -31,7 +31,8 @@ CONTROLS = {  # the controls, by the names the scenarios use
     "wtr": "input[type=checkbox][data-place='6']", "erni": "input[type=checkbox][data-place='9']",
     "mode_pay": "input[type=radio][data-place='17']", "mode_charge": "input[type=radio][data-place='18']",
     "mode_margin": "input[type=radio][data-place='19']", "calc": "button.control",
-    "calc_header": "#client [data-place='16']",
+    "calc_header": "#client [data-place='16']", "about_tool": "#open-about", "copy": "#copy-figures",
+    "open_tool": "#open-settings", "breakdown": "#breakdown", "copy_text": "#copy-text",
 }
 WORKED = ["14.11", "20.00", "12.07", "13.80", "2.00", "10.00"]
 
@@ -126,6 +127,57 @@ for mode in ["Pay", "Charge", "Margin"]:
     for tabs in range(1, 10):
         SCENARIOS.append(("%d Tabs, %s mode" % (tabs, mode), dict(CALCULATED, sCalcMode=mode),
                           [TAB] * tabs, WORKED, order[tabs]))
+# The breakdown under the window after the steps: its lines, and whether it
+# says they do not add up.
+WORKED_LINES = ["Pay \u00a314.11", "WTR at 12.07 % \u00a31.70", "ER NI at 13.80 % \u00a32.18", "Cost \u00a318.00",
+                "Margin (10.00 %) \u00a32.00", "Charge \u00a320.00"]
+BREAKDOWNS = [
+    ("the worked example", FRESH, [TAB, type_("20")] + [TAB] * 6 + [type_("10"), ENTER], WORKED_LINES, True),
+    ("an on-cost switched off has no line", FRESH,
+     [focus("charge"), type_("20"), focus("margin_pct"), type_("10"), click("wtr")],
+     ["Pay \u00a315.82", "ER NI at 13.80 % \u00a32.18", "Cost \u00a318.00", "Margin (10.00 %) \u00a32.00",
+      "Charge \u00a320.00"], False),
+    ("Margin mode, the lines adding up", start("Pay", 15, 20), [click("mode_margin"), click("calc")], ["Pay \u00a315.00", "WTR at 12.07 % \u00a31.81",
+     "ER NI at 13.80 % \u00a32.32", "Cost \u00a319.13", "Margin (4.35 %) \u00a30.87", "Charge \u00a320.00"], False),
+]
+COPIED = "\n".join(["Pay: \u00a314.11", "Charge: \u00a320.00", "WTR: 12.07 % (on)", "ER NI: 13.80 % (on)",
+                    "Margin: \u00a32.00", "Margin: 10.00 %", "", "What the charge is made of:"] +
+                   [line.replace(" \u00a3", ": \u00a3") for line in WORKED_LINES] +
+                   ["Rounded to the penny, these lines do not add up exactly.", ""])
+
+
+def breakdowns_and_copy(driver, failures):
+    """The breakdown after a calculation, a switch and a mode button; Copy
+    reached from the page's tools by keyboard, with the clipboard and
+    without; both named and within a phone's width."""
+    lines = ("return [[...document.querySelectorAll('#breakdown tr')].map(r => r.cells[0].textContent + ' ' +"
+             " r.cells[1].textContent), !document.getElementById('breakdown-check').hidden]")
+    for name, kept, steps, want, short in BREAKDOWNS:
+        open_page(driver, kept)
+        run_scenario(driver, steps)
+        check(failures, "breakdown, " + name, driver.execute_script(lines), [want, short])
+    driver.set_window_size(360, 740)
+    for setting in ("granted", "denied"):
+        open_page(driver, CALCULATED)
+        for permission in ("clipboard-read", "clipboard-write"):
+            driver.execute_cdp_cmd("Browser.setPermission", {"permission": {"name": permission}, "setting": setting})
+        run_scenario(driver, [focus("about_tool"), TAB, ENTER])
+        notice = wait_for(driver, "return document.getElementById('notice').textContent")
+        copied = driver.execute_async_script(
+            "const done = arguments[0], box = document.getElementById('copy-text');"
+            "if (box.hidden) navigator.clipboard.readText().then(done, done);"
+            "else done(box.value.slice(box.selectionStart, box.selectionEnd))")
+        check(failures, "Copy, clipboard " + setting, [copied, notice.split(":")[0], shown(driver)["focus"]],
+              [COPIED, "The figures and the breakdown are on the clipboard." if setting == "granted" else
+               "The browser did not let the page copy", "copy" if setting == "granted" else "copy_text"])
+    open_page(driver, dict(CALCULATED, nChargeAmt="1" + "0" * 70 + ".00"))
+    run_scenario(driver, [focus("open_tool"), ("chord", Keys.SHIFT, Keys.TAB)])
+    element = lambda name: driver.find_element(By.CSS_SELECTOR, CONTROLS[name])
+    check(failures, "breakdown: Shift+Tab from the tools, named, a long figure within a phone's width",
+          [shown(driver)["focus"], element("breakdown").accessible_name, element("copy").accessible_name,
+           driver.execute_script("return document.documentElement.scrollWidth <= innerWidth")],
+          ["breakdown", "What the charge is made of", "Copy the figures and the breakdown as text", True])
+    driver.set_window_size(1024, 768)
 
 
 def browser(downloads):
@@ -142,8 +194,11 @@ def browser(downloads):
 
 
 def open_page(driver, kept, clear=True):
-    """The page opened with these figures kept from an earlier visit."""
+    """The page opened with these figures kept from an earlier visit. They
+    are written once the page is ready, so that its own first save of the
+    figures it opened with cannot overwrite them."""
     driver.get(PAGE)
+    wait_for(driver, "return document.body.dataset.ready")
     driver.execute_script("if (arguments[1]) localStorage.clear();"
                           "for (const [k, v] of Object.entries(arguments[0])) localStorage.setItem('KOVRateCalc.' + k, v);",
                           kept, clear)
@@ -295,6 +350,7 @@ def main():
         for encoding in ("cp1252", "utf-16"):  # utf-16: little-endian with its mark
             settings_file_opened_and_saved(driver, folder, failures, encoding)
         largest_settings_file(driver, folder, failures)
+        breakdowns_and_copy(driver, failures)
     finally:
         driver.quit()
         shutil.rmtree(folder, ignore_errors=True)
@@ -302,8 +358,9 @@ def main():
         print("\n".join(failures))
         return 1
     # In GoogleTest's words, for test.sh's count: the scenarios, the page
-    # fetching nothing and the three settings files.
-    print("[  PASSED  ] %d tests." % (len(SCENARIOS) + 4))
+    # fetching nothing, the three settings files, the breakdowns, the two
+    # ways of Copy and the keyboard's way to the breakdown.
+    print("[  PASSED  ] %d tests." % (len(SCENARIOS) + 4 + len(BREAKDOWNS) + 3))
     return 0
 
 
