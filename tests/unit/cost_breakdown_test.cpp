@@ -5,32 +5,28 @@
 #include <cmath>
 #include <limits>
 #include <string>
-#include <utility>
 
 namespace ratecalc {
 namespace {
 
-// The on-costs as a payslip states them, in long double and by division,
-// within the half penny each line is rounded by.
+// The on-costs as a payslip states them, in long double and by division:
+// each line within the half penny it is rounded by.
 void ExpectNearPayslip(const RateModel& m, const CostBreakdown& b, const char* name) {
-  const long double pay = m.nPayAmt, wtr_rate = m.bCalcWTR ? m.nWTRPct / 100.0L : 0,
-                    erni_rate = m.bCalcERNI ? m.nERNIPct / 100.0L : 0;
-  const std::pair<long double, const ValueText&> lines[] = {
-      {pay * wtr_rate, b.wtr},
-      {pay * (1 + wtr_rate) * erni_rate, b.erni},
-      {pay * (1 + wtr_rate) * (1 + erni_rate), b.cost}};
-  for (const auto& [want, text] : lines) {
-    if (want > std::numeric_limits<double>::max())
-      EXPECT_EQ(text.view(), "inf") << name;
+  const long double pay = m.nPayAmt, wtr = m.bCalcWTR ? m.nWTRPct / 100.0L : 0,
+                    erni = m.bCalcERNI ? m.nERNIPct / 100.0L : 0;
+  const long double want[] = {pay * wtr, pay * (1 + wtr) * erni, pay * (1 + wtr) * (1 + erni)};
+  const ValueText* got[] = {&b.wtr, &b.erni, &b.cost};
+  for (int i = 0; i < 3; ++i) {
+    if (got[i]->view() == "inf")
+      EXPECT_GT(want[i], std::numeric_limits<double>::max()) << name;
     else
-      EXPECT_LE(std::fabs(ParseValue(text.view()) - want), 0.005L + std::fabs(want) * 1e-15L)
-          << name;
+      EXPECT_LE(std::fabs(ParseValue(got[i]->view()) - want[i]), 0.005L + want[i] * 1e-15L) << name;
   }
 }
 
 TEST(CostBreakdown, LinesAfterEachCalculation) {
   using M = CalcMode;
-  const std::string big = std::string(291, '0') + ".00";
+  const std::string zeros = std::string(291, '0') + ".00";
   const struct {
     const char* name;
     RateModel model;    // pay, charge, WTR %, ER NI %, margin, margin %, WTR on, ER NI on, mode
@@ -45,27 +41,23 @@ TEST(CostBreakdown, LinesAfterEachCalculation) {
       {"only WTR", {0, 20, 12.07, 13.8, 0, 10, 1, 0, M::Pay}, "16.06 1.94 0.00 18.00 2.00 10.00 20.00", true},
       {"only ER NI", {0, 20, 12.07, 13.8, 0, 10, 0, 1, M::Pay}, "15.82 0.00 2.18 18.00 2.00 10.00 20.00", true},
       {"both off: the pay is the cost", {0, 20, 12.07, 13.8, 0, 10, 0, 0, M::Pay}, "18.00 0.00 0.00 18.00 2.00 10.00 20.00", true},
-      {"all zero", {0, 0, 12.07, 13.8, 0, 0, 1, 1, M::Margin}, "0.00 0.00 0.00 0.00 0.00 0.00 0.00", true},
       {"a zero charge", {10, 0, 12.07, 13.8, 0, 0, 1, 1, M::Margin}, "10.00 1.21 1.55 12.75 -12.75 -inf 0.00", false},
       {"a refused pay keeps figures that do not add up", {7, 20, 12.07, 13.8, 25, 0, 0, 0, M::Pay}, "7.00 0.00 0.00 7.00 25.00 0.00 20.00", false},
       {"too large for pennies, adding up", {1e20, 3e20, 12.07, 13.8, 0, 0, 0, 0, M::Margin}, "100000000000000000000.00 0.00 0.00 100000000000000000000.00 200000000000000000000.00 66.67 300000000000000000000.00", true},
       {"too large for pennies, 8 astray", {0, 1e17, 12.07, 13.8, 0, 10, 1, 1, M::Pay}, "70568498253743312.00 8517617739226818.00 10913884007029878.00 90000000000000000.00 10000000000000000.00 10.00 100000000000000000.00", false},
-      {"too large for pennies, 2000 astray", {1e20, 2e20, 12.07, 13.8, 0, 0, 1, 1, M::Margin}, "100000000000000000000.00 12070000000000000000.00 15465660000000002000.00 127535660000000000000.00 72464340000000000000.00 36.23 200000000000000000000.00", false},
-      {"a cost beyond the largest double", {1.5e308, 0, 12.07, 13.8, 0, 0, 1, 1, M::Margin}, "15" + std::string(307, '0') + ".00 18105000000000001" + big + " 23198490000000003" + big + " inf -inf -inf 0.00", false},
+      {"a cost beyond the largest double", {1.5e308, 0, 12.07, 13.8, 0, 0, 1, 1, M::Margin}, "15" + std::string(307, '0') + ".00 18105000000000001" + zeros + " 23198490000000003" + zeros + " inf -inf -inf 0.00", false},
       // clang-format on
   };
   for (const auto& row : kRows) {
     RateModel m = row.model;
     Calculate(m, MarginFocus::None);
     const CostBreakdown b = BreakdownOf(m);
-    std::string lines;
-    for (const ValueText* line :
-         {&b.pay, &b.wtr, &b.erni, &b.cost, &b.margin, &b.margin_pct, &b.charge})
-      lines += std::string(lines.empty() ? "" : " ") + line->c_str();
+    std::string lines = b.pay.c_str();
+    for (const ValueText* line : {&b.wtr, &b.erni, &b.cost, &b.margin, &b.margin_pct, &b.charge})
+      lines = lines + " " + line->c_str();
     EXPECT_EQ(lines, row.lines) << row.name;
     EXPECT_EQ(b.adds_up, row.adds_up) << row.name;
-    EXPECT_EQ(std::pair(b.wtr_on, b.erni_on), std::pair(m.bCalcWTR == 1, m.bCalcERNI == 1))
-        << row.name;
+    EXPECT_EQ(b.wtr_on + 2 * b.erni_on, m.bCalcWTR + 2 * m.bCalcERNI) << row.name;
     ExpectNearPayslip(m, b, row.name);
   }
 }
