@@ -231,6 +231,7 @@ function figuresAsText() {
 // Where the browser refuses the clipboard, the text is shown selected for
 // the user to copy.
 async function copyFigures() {
+  if (!shownBreakdown) return; // the calculator has not started: no figures yet
   const text = figuresAsText();
   try {
     await navigator.clipboard.writeText(text);
