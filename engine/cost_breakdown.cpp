@@ -28,7 +28,7 @@ int DigitAt(std::string_view text, std::size_t place) {
 
 // Whether the signed sum of the texts is exactly zero. Worked on the digits,
 // penny by penny, so that a figure beyond the pennies a double holds is
-// summed exactly; a text that is no number sums to nothing.
+// summed exactly; a text that is no number (inf, nan) never adds up.
 bool SumsToZero(std::initializer_list<Term> terms) {
   std::size_t longest = 0;
   for (const Term& term : terms) {
