@@ -200,8 +200,10 @@ def open_page(driver, kept, clear=True):
 
 
 def wait_for(driver, script):
-    """The script's answer once it is true, within five seconds."""
-    for _ in range(250):
+    """The script's answer once it is true, within ten seconds however busy
+    the machine."""
+    deadline = time.monotonic() + 10
+    while time.monotonic() < deadline:
         answer = driver.execute_script(script)
         if answer:
             return answer
