@@ -27,6 +27,7 @@ void ExpectNearPayslip(const RateModel& m, const CostBreakdown& b, const char* n
 TEST(CostBreakdown, LinesAfterEachCalculation) {
   using M = CalcMode;
   const std::string zeros = std::string(291, '0') + ".00";
+  const double inf = std::numeric_limits<double>::infinity();
   const struct {
     const char* name;
     RateModel model;    // pay, charge, WTR %, ER NI %, margin, margin %, WTR on, ER NI on, mode
@@ -45,6 +46,7 @@ TEST(CostBreakdown, LinesAfterEachCalculation) {
       {"a refused pay keeps figures that do not add up", {7, 20, 12.07, 13.8, 25, 0, 0, 0, M::Pay}, "7.00 0.00 0.00 7.00 25.00 0.00 20.00", false},
       {"too large for pennies, adding up", {1e20, 3e20, 12.07, 13.8, 0, 0, 0, 0, M::Margin}, "100000000000000000000.00 0.00 0.00 100000000000000000000.00 200000000000000000000.00 66.67 300000000000000000000.00", true},
       {"too large for pennies, 8 astray", {0, 1e17, 12.07, 13.8, 0, 10, 1, 1, M::Pay}, "70568498253743312.00 8517617739226818.00 10913884007029878.00 90000000000000000.00 10000000000000000.00 10.00 100000000000000000.00", false},
+      {"a margin of minus infinity, typed as -1e400", {16.74, 10, 12.07, 13.8, -inf, 0, 0, 0, M::Pay}, "16.74 0.00 0.00 16.74 -inf 0.00 10.00", false},
       {"a cost beyond the largest double", {1.5e308, 0, 12.07, 13.8, 0, 0, 1, 1, M::Margin}, "15" + std::string(307, '0') + ".00 18105000000000001" + zeros + " 23198490000000003" + zeros + " inf -inf -inf 0.00", false},
       // clang-format on
   };
