@@ -6,13 +6,6 @@ namespace {
 // Written as a comparison that is false for NaN as well as for zero.
 bool IsPositive(double x) { return x > 0.0; }
 
-double GrossUp(const RateModel& m, double pay) {
-  double x = pay;
-  if (m.bCalcWTR) x = x + (m.nWTRPct * 0.01) * x;
-  if (m.bCalcERNI) x = x + (m.nERNIPct * 0.01) * x;
-  return x;
-}
-
 double GrossDown(const RateModel& m, double cost) {
   double x = cost;
   if (m.bCalcWTR) x = x / (m.nWTRPct + 100.0) * 100.0;
@@ -40,14 +33,14 @@ void DerivePay(RateModel& m) {
 
 void DeriveCharge(RateModel& m) {
   if (IsPositive(m.nMarginPct)) {
-    const double cost = GrossUp(m, m.nPayAmt);
+    const double cost = OnCostsOf(m).cost;
     const double charge = (cost / (100.0 - m.nMarginPct)) * 100.0;
     if (IsPositive(charge)) {
       m.nChargeAmt = charge;
       m.nMarginAmt = (m.nMarginPct * charge) * 0.01;
     }
   } else if (IsPositive(m.nMarginAmt)) {
-    const double cost = GrossUp(m, m.nPayAmt);
+    const double cost = OnCostsOf(m).cost;
     const double charge = cost + m.nMarginAmt;
     if (IsPositive(charge)) {
       m.nChargeAmt = charge;
@@ -63,7 +56,7 @@ void DeriveMargin(RateModel& m) {
     m.nMarginPct = 0.0;
     return;
   }
-  const double cost = GrossUp(m, m.nPayAmt);
+  const double cost = OnCostsOf(m).cost;
   if (IsPositive(cost)) {
     m.nMarginAmt = m.nChargeAmt - cost;
     m.nMarginPct = (m.nMarginAmt / m.nChargeAmt) * 100.0;
@@ -71,6 +64,19 @@ void DeriveMargin(RateModel& m) {
 }
 
 }  // namespace
+
+OnCosts OnCostsOf(const RateModel& model) {
+  OnCosts steps{0.0, 0.0, model.nPayAmt};
+  if (model.bCalcWTR) {
+    steps.wtr = (model.nWTRPct * 0.01) * steps.cost;
+    steps.cost = steps.cost + steps.wtr;
+  }
+  if (model.bCalcERNI) {
+    steps.erni = (model.nERNIPct * 0.01) * steps.cost;
+    steps.cost = steps.cost + steps.erni;
+  }
+  return steps;
+}
 
 void Calculate(RateModel& model, MarginFocus focus) {
   if (focus == MarginFocus::Amount) model.nMarginPct = 0.0;

@@ -177,6 +177,77 @@ function draw(view) {
   });
   if (view.refused) beep();
   keepFigures();
+  drawBreakdown(view);
+}
+
+// The cost behind the figures on screen, as the engine gives every line;
+// kept with the view it was drawn for, for Copy.
+let shownBreakdown = null;
+
+const pounds = (text) => (text.startsWith("-") ? "-\u00a3" + text.slice(1) : "\u00a3" + text);
+
+function breakdownLines(breakdown) {
+  const lines = [["Pay", breakdown.pay]];
+  if (breakdown.wtr) lines.push([`WTR at ${breakdown.wtr.rate} %`, breakdown.wtr.amount]);
+  if (breakdown.erni) lines.push([`ER NI at ${breakdown.erni.rate} %`, breakdown.erni.amount]);
+  lines.push(["Cost", breakdown.cost], [`Margin (${breakdown.marginPct} %)`, breakdown.margin], ["Charge", breakdown.charge]);
+  return lines;
+}
+
+function drawBreakdown(view) {
+  const breakdown = answer(rules("page_cost_breakdown"));
+  const rows = breakdownLines(breakdown).map(([name, amount]) => {
+    const row = document.createElement("tr");
+    const heading = document.createElement("th");
+    const cell = document.createElement("td");
+    heading.scope = "row";
+    heading.textContent = name;
+    cell.textContent = pounds(amount);
+    row.append(heading, cell);
+    return row;
+  });
+  $("breakdown-lines").replaceChildren(...rows);
+  $("breakdown-check").hidden = breakdown.addsUp;
+  $("copy-text").hidden = true;
+  shownBreakdown = { view, breakdown };
+}
+
+// The six figures and the breakdown as plain lines, to paste into a message.
+function figuresAsText() {
+  const { view, breakdown } = shownBreakdown;
+  const [pay, charge, wtr, erni, marginAmt, marginPct] = view.fields.map((field) => field.text);
+  const onOff = (on) => (on ? "on" : "off");
+  const lines = [
+    `Pay: ${pounds(pay)}`,
+    `Charge: ${pounds(charge)}`,
+    `WTR: ${wtr} % (${onOff(view.switches[0])})`,
+    `ER NI: ${erni} % (${onOff(view.switches[1])})`,
+    `Margin: ${pounds(marginAmt)}`,
+    `Margin: ${marginPct} %`,
+    "",
+    $("breakdown-title").textContent + ":",
+    ...breakdownLines(breakdown).map(([name, amount]) => `${name}: ${pounds(amount)}`),
+  ];
+  if (!breakdown.addsUp) lines.push($("breakdown-check").textContent);
+  return lines.join("\n") + "\n";
+}
+
+// Where the browser refuses the clipboard, the text is shown selected for
+// the user to copy.
+async function copyFigures() {
+  if (!shownBreakdown) return; // the calculator has not started: no figures yet
+  const text = figuresAsText();
+  try {
+    await navigator.clipboard.writeText(text);
+    notify("The figures and the breakdown are on the clipboard.");
+  } catch (error) {
+    const box = $("copy-text");
+    box.value = text;
+    box.hidden = false;
+    box.focus();
+    box.select();
+    notify("The browser did not let the page copy: the text is selected under the lines, copy it with Ctrl+C.");
+  }
 }
 
 const placeOf = (element) => (element && element.dataset.place !== undefined ? Number(element.dataset.place) : -1);
@@ -524,6 +595,7 @@ function startPage() {
   $("save-settings").addEventListener("click", saveSettingsFile);
   $("open-help").addEventListener("click", openHelp);
   $("open-about").addEventListener("click", showAbout);
+  $("copy-figures").addEventListener("click", copyFigures);
   $("help-frame").addEventListener("load", onHelpLoaded);
 
   // The first tab stop has the focus, as when the desktop window opens.

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "cost_breakdown.h"
 #include "model_keys.h"
 #include "settings_text.h"
 #include "stored_figures.h"
@@ -200,6 +201,19 @@ FieldTexts StagedTexts() {
   return texts;
 }
 
+// An on-cost's line: its rate and its amount, or null when it is switched off.
+void AppendOnCost(std::string& out, bool on, const ValueText& rate, const ValueText& amount) {
+  if (!on) {
+    out += "null";
+    return;
+  }
+  out += "{\"rate\":";
+  AppendString(out, rate.view());
+  out += ",\"amount\":";
+  AppendString(out, amount.view());
+  out += '}';
+}
+
 int Clamp(int value, int low, int high) { return value < low ? low : value > high ? high : value; }
 
 // A field's edit as the page draws it: its action (a FieldAction), the
@@ -253,6 +267,31 @@ EMSCRIPTEN_KEEPALIVE void page_set_field_text(int field, const char* text, int l
 }
 
 EMSCRIPTEN_KEEPALIVE const char* page_view() { return Answer(ViewOf(g_model)); }
+
+// What the charge on screen is made of, each line as its field would show
+// it, and whether the rounded lines add up.
+EMSCRIPTEN_KEEPALIVE const char* page_cost_breakdown() {
+  const CostBreakdown lines = BreakdownOf(g_model);
+  std::string& out = g_answer;
+  out = "{\"pay\":";
+  AppendString(out, lines.pay.view());
+  out += ",\"wtr\":";
+  AppendOnCost(out, lines.wtr_on, lines.wtr_pct, lines.wtr);
+  out += ",\"erni\":";
+  AppendOnCost(out, lines.erni_on, lines.erni_pct, lines.erni);
+  out += ",\"cost\":";
+  AppendString(out, lines.cost.view());
+  out += ",\"margin\":";
+  AppendString(out, lines.margin.view());
+  out += ",\"marginPct\":";
+  AppendString(out, lines.margin_pct.view());
+  out += ",\"charge\":";
+  AppendString(out, lines.charge.view());
+  out += ",\"addsUp\":";
+  AppendBool(out, lines.adds_up);
+  out += '}';
+  return out.c_str();
+}
 
 EMSCRIPTEN_KEEPALIVE const char* page_press_calc(int focused_field) {
   return Answer(PressCalc(g_model, StagedTexts(), focused_field));

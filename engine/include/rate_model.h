@@ -27,4 +27,14 @@ struct RateModel {
 // Infinities and NaNs are stored like any other value; nothing traps.
 void Calculate(RateModel& model, MarginFocus focus);
 
+// The model's pay raised to its cost the way Calculate raises it: WTR on the
+// pay, then ER NI on the pay with WTR, each on-cost in pounds as it was
+// added. An on-cost switched off is 0 and adds nothing.
+struct OnCosts {
+  double wtr;
+  double erni;
+  double cost;
+};
+OnCosts OnCostsOf(const RateModel& model);
+
 }  // namespace ratecalc

@@ -32,7 +32,8 @@ CONTROLS = {  # the controls, by the names the scenarios use
     "wtr": "input[type=checkbox][data-place='6']", "erni": "input[type=checkbox][data-place='9']",
     "mode_pay": "input[type=radio][data-place='17']", "mode_charge": "input[type=radio][data-place='18']",
     "mode_margin": "input[type=radio][data-place='19']", "calc": "button.control",
-    "calc_header": "#client [data-place='16']",
+    "calc_header": "#client [data-place='16']", "about_tool": "#open-about", "copy": "#copy-figures",
+    "open_tool": "#open-settings", "breakdown": "#breakdown", "copy_text": "#copy-text",
 }
 WORKED = ["14.11", "20.00", "12.07", "13.80", "2.00", "10.00"]
 MARGIN_OF_20 = ["10.00", "20.00", "12.07", "13.80", "7.25", "36.23"]
@@ -149,6 +150,50 @@ for mode in ["Pay", "Charge", "Margin"]:
     for tabs in range(1, 10):
         SCENARIOS.append(("%d Tabs, %s mode" % (tabs, mode), dict(CALCULATED, sCalcMode=mode),
                           [TAB] * tabs, WORKED, order[tabs]))
+# The breakdown under the window after the steps: its lines, and whether it
+# says they do not add up.
+WORKED_LINES = ["Pay \u00a314.11", "WTR at 12.07 % \u00a31.70", "ER NI at 13.80 % \u00a32.18", "Cost \u00a318.00",
+                "Margin (10.00 %) \u00a32.00", "Charge \u00a320.00"]
+BREAKDOWNS = [
+    ("the worked example", [TAB, type_("20")] + [TAB] * 6 + [type_("10"), ENTER], WORKED_LINES, True),
+    ("an on-cost switched off has no line", [focus("charge"), type_("20"), focus("margin_pct"), type_("10"),
+     click("wtr")], [WORKED_LINES[0].replace("14.11", "15.82")] + WORKED_LINES[2:], False),
+]
+COPIED = "\n".join(["Pay: \u00a314.11", "Charge: \u00a320.00", "WTR: 12.07 % (on)", "ER NI: 13.80 % (on)",
+                    "Margin: \u00a32.00", "Margin: 10.00 %", "", "What the charge is made of:"] +
+                   [line.replace(" \u00a3", ": \u00a3") for line in WORKED_LINES] +
+                   ["Rounded to the penny, these lines do not add up exactly.", ""])
+
+
+def breakdowns_and_copy(driver, failures):
+    """The breakdown after a calculation and a switch; Copy from the tools by
+    keyboard, with the clipboard and without; names; a phone's width."""
+    for name, steps, want, short in BREAKDOWNS:
+        open_page(driver, FRESH)
+        run_scenario(driver, steps)
+        check(failures, "breakdown, " + name, driver.execute_script(
+            "return [[...document.querySelectorAll('#breakdown tr')].map(r => r.cells[0].textContent + ' ' +"
+            " r.cells[1].textContent), !document.getElementById('breakdown-check').hidden]"), [want, short])
+    driver.set_window_size(360, 740)
+    for setting, notice, focused in (("granted", "The figures and the breakdown are on the clipboard.", "copy"),
+                                     ("denied", "The browser did not let the page copy", "copy_text")):
+        open_page(driver, CALCULATED)
+        for permission in ("clipboard-read", "clipboard-write"):
+            driver.execute_cdp_cmd("Browser.setPermission", {"permission": {"name": permission}, "setting": setting})
+        run_scenario(driver, [focus("about_tool"), TAB, ENTER])
+        got = wait_for(driver, "return document.getElementById('notice').textContent").split(":")[0]
+        copied = driver.execute_async_script(
+            "const done = arguments[0], box = document.getElementById('copy-text');"
+            "if (box.hidden) navigator.clipboard.readText().then(done, done);"
+            "else done(box.value.slice(box.selectionStart, box.selectionEnd))")
+        check(failures, "Copy, clipboard " + setting, [copied, got, shown(driver)["focus"]], [COPIED, notice, focused])
+    open_page(driver, dict(CALCULATED, nChargeAmt="1" + "0" * 70 + ".00"))
+    run_scenario(driver, [focus("open_tool"), ("chord", Keys.SHIFT, Keys.TAB)])
+    check(failures, "breakdown: Shift+Tab from the tools, named, a long figure within a phone's width",
+          [shown(driver)["focus"]] + [driver.find_element(By.CSS_SELECTOR, CONTROLS[name]).accessible_name
+                                      for name in ("breakdown", "copy")] +
+          [driver.execute_script("return document.documentElement.scrollWidth <= innerWidth")],
+          ["breakdown", "What the charge is made of", "Copy the figures and the breakdown as text", True])
 
 LAYOUTS = [(320, True), (390, True), (768, False)]  # CSS px wide, and whether the window fills it as on a phone
 
@@ -202,8 +247,11 @@ def browser(downloads):
 
 
 def open_page(driver, kept, clear=True):
-    """The page opened with these figures kept from an earlier visit."""
+    """The page opened with these figures kept from an earlier visit. They
+    are written once the page is ready, so that its own first save of the
+    figures it opened with cannot overwrite them."""
     driver.get(PAGE)
+    wait_for(driver, "return document.body.dataset.ready")
     driver.execute_script("if (arguments[1]) localStorage.clear();"
                           "for (const [k, v] of Object.entries(arguments[0])) localStorage.setItem('KOVRateCalc.' + k, v);",
                           kept, clear)
@@ -211,7 +259,7 @@ def open_page(driver, kept, clear=True):
     wait_for(driver, "return document.body.dataset.ready")
 
 
-def wait_for(driver, script, seconds=5):
+def wait_for(driver, script, seconds=10):
     """The script's answer once it is true, within the time given."""
     deadline = time.monotonic() + seconds
     while time.monotonic() < deadline:
@@ -401,6 +449,7 @@ def main():
             settings_file_opened_and_saved(driver, folder, failures, encoding)
         largest_settings_file(driver, folder, failures)
         laid_out(driver, failures)
+        breakdowns_and_copy(driver, failures)
     finally:
         driver.quit()
         shutil.rmtree(folder, ignore_errors=True)
@@ -409,8 +458,9 @@ def main():
         return 1
     # In GoogleTest's words, for test.sh's count: the scenarios, the page
     # fetching nothing, its names, the field key rows, the three settings
-    # files and the layouts.
-    print("[  PASSED  ] %d tests." % (len(SCENARIOS) + len(field_key_rows()) + 5 + len(LAYOUTS)))
+    # files, the layouts, the breakdowns, the two ways of Copy and the
+    # keyboard's way to the breakdown.
+    print("[  PASSED  ] %d tests." % (len(SCENARIOS) + len(field_key_rows()) + 5 + len(LAYOUTS) + len(BREAKDOWNS) + 3))
     return 0
 
 
