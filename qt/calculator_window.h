@@ -66,7 +66,7 @@ class CalculatorWindow : public QDialog {
   std::array<QWidget*, kMainWindow.controls.size()> controls_{};
   std::array<QLineEdit*, kFieldCount> fields_{};
   std::array<QCheckBox*, kSwitchCount> switches_{};
-  std::array<QRadioButton*, 3> mode_buttons_{};  // in the order of CalcMode
+  std::array<QRadioButton*, kModeCount> mode_buttons_{};  // in the order of kModes
 };
 
 }  // namespace ratecalc

@@ -6,12 +6,6 @@
 namespace ratecalc {
 namespace {
 
-constexpr struct {
-  CalcMode mode;
-  const char* name;
-} kModeNames[] = {
-    {CalcMode::Pay, "Pay"}, {CalcMode::Charge, "Charge"}, {CalcMode::Margin, "Margin"}};
-
 // A figure's text as FormatValue writes it and a field holds it: reading it
 // and writing it again gives the same text, so "inf", "1e3", "12.5" and
 // trailing words are all refused.
@@ -21,8 +15,8 @@ bool IsFigureText(std::string_view text) {
 
 }  // namespace
 
-std::array<StoredFigure, 9> StoredFiguresOf(const RateModel& model) {
-  std::array<StoredFigure, 9> out;
+std::array<StoredFigure, kKeyCount> StoredFiguresOf(const RateModel& model) {
+  std::array<StoredFigure, kKeyCount> out;
   std::size_t next = 0;
   for (const FlagKey& flag : kFlags) {
     out[next++] = {flag.key, model.*flag.member == 1 ? "1" : "0"};
@@ -30,11 +24,7 @@ std::array<StoredFigure, 9> StoredFiguresOf(const RateModel& model) {
   for (const FigureKey& figure : kFigures) {
     out[next++] = {figure.key, std::string(FormatValueText(model.*figure.member).view())};
   }
-  const char* mode = "Pay";
-  for (const auto& name : kModeNames) {
-    if (model.sCalcMode == name.mode) mode = name.name;
-  }
-  out[next] = {kModeKey, mode};
+  out[next] = {kModeKey, NameOf(model.sCalcMode)};
   return out;
 }
 
@@ -54,8 +44,8 @@ void RestoreFigure(RateModel& model, std::string_view key, const char* text) {
   }
   if (key != kModeKey) return;
   model.sCalcMode = defaults.sCalcMode;
-  for (const auto& name : kModeNames) {
-    if (text && kept == name.name) model.sCalcMode = name.mode;
+  for (const ModeName& known : kModes) {
+    if (text && kept == known.name) model.sCalcMode = known.mode;
   }
 }
 
