@@ -32,13 +32,12 @@ AboutWindow::AboutWindow()
   const DialogUnits units = DialogUnitsOf(template_font);
   setFixedSize(ToPixels(units, {0, 0, kAboutWindow.width, kAboutWindow.height}).size());
 
-  // The picture at its own size, centred in its place as the text is
-  // centred in its own: the font decides the place, not the picture.
+  // The picture at its own pixel size from its place's top left (kRealSize),
+  // as the Windows program shows it whatever the font makes of the place.
   const QPixmap pixmap(AppDataFile(QStringLiteral("about.bmp")));
   picture_->setPixmap(pixmap);
-  QRect picture_place(QPoint(), pixmap.size());
-  picture_place.moveCenter(ToPixels(units, ControlOf(ControlKind::kPicture).box).center());
-  picture_->setGeometry(picture_place);
+  picture_->setGeometry(
+      QRect(ToPixels(units, ControlOf(ControlKind::kPicture).box).topLeft(), pixmap.size()));
 
   notice_->setGeometry(ToPixels(units, ControlOf(ControlKind::kNotice).box));
   notice_->setAlignment(Qt::AlignCenter);

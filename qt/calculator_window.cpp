@@ -116,7 +116,7 @@ QWidget* CalculatorWindow::makeControl(const ControlTemplate& control) {
       auto* button = new QRadioButton(text, this);
       const auto mode = static_cast<CalcMode>(control.item);
       connect(button, &QRadioButton::clicked, this, [this, mode] { chooseMode(mode); });
-      mode_buttons_[static_cast<std::size_t>(control.item - 1)] = button;
+      mode_buttons_[static_cast<std::size_t>(ModeIndex(mode))] = button;
       return button;
     }
     default: {
@@ -140,7 +140,7 @@ void CalculatorWindow::draw(const WindowView& view) {
     switches_[static_cast<std::size_t>(which)]->setChecked(
         view.switch_on[static_cast<std::size_t>(which)]);
   }
-  mode_buttons_[static_cast<std::size_t>(static_cast<int>(view.mode) - 1)]->setChecked(true);
+  mode_buttons_[static_cast<std::size_t>(ModeIndex(view.mode))]->setChecked(true);
   for (int field = 0; field < kFieldCount; ++field) {
     const FieldView& shown = view.fields[static_cast<std::size_t>(field)];
     QLineEdit* edit = fields_[static_cast<std::size_t>(field)];
@@ -338,21 +338,10 @@ void CalculatorWindow::keyPressEvent(QKeyEvent* event) {
 
 void CalculatorWindow::closeEvent(QCloseEvent* event) {
   event->accept();
-  for (CloseStep step : kCloseSequence) {
-    switch (step) {
-      case CloseStep::kHideMainWindow:
-        hide();
-        break;
-      case CloseStep::kShowAboutAndWait: {
-        AboutWindow about;
-        about.exec();
-        break;
-      }
-      case CloseStep::kQuit:
-        if (seams_.quit) seams_.quit();
-        break;
-    }
-  }
+  hide();
+  AboutWindow about;
+  about.exec();
+  if (seams_.quit) seams_.quit();
 }
 
 SaveOutcome CalculatorWindow::saveForSessionEnd() { return SaveFigures(model_, settings_path_); }

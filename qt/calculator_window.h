@@ -69,7 +69,7 @@ class CalculatorWindow : public QDialog {
   std::array<QLineEdit*, kFieldCount> fields_{};
   std::array<FieldUndo, kFieldCount> undo_{};  // what Ctrl+Z puts back, by field
   std::array<QCheckBox*, kSwitchCount> switches_{};
-  std::array<QRadioButton*, 3> mode_buttons_{};  // in the order of CalcMode
+  std::array<QRadioButton*, kModeCount> mode_buttons_{};  // in the order of kModes
 };
 
 }  // namespace ratecalc

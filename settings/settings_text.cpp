@@ -15,7 +15,6 @@ namespace ratecalc {
 namespace {
 
 constexpr std::size_t kFirstFigure = std::size(kFlags);
-static_assert(kFirstFigure + std::size(kFigures) + 1 == kKeyCount);
 
 void ModelFromScan(const SettingsScan& scan, RateModel& model) {
   const RateModel defaults;
@@ -36,9 +35,13 @@ void ModelFromScan(const SettingsScan& scan, RateModel& model) {
     const bool shown = line.found && FormatValueText(value).length <= kMaxValueTextLength;
     model.*kFigures[i].member = shown ? value : defaults.*kFigures[i].member;
   }
-  // A missing key has an empty value: Pay, the default.
+  // A mode is read by its first letter; any other, or a missing key's empty
+  // value, is Pay, the default.
   const std::string_view mode = Slice(scan.keys[kModeKeyIndex].value, 0, 1);
-  model.sCalcMode = mode == "C" ? CalcMode::Charge : mode == "M" ? CalcMode::Margin : CalcMode::Pay;
+  model.sCalcMode = defaults.sCalcMode;
+  for (const ModeName& known : kModes) {
+    if (mode == std::string_view(known.name, 1)) model.sCalcMode = known.mode;
+  }
 }
 
 // A value as the file stores it; `fits` false for one that the next load
@@ -62,9 +65,7 @@ void StoreValues(const RateModel& model, StoredValue (&values)[kKeyCount]) {
     values[i].fits = text.length <= kMaxValueTextLength;
     values[i].view = text.view();
   }
-  values[kModeKeyIndex].view = model.sCalcMode == CalcMode::Charge   ? "Charge"
-                               : model.sCalcMode == CalcMode::Margin ? "Margin"
-                                                                     : "Pay";
+  values[kModeKeyIndex].view = NameOf(model.sCalcMode);
 }
 
 // A file's text, its section, and the one a load reads: of a UTF-16 file

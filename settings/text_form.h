@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "model_keys.h"
 #include "settings_text.h"
 
 namespace ratecalc {
@@ -62,7 +63,6 @@ bool DecodeText(std::string_view bytes, DecodedText& text);
 // Writes 8-bit text in code page 1252 in the encoding.
 void EncodeText(std::string_view text, TextEncoding encoding, TextSink sink, void* context);
 
-inline constexpr std::size_t kKeyCount = 9;
 inline constexpr std::size_t kModeKeyIndex = kKeyCount - 1;
 std::string_view SettingsKey(std::size_t key);
 

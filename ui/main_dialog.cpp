@@ -13,16 +13,22 @@ namespace {
 
 // The control handles, valid from WM_INITDIALOG until the window is
 // destroyed: the fields in the order of Field, the switches in the order of
-// Switch, the mode buttons in the order of CalcMode.
+// Switch, the mode buttons in the order of kModes.
 HWND g_fields[kFieldCount];
 HWND g_switches[kSwitchCount];
-HWND g_mode_buttons[3];
+HWND g_mode_buttons[kModeCount];
 
 constexpr int IdAt(int place) { return kMainWindow.controls[static_cast<std::size_t>(place)].id; }
 constexpr int kSwitchIds[kSwitchCount] = {IdAt(SwitchControl(kWtrSwitch)),
                                           IdAt(SwitchControl(kErniSwitch))};
-constexpr int kModeIds[3] = {IdAt(ModeControl(CalcMode::Pay)), IdAt(ModeControl(CalcMode::Charge)),
-                             IdAt(ModeControl(CalcMode::Margin))};
+
+// The mode a mode button's identifier stands for.
+CalcMode ModeOfButton(int id) {
+  for (const ModeName& mode : kModes) {
+    if (IdAt(ModeControl(mode.mode)) == id) return mode.mode;
+  }
+  return CalcMode::Pay;
+}
 
 void LookUpControls(HWND window) {
   for (int field = 0; field < kFieldCount; ++field) {
@@ -31,7 +37,9 @@ void LookUpControls(HWND window) {
   for (int which = 0; which < kSwitchCount; ++which) {
     g_switches[which] = GetDlgItem(window, kSwitchIds[which]);
   }
-  for (int mode = 0; mode < 3; ++mode) g_mode_buttons[mode] = GetDlgItem(window, kModeIds[mode]);
+  for (int mode = 0; mode < kModeCount; ++mode) {
+    g_mode_buttons[mode] = GetDlgItem(window, IdAt(ModeControl(ModeAt(mode))));
+  }
 }
 
 // The field that has the keyboard focus, or kNoField.
@@ -54,8 +62,8 @@ void Draw(const WindowView& view) {
   for (int which = 0; which < kSwitchCount; ++which) {
     SetCheck(g_switches[which], view.switch_on[static_cast<std::size_t>(which)]);
   }
-  for (int mode = 0; mode < 3; ++mode) {
-    SetCheck(g_mode_buttons[mode], static_cast<int>(view.mode) == mode + 1);
+  for (int mode = 0; mode < kModeCount; ++mode) {
+    SetCheck(g_mode_buttons[mode], view.mode == ModeAt(mode));
   }
   for (int field = 0; field < kFieldCount; ++field) {
     SetWindowTextA(g_fields[field], view.fields[static_cast<std::size_t>(field)].text.c_str());
@@ -104,9 +112,7 @@ INT_PTR OnCommand(WPARAM wparam) {
       [[fallthrough]];
     case IDC_MODE_CHARGE:
     case IDC_MODE_MARGIN:
-      Draw(ChooseMode(g_model, id == IDC_MODE_PAY      ? CalcMode::Pay
-                               : id == IDC_MODE_CHARGE ? CalcMode::Charge
-                                                       : CalcMode::Margin));
+      Draw(ChooseMode(g_model, ModeOfButton(id)));
       return 1;
     default:
       return 0;  // the fields' own notifications, and Escape's cancel
@@ -121,12 +127,12 @@ COLORREF ColourOf(const Paint& paint) {
   return RGB(paint.red, paint.green, paint.blue);
 }
 
-// The background brush of each look: white for an input field, FaceBrush
-// for a derived one, the system's own brush for the headings.
+// The background brush of each look: FaceBrush for a derived field, and
+// the system's own brush of the look's background colour for the rest, so
+// that a field's empty part and the cells behind its text are one colour.
 HBRUSH BrushOf(const Look& look) {
-  if (&look == &kInputLook) return static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
   if (&look == &kDerivedLook) return g_face_brush;
-  return GetSysColorBrush(COLOR_BTNSHADOW);
+  return GetSysColorBrush(kSystemColours[static_cast<int>(look.background.system)]);
 }
 
 INT_PTR PaintIn(HDC dc, const Look& look) {
@@ -154,19 +160,9 @@ INT_PTR OnHelp(HWND window) {
 }
 
 INT_PTR OnClose(HWND window) {
-  for (CloseStep step : kCloseSequence) {
-    switch (step) {
-      case CloseStep::kHideMainWindow:
-        DestroyWindow(window);
-        break;
-      case CloseStep::kShowAboutAndWait:
-        DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_ABOUT), nullptr, AboutDialogProc, 0);
-        break;
-      case CloseStep::kQuit:
-        PostQuitMessage(0);
-        break;
-    }
-  }
+  DestroyWindow(window);
+  DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_ABOUT), nullptr, AboutDialogProc, 0);
+  PostQuitMessage(0);
   return 1;
 }
 

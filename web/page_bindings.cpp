@@ -303,7 +303,10 @@ EMSCRIPTEN_KEEPALIVE const char* page_toggle_switch(int which) {
 }
 
 EMSCRIPTEN_KEEPALIVE const char* page_choose_mode(int mode) {
-  return Answer(ChooseMode(g_model, static_cast<CalcMode>(Clamp(mode, 1, 3))));
+  // The page names a mode by CalcMode's number; any other is the nearest.
+  const int first = static_cast<int>(kModes[0].mode);
+  const int last = static_cast<int>(kModes[kModeCount - 1].mode);
+  return Answer(ChooseMode(g_model, static_cast<CalcMode>(Clamp(mode, first, last))));
 }
 
 EMSCRIPTEN_KEEPALIVE int page_next_tab_stop(int from, int forward) {

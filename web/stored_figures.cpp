@@ -7,12 +7,6 @@
 namespace ratecalc {
 namespace {
 
-constexpr struct {
-  CalcMode mode;
-  const char* name;
-} kModeNames[] = {
-    {CalcMode::Pay, "Pay"}, {CalcMode::Charge, "Charge"}, {CalcMode::Margin, "Margin"}};
-
 // The kept text as the one line of a settings file's section: a line ends
 // where a file's line would, so nothing after it can reach another key.
 RateModel ReadAsSettingsLine(std::string_view key, const char* text) {
@@ -28,8 +22,8 @@ RateModel ReadAsSettingsLine(std::string_view key, const char* text) {
 
 }  // namespace
 
-std::array<StoredFigure, 9> StoredFiguresOf(const RateModel& model) {
-  std::array<StoredFigure, 9> out;
+std::array<StoredFigure, kKeyCount> StoredFiguresOf(const RateModel& model) {
+  std::array<StoredFigure, kKeyCount> out;
   std::size_t next = 0;
   for (const FlagKey& flag : kFlags) {
     out[next++] = {flag.key, model.*flag.member == 1 ? "1" : "0"};
@@ -37,11 +31,7 @@ std::array<StoredFigure, 9> StoredFiguresOf(const RateModel& model) {
   for (const FigureKey& figure : kFigures) {
     out[next++] = {figure.key, std::string(FormatValueText(model.*figure.member).view())};
   }
-  const char* mode = "Pay";
-  for (const auto& name : kModeNames) {
-    if (model.sCalcMode == name.mode) mode = name.name;
-  }
-  out[next] = {kModeKey, mode};
+  out[next] = {kModeKey, NameOf(model.sCalcMode)};
   return out;
 }
 

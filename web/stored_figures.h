@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "model_keys.h"
 #include "rate_model.h"
 
 namespace ratecalc {
@@ -20,7 +21,7 @@ struct StoredFigure {
 
 // The two switches, the six figures and the mode, in the settings file's
 // order: "0" or "1", two-decimal figures, "Pay", "Charge" or "Margin".
-std::array<StoredFigure, 9> StoredFiguresOf(const RateModel& model);
+std::array<StoredFigure, kKeyCount> StoredFiguresOf(const RateModel& model);
 
 // Sets the figure `key` names from its kept text as a settings file's line
 // `key=text` reads (up to the text's first line end), or to its default when

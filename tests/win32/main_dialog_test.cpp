@@ -212,7 +212,7 @@ TEST_F(MainWindow, ReadOnlyAndColoursFollowTheModeAndSwitches) {
           EXPECT_EQ(GetTextColor(dc), RGB(0, 0, 255));
           EXPECT_EQ(GetBkColor(dc), GetSysColor(COLOR_BTNFACE));
         } else {
-          EXPECT_EQ(brush, GetStockObject(WHITE_BRUSH));
+          EXPECT_EQ(brush, GetSysColorBrush(COLOR_WINDOW));
           EXPECT_EQ(GetTextColor(dc), GetSysColor(COLOR_WINDOWTEXT));
           EXPECT_EQ(GetBkColor(dc), GetSysColor(COLOR_WINDOW));
         }

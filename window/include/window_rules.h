@@ -62,15 +62,10 @@ WindowView ToggleSwitch(RateModel& model, Switch which, const FieldTexts& texts)
 // text typed since the last calculation is replaced.
 WindowView ChooseMode(RateModel& model, CalcMode mode);
 
-// The close box (or Alt+F4): these steps in this order. Saving comes after
-// all of them, in the entry point.
-enum class CloseStep {
-  kHideMainWindow,    // it vanishes at once
-  kShowAboutAndWait,  // the About window, modal, until the user closes it
-  kQuit,              // the program's run ends
-};
-inline constexpr CloseStep kCloseSequence[] = {CloseStep::kHideMainWindow,
-                                               CloseStep::kShowAboutAndWait, CloseStep::kQuit};
+// The close box (or Alt+F4) takes three steps in this order, each front end
+// in its own close handler: the window vanishes at once; the About window
+// shows, modal, until the user closes it; the program's run ends. Saving
+// comes after all of them, in the entry point.
 
 // Two keys every front end keeps as they are: Escape closes nothing, and F1
 // opens the help.

@@ -10,6 +10,7 @@
 #include <span>
 
 #include "control_ids.h"
+#include "model_keys.h"
 #include "rate_model.h"
 
 namespace ratecalc {
