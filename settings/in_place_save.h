@@ -65,7 +65,7 @@
 
 #include "file_access.h"
 #include "rate_model.h"
-#include "settings_file.h"
+#include "settings_text.h"
 #include "text_form.h"
 
 namespace ratecalc {

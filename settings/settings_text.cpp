@@ -35,12 +35,11 @@ void ModelFromScan(const SettingsScan& scan, RateModel& model) {
     const bool shown = line.found && FormatValueText(value).length <= kMaxValueTextLength;
     model.*kFigures[i].member = shown ? value : defaults.*kFigures[i].member;
   }
-  // A mode is read by its first letter; any other, or a missing key's empty
-  // value, is Pay, the default.
-  const std::string_view mode = Slice(scan.keys[kModeKeyIndex].value, 0, 1);
+  // A mode by its first letter; any other, or a missing key's empty value, is Pay.
   model.sCalcMode = defaults.sCalcMode;
   for (const ModeName& known : kModes) {
-    if (mode == std::string_view(known.name, 1)) model.sCalcMode = known.mode;
+    if (Slice(scan.keys[kModeKeyIndex].value, 0, 1) == std::string_view(known.name, 1))
+      model.sCalcMode = known.mode;
   }
 }
 

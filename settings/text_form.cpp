@@ -163,7 +163,8 @@ bool DecodeText(std::string_view bytes, DecodedText& text) {
   return !text.byte_storage.Failed();
 }
 
-void EncodeText(std::string_view text, TextEncoding encoding, TextSink sink, void* context) {
+void EncodeText(std::string_view text, TextEncoding encoding,
+                void (*sink)(void* context, std::string_view piece), void* context) {
   if (encoding == TextEncoding::EightBit) return sink(context, text);
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);

@@ -7,7 +7,6 @@
 #include <string_view>
 
 #include "model_keys.h"
-#include "settings_text.h"
 
 namespace ratecalc {
 
@@ -61,7 +60,8 @@ struct DecodedText {
 bool DecodeText(std::string_view bytes, DecodedText& text);
 
 // Writes 8-bit text in code page 1252 in the encoding.
-void EncodeText(std::string_view text, TextEncoding encoding, TextSink sink, void* context);
+void EncodeText(std::string_view text, TextEncoding encoding,
+                void (*sink)(void* context, std::string_view piece), void* context);
 
 inline constexpr std::size_t kModeKeyIndex = kKeyCount - 1;
 std::string_view SettingsKey(std::size_t key);

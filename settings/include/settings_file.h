@@ -17,20 +17,6 @@ inline constexpr const char* kSettingsPath = "./KOVRateCalc.ini";
 // until a later load reads it. A killed in-place save is finished first.
 LoadOutcome LoadSettings(RateModel& model, std::string_view path = kSettingsPath);
 
-// Why a save left the file as it was.
-enum class SaveFailure {
-  kNone,           // saved, or nothing to change
-  kNoPath,         // the path names no file
-  kNotReadAtLoad,  // the file could not be read at the load: its figures were never seen
-  kNotAFile,       // a folder, FIFO or device stands at the path
-  kTooLarge,       // the file is too large to be a settings file
-  kNotWritable,    // the file or its folder cannot be written
-  kBusy,           // another program kept the file locked beyond the retries
-  kNoRecordPlace,  // an in-place write needs a redo record, and none could be written
-  kWriteFailed,    // a write failed (a full disk): the old file stands, or its record stays
-  kForeignLink,    // a link another user may have made, in a folder others may write
-};
-
 struct SaveOutcome {
   SaveFailure failure = SaveFailure::kNone;
   // The caller's text: the program holds no std::string, which can throw.

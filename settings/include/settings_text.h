@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstddef>
-#include <string>
 #include <string_view>
 
 #include "rate_model.h"
@@ -22,16 +21,28 @@ enum class LoadOutcome {
   kTooLarge,    // a file over kMaxSettingsBytes: the defaults
 };
 
+// Why a save left the file as it was.
+enum class SaveFailure {
+  kNone,           // saved, or nothing to change
+  kNoPath,         // the path names no file
+  kNotReadAtLoad,  // the file could not be read at the load: its figures were never seen
+  kNotAFile,       // a folder, FIFO or device stands at the path
+  kTooLarge,       // the file is too large to be a settings file
+  kNotWritable,    // the file or its folder cannot be written
+  kBusy,           // another program kept the file locked beyond the retries
+  kNoRecordPlace,  // an in-place write needs a redo record, and none could be written
+  kWriteFailed,    // a write failed (a full disk): the old file stands, or its record stays
+  kForeignLink,    // a link another user may have made, in a folder others may write
+};
+
 // Reads 8-bit text in code page 1252 (perhaps after a UTF-8 mark) or UTF-16
 // of either order, marked or not; finds section "RateCalc" and its nine keys
 // as the platform's profile functions do and sets every field, the default
 // where a key is missing. kRead, or kTooLarge (the defaults).
 LoadOutcome ModelFromSettingsText(std::string_view file_bytes, RateModel& model);
 
-// Whether the bytes hold section "RateCalc" where a load looks for it. A load
-// reads any text, giving the defaults where the section is missing; a front
-// end that lets the user pick a file uses this to refuse one that is no
-// settings file at all.
+// Whether a load finds section "RateCalc" in the bytes: a front end that
+// lets the user pick any file refuses one without it.
 bool HasSettingsSection(std::string_view file_bytes);
 
 // Hands `sink`, in pieces, the bytes with the model's nine lines written in,
@@ -42,15 +53,5 @@ bool HasSettingsSection(std::string_view file_bytes);
 using TextSink = void (*)(void* context, std::string_view piece);
 bool WriteSettingsText(std::string_view file_bytes, const RateModel& model, TextSink sink,
                        void* context);
-
-// The same as one string, or the bytes unchanged. Inline: a program that
-// does not call it links no std::string.
-inline std::string SettingsTextWithModel(std::string_view file_bytes, const RateModel& model) {
-  std::string out;
-  const TextSink append = [](void* text, std::string_view piece) {
-    static_cast<std::string*>(text)->append(piece);
-  };
-  return WriteSettingsText(file_bytes, model, append, &out) ? out : std::string(file_bytes);
-}
 
 }  // namespace ratecalc

@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 
+#include "../unit/settings_text_string.h"
 #include "model_keys.h"
 #include "settings_file.h"
 #include "value_text.h"

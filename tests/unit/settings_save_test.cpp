@@ -10,6 +10,7 @@
 #include "file_access.h"
 #include "settings_file.h"
 #include "settings_test_support.h"
+#include "settings_text_string.h"
 #include "value_text.h"
 
 #ifndef _WIN32

@@ -11,6 +11,7 @@
 #include "in_place_save.h"
 #include "settings_file.h"
 #include "settings_test_support.h"
+#include "settings_text_string.h"
 
 #ifndef _WIN32
 #include <fcntl.h>
