@@ -260,8 +260,8 @@ TEST(SettingsSurvive, UnreadableAtStartIsNeverOverwritten) {
   {
     AsOrdinaryUser user;
     const auto start = std::chrono::steady_clock::now();
-    LoadSettings(m, folder.File());  // not retried as a busy file is
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
+    LoadSettings(m, folder.File());  // not retried, which would sleep kBusyRetryMs
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(kBusyRetryMs));
   }
   EXPECT_EQ(m.nPayAmt, 0.0);
   fs::permissions(folder.File(), fs::perms::owner_read | fs::perms::owner_write);
