@@ -101,7 +101,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         break;
       }
       std::string narrow_saved;
-      Check(SameModel(RoundTrip(text, narrow_saved), from_wide, false));
+      const ratecalc::RateModel from_narrow = RoundTrip(text, narrow_saved);
+      // Control bytes on one side of most pairs read as unmarked UTF-16 too,
+      // whose key lines a save writes wide: that is a different file as well.
+      if (narrow_saved.find(std::string("P\0a", 3)) != std::string::npos) break;
+      Check(SameModel(from_narrow, from_wide, false));
       std::string widened = "\xFF\xFE";
       for (const char c : narrow_saved) widened.append({c, '\0'});
       Check(saved == widened);
