@@ -134,7 +134,7 @@ SCENARIOS = [
                   "Figures read from B.ini, but this browser's storage could not keep the file"),
       ("reopen", {}), ("save", "KOVRateCalc.ini saved", "old=A")], WORKED, "save-settings"),
     ("F6 leaves the window for the page's tools, where Tab goes on", CALCULATED,
-     [focus("charge"), key(Keys.F6), TAB, TAB, TAB], WORKED, "open-about"),
+     [focus("charge"), key(Keys.F6), TAB, TAB, TAB], WORKED, "about_tool"),
     ("F6 from the tools goes back to where the window was left", CALCULATED,
      [focus("erni"), key(Keys.F6), TAB, ("chord", Keys.SHIFT, Keys.F6)], WORKED, "erni"),
 ]
