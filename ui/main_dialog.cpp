@@ -30,9 +30,23 @@ CalcMode ModeOfButton(int id) {
   return CalcMode::Pay;
 }
 
+// The edit control's own window procedure, which every field shares.
+WNDPROC g_edit_procedure = nullptr;
+
+// Wine hands the Super key on as the Windows key, and the edit control
+// would type the letter pressed with it; the window's rules say it types
+// nothing, as on Windows, where the shell takes those keys.
+LRESULT CALLBACK FieldProcedure(HWND field, UINT message, WPARAM wparam, LPARAM lparam) {
+  const bool windows_key = GetKeyState(VK_LWIN) < 0 || GetKeyState(VK_RWIN) < 0;
+  if (message == WM_CHAR && !KeyTypesText({.super = windows_key})) return 0;
+  return CallWindowProcA(g_edit_procedure, field, message, wparam, lparam);
+}
+
 void LookUpControls(HWND window) {
   for (int field = 0; field < kFieldCount; ++field) {
     g_fields[field] = GetDlgItem(window, kFieldIds[static_cast<std::size_t>(field)]);
+    g_edit_procedure = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+        g_fields[field], GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FieldProcedure)));
   }
   for (int which = 0; which < kSwitchCount; ++which) {
     g_switches[which] = GetDlgItem(window, kSwitchIds[which]);

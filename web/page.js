@@ -359,19 +359,33 @@ function typeIntoField(element, text) {
 }
 
 // Copy and cut go through the browser's own clipboard events, which only
-// they may write; a paste key is left to the browser, whose paste event
-// alone may read the clipboard. Ctrl with a letter the browser's field does
-// not edit with is the browser's own shortcut (find, print), left to it.
+// they may write; a paste key is left to the browser where it starts a
+// paste event, which reads the clipboard without asking. Ctrl with a letter
+// the browser's field does not edit with is the browser's own shortcut
+// (find, print), left to it.
 function fieldKey(event, modifiers) {
   const key = kFieldKeys.indexOf(event.key);
   const letter = event.ctrlKey && /^[acvxyz]$/i.test(event.key) ? event.key.toUpperCase() : "";
   if (key < 0 && !letter) return false;
   const edit = askField(event.target, key < 0 ? kFieldKeys.length : key, letter, modifiers);
-  if (edit.action === kFieldPaste) return true;
+  const browserPastes = !(event.key === "Insert" && event.ctrlKey);
+  if (edit.action === kFieldPaste && browserPastes) return true;
   event.preventDefault();
+  if (edit.action === kFieldPaste) pasteFromClipboard(event.target);
   if (edit.action === kFieldEdit) showFieldEdit(event.target, edit);
   if (edit.action === kFieldCopy || edit.action === kFieldCut) document.execCommand(edit.action === kFieldCut ? "cut" : "copy");
   return true;
+}
+
+// Ctrl+Shift+Insert pastes on Windows, but no browser starts its paste
+// with it: the page reads the clipboard itself, which the browser may first
+// ask the user to allow.
+async function pasteFromClipboard(element) {
+  try {
+    typeIntoField(element, await navigator.clipboard.readText());
+  } catch (error) {
+    notify("The browser did not let the page read the clipboard: Ctrl+V and Shift+Insert paste.");
+  }
 }
 
 function onFieldClipboard(event) {

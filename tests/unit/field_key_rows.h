@@ -56,6 +56,7 @@ inline const FieldKeyRow kFieldKeyRows[] = {
 {"13.80", 1, 3, false, "Ctrl+X Home Ctrl+V", "3.180", 2, 2},
 {"13.80", 1, 3, false, "Shift+Delete End Shift+Insert", "1803.", 5, 5},
 {"13.80", 3, 1, false, "Ctrl+Insert Ctrl+End Shift+Insert", "13.803.", 7, 7},
+{"13.80", 1, 3, false, "Ctrl+Insert Home Ctrl+Shift+Insert", "3.13.80", 2, 2},
 {"13.80", 2, 2, false, "5 6 Ctrl+Z Ctrl+Z", "1356.80", 2, 4},
 {"13.80", 2, 2, false, "5 Delete Ctrl+Z", "135.80", 3, 4},
 {"13.80", 2, 2, false, "Backspace Backspace Ctrl+Z", "13.80", 0, 2},

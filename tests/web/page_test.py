@@ -212,6 +212,8 @@ def field_keys(driver, failures):
              "Up": Keys.UP, "Down": Keys.DOWN, "Home": Keys.HOME, "End": Keys.END, "Backspace": Keys.BACKSPACE,
              "Delete": Keys.DELETE, "Insert": Keys.INSERT}
     open_page(driver, start("Margin", 10, 13.80))
+    for permission in ("clipboard-read", "clipboard-write"):
+        driver.execute_cdp_cmd("Browser.setPermission", {"permission": {"name": permission}, "setting": "granted"})
     for text, anchor, caret, read_only, keys, *after in field_key_rows():
         # A mode button draws every field anew, with nothing left to undo.
         driver.execute_script("arguments[0].click()", driver.find_element(By.CSS_SELECTOR, CONTROLS["mode_margin"]))
@@ -227,10 +229,14 @@ def field_keys(driver, failures):
             chain.send_keys(named.get(name, name.lower() if held else name))
             [chain.key_up(named[modifier]) for modifier in held]
             chain.perform()
-        check(failures, "field keys %r, %s" % (text, keys), driver.execute_script(
-            "const f = document.activeElement, back = f.selectionDirection === 'backward';"
-            "return [f.value, back ? f.selectionEnd : f.selectionStart, back ? f.selectionStart : f.selectionEnd]"),
-            after)
+        # A paste the page makes itself ends when the clipboard answers.
+        deadline = time.monotonic() + 10
+        while (got := driver.execute_script(
+                "const f = document.activeElement, back = f.selectionDirection === 'backward';"
+                "return [f.value, back ? f.selectionEnd : f.selectionStart, back ? f.selectionStart : f.selectionEnd]"
+               )) != after and time.monotonic() < deadline:
+            time.sleep(0.02)
+        check(failures, "field keys %r, %s" % (text, keys), got, after)
 
 
 def browser(downloads):
