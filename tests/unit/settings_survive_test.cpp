@@ -198,10 +198,9 @@ TEST(SettingsSurvive, StaleTemporaryFilesGoLiveOnesStay) {
 std::string AccessListOf(const std::string& path) {
   char descriptor[4096];
   DWORD n = 0;
-  return GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, descriptor, sizeof descriptor,
-                          &n)
-             ? std::string(descriptor, n)
-             : "";
+  const bool got =
+      GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, descriptor, sizeof descriptor, &n);
+  return got ? std::string(descriptor, n) : "";
 }
 
 TEST(SettingsSurvive, SavingKeepsAttributesAndHardLinks) {
@@ -226,7 +225,6 @@ TEST(SettingsSurvive, SavingKeepsAttributesAndHardLinks) {
   const std::string granted = AccessListOf(folder.File());
   SaveSettings(RateModel{}, folder.File());
   EXPECT_EQ(AccessListOf(folder.File()), granted);
-  LocalFree(everyone);
   ASSERT_TRUE(CreateHardLinkA(folder.File("other.ini").c_str(), folder.File().c_str(), nullptr));
   SaveSettings(WorkedExample(), folder.File());
   EXPECT_EQ(ReadFile(folder.File("other.ini")), ReadFile(folder.File()));
@@ -243,9 +241,8 @@ TEST(SettingsSurvive, SavingKeepsAttributesAndHardLinks) {
   }
 }
 
-// On Windows anyone who may read a file may lock it exclusively, which bars
-// reading it: such a lock costs no figure; a save's, which may write, is
-// never read through.
+// Anyone who may read a file may lock it exclusively, which on Windows bars
+// reading it: such a lock costs no figure; a save's is never read through.
 TEST(SettingsSurvive, ReadersLockCostsNoFigure) {
   TempFolder folder;
   WriteFile(folder.File(), "[RateCalc]\nnPayAmt=5\n");
