@@ -258,11 +258,7 @@ TEST(SettingsSurvive, ReadersLockCostsNoFigure) {
   ASSERT_TRUE(LockFileEx(reader, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole));
   EXPECT_EQ(LoadSettings(m, folder.File()), LoadOutcome::kRead);
   EXPECT_EQ(SaveSettings(WorkedExample(), folder.File()).failure, SaveFailure::kBusy);
-  // A killed save's record it keeps from being finished: the file may be torn.
-  WriteFile(testing::RecordPathOf(folder.File()), "");
-  EXPECT_EQ(LoadSettings(m, folder.File()), LoadOutcome::kUnreadable);
   CloseHandle(reader);
-  EXPECT_EQ(LoadSettings(m, folder.File()), LoadOutcome::kRead);
 }
 #endif
 
@@ -329,7 +325,17 @@ TEST(SettingsSurvive, UnreadableAtStartIsNeverOverwritten) {
   fs::permissions(folder.File(), fs::perms::owner_read | fs::perms::owner_write);
   EXPECT_EQ(LoadSettings(m, folder.File()), LoadOutcome::kRead);
   EXPECT_TRUE(SaveSettings(WorkedExample(), folder.File()).saved());
+  // One that keeps a killed save's record from being finished costs the
+  // file, which may be torn, its load and save.
+  struct flock shared {};
+  shared.l_type = F_RDLCK;
+  FilePath state;
+  ASSERT_TRUE(fcntl(reader, F_OFD_SETLK, &shared) == 0 && PrivateFolder(state, true));
+  WriteFile(testing::RecordPathOf(folder.File()), "");
+  EXPECT_EQ(SaveSettings(RateModel{}, folder.File()).failure, SaveFailure::kBusy);
+  EXPECT_EQ(LoadSettings(m, folder.File()), LoadOutcome::kUnreadable);
   close(reader);
+  EXPECT_EQ(LoadSettings(m, folder.File()), LoadOutcome::kRead);
   // A save's lock held on makes an in-place file busy; held for a moment, it is waited for.
   fs::create_hard_link(folder.File(), folder.File("other.ini"));
   FilePath path;
