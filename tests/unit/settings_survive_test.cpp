@@ -325,8 +325,7 @@ TEST(SettingsSurvive, UnreadableAtStartIsNeverOverwritten) {
   fs::permissions(folder.File(), fs::perms::owner_read | fs::perms::owner_write);
   EXPECT_EQ(LoadSettings(m, folder.File()), LoadOutcome::kRead);
   EXPECT_TRUE(SaveSettings(WorkedExample(), folder.File()).saved());
-  // One that keeps a killed save's record from being finished costs the
-  // file, which may be torn, its load and save.
+  // One keeping a killed save's record unfinished costs the file, maybe torn, its load and save.
   struct flock shared {};
   shared.l_type = F_RDLCK;
   FilePath state;
