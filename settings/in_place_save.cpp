@@ -43,17 +43,15 @@ bool HoldsOldNewOrBetween(std::string_view middle, std::string_view old_middle,
                           std::string_view new_middle) {
   std::size_t at = 0;
   while (at < middle.size() && at < new_middle.size() && middle[at] == new_middle[at]) ++at;
-  for (; at < middle.size(); ++at) {
+  for (; at < middle.size(); ++at)
     if (middle[at] != (at < old_middle.size() ? old_middle[at] : '\0')) return false;
-  }
   return true;
 }
 
 // Step P5; kUnchanged when no byte changed (no room for a longer file).
 WriteResult WriteChange(FileHandle file, std::uint64_t old_length, const Change& change) {
-  if (change.new_length > old_length && !SetLengthAndSync(file, change.new_length)) {
+  if (change.new_length > old_length && !SetLengthAndSync(file, change.new_length))
     return SetLengthAndSync(file, old_length) ? WriteResult::kUnchanged : WriteResult::kTorn;
-  }
   const bool written = WriteAt(file, change.bytes.data(), change.bytes.size(), change.begin) &&
                        SetLengthAndSync(file, change.new_length);
   return written ? WriteResult::kWritten : WriteResult::kTorn;
@@ -139,9 +137,8 @@ SaveFailure ReadAndChange(FileHandle file, const RateModel& model, HeapBytes& ol
   if (read == LoadOutcome::kTooLarge) return SaveFailure::kTooLarge;
   if (read != LoadOutcome::kRead) return SaveFailure::kWriteFailed;
   // Refused, the text would be over the limit (or, unlikely at this size, memory ran out).
-  if (!WriteSettingsText(old_content.View(), model, HeapBytes::Sink, &new_content)) {
+  if (!WriteSettingsText(old_content.View(), model, HeapBytes::Sink, &new_content))
     return SaveFailure::kTooLarge;
-  }
   return new_content.Failed() ? SaveFailure::kWriteFailed : SaveFailure::kNone;
 }
 
@@ -151,12 +148,13 @@ bool RecordPath(const FileIdentity& identity, int slot, FilePath& record, bool c
          record.AppendHex(static_cast<std::uint64_t>(slot));
 }
 
-void FinishInterruptedSave(const FilePath& target) {
+bool FinishInterruptedSave(const FilePath& target) {
   const FileFacts facts = InspectFile(target);
   FileHandle file = kNoFile;
   HeapBytes content;
   FileIdentity identity;
-  for (int slot = 0; facts.exists && slot < kSlots; ++slot) {
+  bool settled = true;
+  for (int slot = 0; settled && facts.exists && slot < kSlots; ++slot) {
     FilePath path;
     const FileHandle record = RecordPath(facts.identity, slot, path) ? OpenOwn(path) : kNoFile;
     if (record == kNoFile) continue;  // none, or not this user's: left alone
@@ -164,7 +162,8 @@ void FinishInterruptedSave(const FilePath& target) {
         (facts.read_only || OpenLocked(target, true, file) != OpenResult::kOpened ||
          ReadWhole(file, content, &identity) != LoadOutcome::kRead)) {
       CloseFile(record);
-      break;  // a file that cannot be locked or read is finished by a later run
+      settled = false;  // a file that cannot be locked or read is finished by a later run
+      continue;
     }
     HeapBytes bytes;
     Change change;
@@ -172,30 +171,27 @@ void FinishInterruptedSave(const FilePath& target) {
     CloseFile(record);
     const Verdict verdict =
         read ? JudgeRecord(bytes.View(), identity, content.View(), change) : Verdict::kLeave;
-    if (verdict == Verdict::kReplay &&
-        (WriteChange(file, content.View().size(), change) != WriteResult::kWritten ||
-         ReadWhole(file, content) != LoadOutcome::kRead)) {
-      break;  // the record stays for a later run
-    }
-    if (verdict != Verdict::kLeave) RemoveAbandoned(path);
+    settled = verdict != Verdict::kReplay ||
+              (WriteChange(file, content.View().size(), change) == WriteResult::kWritten &&
+               ReadWhole(file, content) == LoadOutcome::kRead);  // else the record stays
+    if (settled && verdict != Verdict::kLeave) RemoveAbandoned(path);
   }
   if (file != kNoFile) CloseFile(file);
+  return settled;
 }
 
 SaveFailure SaveInPlace(const RateModel& model, const FilePath& target) {
   FileHandle file = kNoFile;
   const OpenResult opened = OpenLocked(target, true, file);
   if (opened != OpenResult::kOpened) return OpenFailure(opened);
-  HeapBytes old_content;
-  HeapBytes new_content;
+  HeapBytes old_content, new_content;
   FileIdentity identity;
   SaveFailure failure = ReadAndChange(file, model, old_content, new_content, &identity);
   FilePath record_path;
   FileHandle record = kNoFile;
   const bool changed = failure == SaveFailure::kNone && new_content.View() != old_content.View();
-  for (int slot = 0; changed && record == kNoFile && slot < kSlots; ++slot) {
+  for (int slot = 0; changed && record == kNoFile && slot < kSlots; ++slot)
     if (RecordPath(identity, slot, record_path, true)) record = CreateHeld(record_path);
-  }
   if (changed && record == kNoFile) failure = SaveFailure::kNoRecordPlace;
   if (record != kNoFile) {
     Change change;

@@ -35,7 +35,8 @@
 //
 // FINISHING a killed save (FinishInterruptedSave), first in every load and
 // save, for each name a record of the file may have:
-//   F1. Lock the file as in P1: a record now is an orphan.
+//   F1. Lock the file as in P1: a record now is an orphan. A record left
+//       (no lock, a replay failing) may mean a torn file: not loaded, not saved.
 //   F2. A record that is no regular file of this user's, is reached through
 //       a link, is held (its save runs) or damaged is left alone; one with
 //       no header was left before P5 changed a byte: removed.
@@ -49,7 +50,8 @@
 //       a state its own save left.
 //   I3. A reader never sees a file mid-write: its shared lock fails while a
 //       save holds the exclusive one (which needs a right to write), and it
-//       retries for kBusyRetryMs; a file it may not open is not retried.
+//       retries for kBusyRetryMs; a file it may not open is not retried. On
+//       Windows, where any reader may lock it so, it reads while no one may write.
 //   I4. A record is removed only by its user, when no process holds it, and
 //       when it is finished, unfinished, or stale for its own file.
 //   I5. A link is followed only if it is this user's or root's (POSIX): no
@@ -88,8 +90,8 @@ inline constexpr int kSlots = 4;
 // Record `slot` of the file (its folder made when `create`).
 bool RecordPath(const FileIdentity& identity, int slot, FilePath& record, bool create = false);
 
-// Steps F1 to F3.
-void FinishInterruptedSave(const FilePath& target);
+// Steps F1 to F3; false while a record of the file stays unfinished.
+bool FinishInterruptedSave(const FilePath& target);
 
 // A file that could not be opened locked: kBusy when held elsewhere.
 inline SaveFailure OpenFailure(OpenResult opened) {

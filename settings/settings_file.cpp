@@ -10,11 +10,11 @@ namespace {
 // The path unreadable at the last load: a save would replace unseen figures.
 std::uint64_t g_withheld_path = 0;
 
-// Steps R1 to R3, or P1 to P6 for a file that cannot be replaced.
+// Steps F1 to F3, then R1 to R3, or P1 to P6 for a file that cannot be replaced.
 SaveFailure Save(const RateModel& model, const FilePath& target, const FileFacts& facts) {
+  if (!FinishInterruptedSave(target)) return SaveFailure::kBusy;  // the file may be torn
   if (facts.in_place) return SaveInPlace(model, target);
-  HeapBytes old_content;
-  HeapBytes new_content;
+  HeapBytes old_content, new_content;
   FileHandle file = kNoFile;
   const OpenResult opened = OpenLocked(target, false, file);
   if (opened != OpenResult::kOpened && opened != OpenResult::kMissing) return OpenFailure(opened);
@@ -24,8 +24,7 @@ SaveFailure Save(const RateModel& model, const FilePath& target, const FileFacts
       (opened == OpenResult::kOpened && new_content.View() == old_content.View())) {
     return made;
   }
-  FilePath temporary;
-  FilePath name;
+  FilePath temporary, name;
   FileHandle staged = kNoFile;
   for (int slot = 0; slot < kSlots; ++slot) {
     if (!name.Assign(target.View()) || !name.Append("~kovtmp") ||
@@ -49,12 +48,11 @@ SaveFailure Save(const RateModel& model, const FilePath& target, const FileFacts
 }  // namespace
 
 LoadOutcome LoadSettings(RateModel& model, std::string_view path_text) {
-  FilePath path;
-  FilePath target;
+  FilePath path, target;
   HeapBytes content;
   LoadOutcome outcome = LoadOutcome::kUnreadable;
-  if (PathFromCaller(path_text, path) && ResolveLinks(path, target)) {
-    FinishInterruptedSave(target);
+  if (PathFromCaller(path_text, path) && ResolveLinks(path, target) &&
+      FinishInterruptedSave(target)) {
     FileHandle file = kNoFile;
     const OpenResult opened = OpenLocked(target, false, file);
     if (opened == OpenResult::kMissing) outcome = LoadOutcome::kMissing;
@@ -88,8 +86,7 @@ std::string_view SaveFailureText(SaveFailure failure) {
 
 SaveOutcome SaveSettings(const RateModel& model, std::string_view path_text) {
   SaveOutcome outcome{SaveFailure::kNone, path_text};
-  FilePath path;
-  FilePath target;
+  FilePath path, target;
   FileFacts facts;
   if (!PathFromCaller(path_text, path)) {
     outcome.failure = SaveFailure::kNoPath;
@@ -102,7 +99,6 @@ SaveOutcome SaveSettings(const RateModel& model, std::string_view path_text) {
   } else if (facts.read_only) {
     outcome.failure = SaveFailure::kNotWritable;
   } else {
-    FinishInterruptedSave(target);
     outcome.failure = Save(model, target, facts);
   }
   return outcome;

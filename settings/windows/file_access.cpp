@@ -13,7 +13,6 @@ namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr DWORD kNotAFile = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE;
-constexpr std::size_t kTokenBytes = sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE;
 
 struct WidePath {
   wchar_t chars[kMaxPathLength + 1];
@@ -23,11 +22,12 @@ HANDLE Handle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 FileHandle Held(HANDLE handle) { return reinterpret_cast<FileHandle>(handle); }  // -1 is kNoFile
 
 // Empty when the text cannot be turned into UTF-16.
-const wchar_t* Wide(std::string_view text, WidePath& out, UINT code_page = CP_UTF8) {
+WidePath Wide(std::string_view text, UINT code_page = CP_UTF8) {
+  WidePath out;
   const int n = MultiByteToWideChar(code_page, 0, text.data(), static_cast<int>(text.size()),
                                     out.chars, static_cast<int>(kMaxPathLength));
   out.chars[n] = L'\0';
-  return out.chars;
+  return out;
 }
 
 bool FromWide(const wchar_t* text, FilePath& out) {
@@ -38,13 +38,7 @@ bool FromWide(const wchar_t* text, FilePath& out) {
 }
 
 HANDLE Open(const FilePath& path, DWORD access, DWORD share, DWORD creation, DWORD flags = 0) {
-  WidePath wide;
-  return CreateFileW(Wide(path.View(), wide), access, share, nullptr, creation, flags, nullptr);
-}
-
-DWORD AttributesOf(const FilePath& path) {
-  WidePath wide;
-  return GetFileAttributesW(Wide(path.View(), wide));
+  return CreateFileW(Wide(path.View()).chars, access, share, nullptr, creation, flags, nullptr);
 }
 
 // Whether the owner is this process's user, or the owner it gives what it
@@ -52,21 +46,17 @@ DWORD AttributesOf(const FilePath& path) {
 bool OwnedByThisUser(HANDLE handle) {
   PSID owner = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
-                      nullptr, &descriptor) != ERROR_SUCCESS) {
-    return false;
-  }
-  bool ours = false;
   HANDLE token = nullptr;
-  if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-    alignas(8) unsigned char info[kTokenBytes];
-    DWORD n = 0;
-    ours = (GetTokenInformation(token, TokenUser, info, sizeof info, &n) &&
-            EqualSid(owner, reinterpret_cast<TOKEN_USER*>(info)->User.Sid)) ||
-           (GetTokenInformation(token, TokenOwner, info, sizeof info, &n) &&
-            EqualSid(owner, reinterpret_cast<TOKEN_OWNER*>(info)->Owner));
-    CloseHandle(token);
-  }
+  alignas(8) unsigned char info[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+  DWORD n = 0;
+  const bool ours = GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
+                                    nullptr, nullptr, nullptr, &descriptor) == ERROR_SUCCESS &&
+                    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) &&
+                    ((GetTokenInformation(token, TokenUser, info, sizeof info, &n) &&
+                      EqualSid(owner, reinterpret_cast<TOKEN_USER*>(info)->User.Sid)) ||
+                     (GetTokenInformation(token, TokenOwner, info, sizeof info, &n) &&
+                      EqualSid(owner, reinterpret_cast<TOKEN_OWNER*>(info)->Owner)));
+  if (token) CloseHandle(token);
   LocalFree(descriptor);
   return ours;
 }
@@ -76,34 +66,38 @@ FileIdentity IdentityFrom(const BY_HANDLE_FILE_INFORMATION& info) {
           (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }
 
+// Any reader may lock a file exclusively: an open that bars writers shows no save runs.
+bool ReopenBarringWriters(const FilePath& path, HANDLE& handle) {
+  CloseHandle(handle);
+  return (handle = Open(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING)) !=
+         INVALID_HANDLE_VALUE;
+}
+
 }  // namespace
 
 bool PathFromCaller(std::string_view text, FilePath& path) {
-  WidePath wide;
+  const WidePath wide = Wide(text, CP_ACP);
   path.Assign("");
-  return !text.empty() && text.find('\0') == text.npos && *Wide(text, wide, CP_ACP) != L'\0' &&
+  return !text.empty() && text.find('\0') == text.npos && wide.chars[0] != L'\0' &&
          FromWide(wide.chars, path);
 }
 
-bool ResolveLinks(const FilePath& path, FilePath& resolved) {
-  resolved = path;
-  return true;
-}
+bool ResolveLinks(const FilePath& path, FilePath& resolved) { return (resolved = path), true; }
 
 FileFacts InspectFile(const FilePath& path) {
-  FileFacts facts;
-  const DWORD attributes = AttributesOf(path);
-  if (attributes == INVALID_FILE_ATTRIBUTES) return facts;
-  facts.exists = true;
-  facts.mode = attributes;
-  facts.read_only = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  const DWORD attributes = GetFileAttributesW(Wide(path.View()).chars);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return {};
   HANDLE file = Open(path, READ_CONTROL, kShareAll, OPEN_EXISTING);
   BY_HANDLE_FILE_INFORMATION info{};
-  facts.regular = (attributes & kNotAFile) == 0 && GetFileType(file) == FILE_TYPE_DISK;
   // Replacing would split hard links, change the owner, or replace a link.
-  facts.in_place = (GetFileInformationByHandle(file, &info) && info.nNumberOfLinks > 1) ||
-                   !OwnedByThisUser(file) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-  facts.identity = IdentityFrom(info);
+  const FileFacts facts{
+      .exists = true,
+      .regular = (attributes & kNotAFile) == 0 && GetFileType(file) == FILE_TYPE_DISK,
+      .read_only = (attributes & FILE_ATTRIBUTE_READONLY) != 0,
+      .in_place = (GetFileInformationByHandle(file, &info) && info.nNumberOfLinks > 1) ||
+                  !OwnedByThisUser(file) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0,
+      .mode = attributes,
+      .identity = IdentityFrom(info)};
   CloseHandle(file);
   return facts;
 }
@@ -115,7 +109,7 @@ OpenResult OpenLocked(const FilePath& path, bool exclusive, FileHandle& file) {
     // retry rather than see a mixture.
     HANDLE handle = Open(path, GENERIC_READ | (exclusive ? GENERIC_WRITE : 0),
                          FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
-    const DWORD error = GetLastError(), attributes = AttributesOf(path);
+    const DWORD error = GetLastError(), attributes = GetFileAttributesW(Wide(path.View()).chars);
     OVERLAPPED whole{};
     if (handle == INVALID_HANDLE_VALUE &&
         (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)) {
@@ -127,7 +121,8 @@ OpenResult OpenLocked(const FilePath& path, bool exclusive, FileHandle& file) {
       result = OpenResult::kDenied;
     } else if (LockFileEx(handle,
                           (exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0) | LOCKFILE_FAIL_IMMEDIATELY, 0,
-                          MAXDWORD, MAXDWORD, &whole)) {
+                          MAXDWORD, MAXDWORD, &whole) ||
+               (!exclusive && ReopenBarringWriters(path, handle))) {
       file = Held(handle);
       return (result = OpenResult::kOpened), true;
     }
@@ -147,11 +142,16 @@ bool Describe(FileHandle file, std::uint64_t& length, FileIdentity& identity) {
   return known;
 }
 
+// Through a view, which another's lock does not bar as it bars ReadFile (OpenLocked opens such
+// a file only while no one may write); the copy reports a failing disk where a read would crash.
 bool ReadAll(FileHandle file, char* buffer, std::size_t size) {
-  OVERLAPPED start{};
-  DWORD got = 0;
-  return size == 0 ||
-         (ReadFile(Handle(file), buffer, static_cast<DWORD>(size), &got, &start) && got == size);
+  const HANDLE mapping =
+      size == 0 ? nullptr : CreateFileMappingW(Handle(file), nullptr, PAGE_READONLY, 0, 0, nullptr);
+  const void* view = mapping ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, size) : nullptr;
+  const bool copied = view && ReadProcessMemory(GetCurrentProcess(), view, buffer, size, nullptr);
+  if (view) UnmapViewOfFile(view);
+  if (mapping) CloseHandle(mapping);
+  return size == 0 || copied;
 }
 
 bool WriteAt(FileHandle file, const char* buffer, std::size_t size, std::uint64_t offset) {
@@ -166,8 +166,7 @@ bool WriteAt(FileHandle file, const char* buffer, std::size_t size, std::uint64_
 // SetEndOfFile extends the file with its clusters at once, or fails on a
 // full disk, as posix_fallocate does.
 bool SetLengthAndSync(FileHandle file, std::uint64_t length) {
-  LARGE_INTEGER end{};
-  end.QuadPart = static_cast<LONGLONG>(length);
+  const LARGE_INTEGER end{.QuadPart = static_cast<LONGLONG>(length)};
   return SetFilePointerEx(Handle(file), end, nullptr, FILE_BEGIN) && SetEndOfFile(Handle(file)) &&
          FlushFileBuffers(Handle(file));
 }
@@ -183,14 +182,12 @@ FileHandle OpenOwn(const FilePath& path) {
   HANDLE handle = Open(path, GENERIC_READ | READ_CONTROL | DELETE, kShareAll, OPEN_EXISTING,
                        FILE_FLAG_OPEN_REPARSE_POINT);
   BY_HANDLE_FILE_INFORMATION info{};
-  if (handle != INVALID_HANDLE_VALUE &&
-      (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info) ||
-       (info.dwFileAttributes & (kNotAFile | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
-       !OwnedByThisUser(handle))) {
-    CloseHandle(handle);
-    return kNoFile;
-  }
-  return Held(handle);
+  const bool own = handle != INVALID_HANDLE_VALUE && GetFileType(handle) == FILE_TYPE_DISK &&
+                   GetFileInformationByHandle(handle, &info) &&
+                   (info.dwFileAttributes & (kNotAFile | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
+                   OwnedByThisUser(handle);
+  if (!own) CloseHandle(handle);
+  return own ? Held(handle) : kNoFile;
 }
 
 // Deleting fails while a running save holds the file.
@@ -198,34 +195,47 @@ bool RemoveAbandoned(const FilePath& path) {
   const FileHandle own = OpenOwn(path);
   if (own == kNoFile) return false;
   CloseFile(own);
-  WidePath wide;
-  return DeleteFileW(Wide(path.View(), wide)) != 0;
+  return DeleteFileW(Wide(path.View()).chars) != 0;
 }
 
 // No call forces a folder; the journal keeps a new name once it is flushed.
 bool SyncFolderOf(const FilePath&) { return true; }
 
-// A replace keeps the hidden, system and not-indexed attributes and sets
-// archive; the new file gets this user as owner and the folder's access
-// list (another user's file is written in place instead).
+// A replace keeps the hidden, system and not-indexed attributes, sets archive
+// and keeps the access list; the new file gets this user as owner (another
+// user's file is written in place instead).
 bool ReplaceWith(FileHandle temporary, const FilePath& temporary_path, const FilePath& target,
                  const FileFacts& keep) {
   const bool flushed = FlushFileBuffers(Handle(temporary)) != 0;
   CloseHandle(Handle(temporary));
-  WidePath from;
-  WidePath to;
+  WidePath from = Wide(temporary_path.View()), to = Wide(target.View());
   const DWORD kept = (keep.mode & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                    FILE_ATTRIBUTE_NOT_CONTENT_INDEXED)) |
                      FILE_ATTRIBUTE_ARCHIVE;
-  if (!flushed || (keep.exists && !SetFileAttributesW(Wide(temporary_path.View(), from), kept))) {
-    return false;
-  }
+  PACL list = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  const bool kept_all =
+      !keep.exists ||
+      (SetFileAttributesW(from.chars, kept) &&
+       GetNamedSecurityInfoW(to.chars, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                             &list, nullptr, &descriptor) == ERROR_SUCCESS &&
+       GetSecurityDescriptorControl(descriptor, &control, &revision) &&
+       SetNamedSecurityInfoW(
+           from.chars, SE_FILE_OBJECT,
+           DACL_SECURITY_INFORMATION |
+               ((control & SE_DACL_PROTECTED) ? PROTECTED_DACL_SECURITY_INFORMATION
+                                              : UNPROTECTED_DACL_SECURITY_INFORMATION),
+           nullptr, nullptr, list, nullptr) == ERROR_SUCCESS);
+  LocalFree(descriptor);
+  if (!flushed || !kept_all) return false;
   // A reader holding the file for a moment blocks it; other failures are
   // final. Written through: on the disk when it returns.
   bool moved = false;
   RetryWhileBusy([&] {
-    moved = MoveFileExW(Wide(temporary_path.View(), from), Wide(target.View(), to),
-                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    moved =
+        MoveFileExW(from.chars, to.chars, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
     const DWORD error = moved ? 0 : GetLastError();
     return error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED &&
            error != ERROR_LOCK_VIOLATION;
@@ -236,15 +246,13 @@ bool ReplaceWith(FileHandle temporary, const FilePath& temporary_path, const Fil
 // The local application data folder is the user's alone, and so what it holds.
 bool PrivateFolder(FilePath& folder, bool create) {
   WidePath wide;
-  if (SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, wide.chars) !=
-          S_OK ||
-      !FromWide(wide.chars, folder) || !folder.Append("\\KOVRateCalc")) {
-    return false;
-  }
-  if (create) CreateDirectoryW(Wide(folder.View(), wide), nullptr);
+  const bool named = SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT,
+                                      wide.chars) == S_OK &&
+                     FromWide(wide.chars, folder) && folder.Append("\\KOVRateCalc");
+  if (named && create) CreateDirectoryW(Wide(folder.View()).chars, nullptr);
   HANDLE handle = Open(folder, READ_CONTROL, kShareAll, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
   BY_HANDLE_FILE_INFORMATION info{};
-  const bool own = GetFileInformationByHandle(handle, &info) &&
+  const bool own = named && GetFileInformationByHandle(handle, &info) &&
                    (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
                    OwnedByThisUser(handle);
   CloseHandle(handle);

@@ -39,6 +39,8 @@
 #endif
 #ifdef _WIN32
 #include <windows.h>
+// After windows.h.
+#include <sddl.h>
 #endif
 #ifdef __linux__
 #include <linux/capability.h>
@@ -193,6 +195,14 @@ TEST(SettingsSurvive, StaleTemporaryFilesGoLiveOnesStay) {
 }
 
 #ifdef _WIN32
+std::string AccessListOf(const std::string& path) {
+  char descriptor[4096];
+  DWORD n = 0;
+  const bool got =
+      GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, descriptor, sizeof descriptor, &n);
+  return got ? std::string(descriptor, n) : "";
+}
+
 TEST(SettingsSurvive, SavingKeepsAttributesAndHardLinks) {
   // legend: attributes the file has before a save, and after it with the
   // archive bit that marks every changed file
@@ -207,6 +217,14 @@ TEST(SettingsSurvive, SavingKeepsAttributesAndHardLinks) {
     EXPECT_NE(ReadFile(folder.File()).find("nWTRPct=12.07"), std::string::npos);
     SetFileAttributesA(folder.File().c_str(), FILE_ATTRIBUTE_NORMAL);
   }
+  WriteFile(folder.File(), "[Mine]\n");  // an entry of its own access list outlives the replace
+  PSECURITY_DESCRIPTOR everyone = nullptr;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+                  "D:(A;;FA;;;WD)", SDDL_REVISION_1, &everyone, nullptr) &&
+              SetFileSecurityA(folder.File().c_str(), DACL_SECURITY_INFORMATION, everyone));
+  const std::string granted = AccessListOf(folder.File());
+  SaveSettings(RateModel{}, folder.File());
+  EXPECT_EQ(AccessListOf(folder.File()), granted);
   ASSERT_TRUE(CreateHardLinkA(folder.File("other.ini").c_str(), folder.File().c_str(), nullptr));
   SaveSettings(WorkedExample(), folder.File());
   EXPECT_EQ(ReadFile(folder.File("other.ini")), ReadFile(folder.File()));
@@ -221,6 +239,26 @@ TEST(SettingsSurvive, SavingKeepsAttributesAndHardLinks) {
     EXPECT_EQ(ReadFile(folder.File()), saved) << record;
     EXPECT_FALSE(fs::exists(record_path)) << record;
   }
+}
+
+// Anyone who may read a file may lock it exclusively, which on Windows bars
+// reading it: such a lock costs no figure; a save's is never read through.
+TEST(SettingsSurvive, ReadersLockCostsNoFigure) {
+  TempFolder folder;
+  WriteFile(folder.File(), "[RateCalc]\nnPayAmt=5\n");
+  FilePath path;
+  FileHandle held = kNoFile;
+  ASSERT_TRUE(path.Assign(folder.File()) && OpenLocked(path, true, held) == OpenResult::kOpened);
+  RateModel m;
+  EXPECT_EQ(LoadSettings(m, folder.File()), LoadOutcome::kUnreadable);
+  CloseFile(held);
+  const HANDLE reader = CreateFileA(folder.File().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+  OVERLAPPED whole{};
+  ASSERT_TRUE(LockFileEx(reader, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole));
+  EXPECT_EQ(LoadSettings(m, folder.File()), LoadOutcome::kRead);
+  EXPECT_EQ(SaveSettings(WorkedExample(), folder.File()).failure, SaveFailure::kBusy);
+  CloseHandle(reader);
 }
 #endif
 
@@ -287,7 +325,16 @@ TEST(SettingsSurvive, UnreadableAtStartIsNeverOverwritten) {
   fs::permissions(folder.File(), fs::perms::owner_read | fs::perms::owner_write);
   EXPECT_EQ(LoadSettings(m, folder.File()), LoadOutcome::kRead);
   EXPECT_TRUE(SaveSettings(WorkedExample(), folder.File()).saved());
+  // One keeping a killed save's record unfinished costs the file, maybe torn, its load and save.
+  struct flock shared {};
+  shared.l_type = F_RDLCK;
+  FilePath state;
+  ASSERT_TRUE(fcntl(reader, F_OFD_SETLK, &shared) == 0 && PrivateFolder(state, true));
+  WriteFile(testing::RecordPathOf(folder.File()), "");
+  EXPECT_EQ(SaveSettings(RateModel{}, folder.File()).failure, SaveFailure::kBusy);
+  EXPECT_EQ(LoadSettings(m, folder.File()), LoadOutcome::kUnreadable);
   close(reader);
+  EXPECT_EQ(LoadSettings(m, folder.File()), LoadOutcome::kRead);
   // A save's lock held on makes an in-place file busy; held for a moment, it is waited for.
   fs::create_hard_link(folder.File(), folder.File("other.ini"));
   FilePath path;
