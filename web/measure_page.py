@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """How fast the page is ready and how much memory it takes, in headless
 Chromium, beside a minimal page with one input: the median of RUNS fresh
-browsers each. Ready is the moment the first calculation is possible (the
-page's "calculator-ready" mark), counted from the start of the navigation;
-memory is the page's renderer process (its proportional set size, from
-/proc) and its JavaScript heap.
+browsers each, the two pages in turns, and the median ratio of the turns.
+Ready is the moment the first calculation is possible (the page's
+"calculator-ready" mark), counted from the start of the navigation; memory
+is the page's renderer process (its proportional set size, from /proc) and
+its JavaScript heap.
 
 Usage: measure_page.py KOVRateCalc.html [RUNS]
 """
@@ -78,11 +79,18 @@ def main():
     runs = int(sys.argv[2]) if len(sys.argv) > 2 else 10
     minimal = pathlib.Path(tempfile.mkdtemp()) / "one-input.html"
     minimal.write_text(MINIMAL)
+    # In turns, so that both pages share whatever else the machine is doing.
+    pages = (("one input", minimal), (page.name, page))
+    results = {name: [] for name, _ in pages}
+    for _ in range(runs):
+        for name, path in pages:
+            results[name].append(measure(path.as_uri()))
     print("%-22s %10s %14s %12s" % ("page", "ready, ms", "renderer, KiB", "JS heap, KiB"))
-    for name, path in (("one input", minimal), (page.name, page)):
-        results = [measure(path.as_uri()) for _ in range(runs)]
-        print("%-22s %10.1f %14.0f %12.0f" % ((name,) + tuple(statistics.median(r[i] for r in results)
+    for name, _ in pages:
+        print("%-22s %10.1f %14.0f %12.0f" % ((name,) + tuple(statistics.median(r[i] for r in results[name])
                                                              for i in range(3))))
+    ratios = [r[0] / one[0] for r, one in zip(results[page.name], results["one input"])]
+    print("ready, against one input: %.2f (median of %d turns)" % (statistics.median(ratios), runs))
     print("%s: %d bytes" % (page.name, page.stat().st_size))
 
 

@@ -163,7 +163,9 @@ function layOut(template, client, captionElement) {
 
 // The view the rules returned, on every control: switches, mode, texts,
 // read-only states and looks. A text set here starts at its first
-// character with the caret before it, as a desktop field's new text does.
+// character with the caret before it, as a desktop field's new text does;
+// the fields are scrolled back once all are drawn, so that the page is laid
+// out once rather than once a field.
 function draw(view) {
   view.switches.forEach((on, which) => (switches[which].checked = on));
   for (const [mode, button] of modeButtons) button.checked = mode === view.mode;
@@ -173,8 +175,8 @@ function draw(view) {
     element.readOnly = !shown.input;
     paint(element, shown.look);
     element.setSelectionRange(0, 0);
-    element.scrollLeft = 0;
   });
+  for (const element of fields) element.scrollLeft = 0;
   if (view.refused) beep();
   keepFigures();
   drawBreakdown(view);
@@ -542,7 +544,17 @@ function helpPage(name) {
 }
 
 function showHelpPage(name) {
-  $("help-frame").srcdoc = helpPage(name).textContent;
+  helpFrame().srcdoc = helpPage(name).textContent;
+}
+
+// The help's frame is made when the help is first opened: an empty frame
+// costs the page's start more than all the rest of its markup.
+function helpFrame() {
+  if (!$("help-frame")) {
+    $("help").append($("help-frame-markup").content.cloneNode(true));
+    $("help-frame").addEventListener("load", onHelpLoaded);
+  }
+  return $("help-frame");
 }
 
 function onHelpLoaded() {
@@ -610,7 +622,6 @@ function startPage() {
   $("open-help").addEventListener("click", openHelp);
   $("open-about").addEventListener("click", showAbout);
   $("copy-figures").addEventListener("click", copyFigures);
-  $("help-frame").addEventListener("load", onHelpLoaded);
 
   // The first tab stop has the focus, as when the desktop window opens.
   focusControl(rules("page_next_tab_stop", -1, 1));

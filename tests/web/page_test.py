@@ -421,6 +421,7 @@ def main():
         open_page(driver, {})
         check(failures, "nothing fetched: one file", driver.execute_script(
             "return performance.getEntriesByType('resource').map(r => r.name).filter(n => !n.startsWith('data:'))"), [])
+        driver.execute_script("document.getElementById('open-help').click()")  # its frame is made then
         check(failures, "the script's names its own, the help in a frame without scripts", driver.execute_script("""
             const frame = document.body.appendChild(document.createElement('iframe'));
             const anyPage = new Set(Object.getOwnPropertyNames(frame.contentWindow));
@@ -456,6 +457,11 @@ def main():
         largest_settings_file(driver, folder, failures)
         laid_out(driver, failures)
         breakdowns_and_copy(driver, failures)
+        refused = driver.execute_cdp_cmd("Page.addScriptToEvaluateOnNewDocument", {
+            "source": "WebAssembly.Module = function () { throw new RangeError('not on the main thread'); };"})
+        open_page(driver, CALCULATED)
+        check(failures, "compiled in the background where not on the spot", shown(driver)["texts"], WORKED)
+        driver.execute_cdp_cmd("Page.removeScriptToEvaluateOnNewDocument", refused)
     finally:
         driver.quit()
         shutil.rmtree(folder, ignore_errors=True)
@@ -464,9 +470,9 @@ def main():
         return 1
     # In GoogleTest's words, for test.sh's count: the scenarios, the page
     # fetching nothing, its names, the field key rows, the three settings
-    # files, the layouts, the breakdowns, the two ways of Copy and the
-    # keyboard's way to the breakdown.
-    print("[  PASSED  ] %d tests." % (len(SCENARIOS) + len(field_key_rows()) + 5 + len(LAYOUTS) + len(BREAKDOWNS) + 3))
+    # files, the layouts, the breakdowns, the two ways of Copy, the
+    # keyboard's way to the breakdown and the rules compiled in the background.
+    print("[  PASSED  ] %d tests." % (len(SCENARIOS) + len(field_key_rows()) + 5 + len(LAYOUTS) + len(BREAKDOWNS) + 4))
     return 0
 
 

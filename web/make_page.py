@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
-"""Puts the page's shell together for Emscripten's --shell-file: the page's
-markup with its style, its script, the help pages, the About picture and the
-icon inside, so that the built page is one file that needs nothing else.
+"""Puts the page together: its markup with its style, its script, the rules'
+loader and WebAssembly, the help pages, the About picture and the icon
+inside, so that the built page is one file that needs nothing else.
 
-Usage: make_shell.py OUTPUT WEB_FOLDER HELP_FOLDER ABOUT_BMP ICON_PNG
+Usage: make_page.py OUTPUT WEB_FOLDER HELP_FOLDER ABOUT_BMP ICON_PNG LOADER_JS RULES_WASM
 """
 import base64
 import html
@@ -42,6 +42,12 @@ def data_uri(kind, data):
     return "data:%s;base64,%s" % (kind, base64.b64encode(data).decode("ascii"))
 
 
+def script_text(text, name):
+    if "</script" in text.lower():
+        sys.exit("%s: a script put into the page may not hold a script end tag" % name)
+    return text
+
+
 def help_blocks(help_folder, web_folder):
     """Each help page as inert text, named by its file name, with the help's
     style sheet inside; the page's own help first. The pages are ASCII with
@@ -54,30 +60,30 @@ def help_blocks(help_folder, web_folder):
         text = page.read_text(encoding="ascii")
         if style_link not in text:
             sys.exit("%s: a help page links the help's style sheet as the others do" % page)
-        text = text.replace(style_link, style)
-        if "</script" in text.lower():
-            sys.exit("%s: a help page may not hold a script end tag" % page)
+        text = script_text(text.replace(style_link, style), page)
         blocks.append('<script type="text/plain" class="help-page" data-name="%s">%s</script>'
                       % (html.escape(page.name), text))
     return "\n".join(blocks)
 
 
 def main():
-    output, web, help_folder, about_bmp, icon_png = sys.argv[1:6]
+    output, web, help_folder, about_bmp, icon_png, loader, rules = sys.argv[1:8]
     web, help_folder = pathlib.Path(web), pathlib.Path(help_folder)
-    shell = (web / "page.html").read_text(encoding="utf-8")
+    page = (web / "page.html").read_text(encoding="utf-8")
     parts = {
         "@PAGE_STYLE@": (web / "page.css").read_text(encoding="utf-8"),
         "@PAGE_SCRIPT@": (web / "page.js").read_text(encoding="utf-8"),
         "@HELP_PAGES@": help_blocks(help_folder, web),
         "@ABOUT_PICTURE@": data_uri("image/png", png_from_bmp(pathlib.Path(about_bmp).read_bytes())),
         "@ICON@": data_uri("image/png", pathlib.Path(icon_png).read_bytes()),
+        "@RULES_LOADER@": script_text(pathlib.Path(loader).read_text(encoding="utf-8"), loader),
+        "@RULES_WASM@": base64.b64encode(pathlib.Path(rules).read_bytes()).decode("ascii"),
     }
     for marker, text in parts.items():
-        if marker not in shell:
+        if marker not in page:
             sys.exit("page.html lacks " + marker)
-        shell = shell.replace(marker, text)
-    pathlib.Path(output).write_text(shell, encoding="utf-8")
+        page = page.replace(marker, text)
+    pathlib.Path(output).write_text(page, encoding="utf-8")
 
 
 main()
