@@ -52,6 +52,28 @@ void AppendNumber(std::string& out, long number) { out += std::to_string(number)
 
 void AppendBool(std::string& out, bool value) { out += value ? "true" : "false"; }
 
+// A member's name in an object, after a comma unless the object has just opened.
+void AppendName(std::string& out, std::string_view name) {
+  if (out.back() != '{') out += ',';
+  AppendString(out, name);
+  out += ':';
+}
+
+void StringMember(std::string& out, std::string_view name, std::string_view text) {
+  AppendName(out, name);
+  AppendString(out, text);
+}
+
+void NumberMember(std::string& out, std::string_view name, long number) {
+  AppendName(out, name);
+  AppendNumber(out, number);
+}
+
+void BoolMember(std::string& out, std::string_view name, bool value) {
+  AppendName(out, name);
+  AppendBool(out, value);
+}
+
 // A CSS colour: the system colours by their CSS names, so that the page
 // follows the browser's (and a high-contrast user's) colours. Browsers draw
 // CSS's ButtonShadow as the button face itself, which would hide the white
@@ -74,10 +96,9 @@ std::string CssColour(const Paint& paint) {
 }
 
 void AppendLook(std::string& out, const Look& look) {
-  out += "{\"text\":";
-  AppendString(out, CssColour(look.text));
-  out += ",\"background\":";
-  AppendString(out, CssColour(look.background));
+  out += '{';
+  StringMember(out, "text", CssColour(look.text));
+  StringMember(out, "background", CssColour(look.background));
   out += '}';
 }
 
@@ -124,28 +145,24 @@ void AppendStyles(std::string& out, unsigned styles) {
 }
 
 void AppendTemplate(std::string& out, const WindowTemplate& window) {
-  out += "{\"caption\":";
-  AppendString(out, window.caption);
-  out += ",\"width\":";
-  AppendNumber(out, window.width);
-  out += ",\"height\":";
-  AppendNumber(out, window.height);
-  out += ",\"pointSize\":";
-  AppendNumber(out, window.point_size);
-  out += ",\"font\":";
-  AppendString(out, window.font);
-  out += ",\"controls\":[";
+  out += '{';
+  StringMember(out, "caption", window.caption);
+  NumberMember(out, "width", window.width);
+  NumberMember(out, "height", window.height);
+  NumberMember(out, "pointSize", window.point_size);
+  StringMember(out, "font", window.font);
+  AppendName(out, "controls");
+  out += '[';
   bool first = true;
   for (const ControlTemplate& control : window.controls) {
     if (!first) out += ',';
     first = false;
-    out += "{\"kind\":";
-    AppendString(out, KindName(control.kind));
-    out += ",\"id\":";
-    AppendNumber(out, control.id);
-    out += ",\"text\":";
-    AppendString(out, control.text);
-    out += ",\"box\":[";
+    out += '{';
+    StringMember(out, "kind", KindName(control.kind));
+    NumberMember(out, "id", control.id);
+    StringMember(out, "text", control.text);
+    AppendName(out, "box");
+    out += '[';
     AppendNumber(out, control.box.x);
     out += ',';
     AppendNumber(out, control.box.y);
@@ -153,12 +170,11 @@ void AppendTemplate(std::string& out, const WindowTemplate& window) {
     AppendNumber(out, control.box.width);
     out += ',';
     AppendNumber(out, control.box.height);
-    out += "],\"styles\":";
+    out += ']';
+    AppendName(out, "styles");
     AppendStyles(out, control.styles);
-    out += ",\"item\":";
-    AppendNumber(out, control.item);
-    out += ",\"name\":";
-    AppendString(out, control.name ? control.name : "");
+    NumberMember(out, "item", control.item);
+    StringMember(out, "name", control.name ? control.name : "");
     out += '}';
   }
   out += "]";
@@ -169,23 +185,24 @@ void AppendTemplate(std::string& out, const WindowTemplate& window) {
 const char* Answer(const WindowView& view) {
   for (FieldUndo& undo : g_field_undo) undo = {};
   std::string& out = g_answer;
-  out = "{\"switches\":[";
+  out = "{";
+  AppendName(out, "switches");
+  out += '[';
   AppendBool(out, view.switch_on[kWtrSwitch]);
   out += ',';
   AppendBool(out, view.switch_on[kErniSwitch]);
-  out += "],\"mode\":";
-  AppendNumber(out, static_cast<int>(view.mode));
-  out += ",\"refused\":";
-  AppendBool(out, view.refused);
-  out += ",\"fields\":[";
+  out += ']';
+  NumberMember(out, "mode", static_cast<int>(view.mode));
+  BoolMember(out, "refused", view.refused);
+  AppendName(out, "fields");
+  out += '[';
   for (int field = 0; field < kFieldCount; ++field) {
     const FieldView& shown = view.fields[static_cast<std::size_t>(field)];
     if (field > 0) out += ',';
-    out += "{\"text\":";
-    AppendString(out, shown.text.view());
-    out += ",\"input\":";
-    AppendBool(out, shown.input);
-    out += ",\"look\":";
+    out += '{';
+    StringMember(out, "text", shown.text.view());
+    BoolMember(out, "input", shown.input);
+    AppendName(out, "look");
     AppendLook(out, LookOf(shown));
     out += '}';
   }
@@ -207,10 +224,9 @@ void AppendOnCost(std::string& out, bool on, const ValueText& rate, const ValueT
     out += "null";
     return;
   }
-  out += "{\"rate\":";
-  AppendString(out, rate.view());
-  out += ",\"amount\":";
-  AppendString(out, amount.view());
+  out += '{';
+  StringMember(out, "rate", rate.view());
+  StringMember(out, "amount", amount.view());
   out += '}';
 }
 
@@ -223,16 +239,12 @@ const char* FieldAnswerText(int field, FieldAction action, const FieldEdit& edit
   g_edited_field = field;
   g_field_edit = edit;
   std::string& out = g_answer;
-  out = "{\"action\":";
-  AppendNumber(out, static_cast<int>(action));
-  out += ",\"text\":";
-  AppendString(out, edit.text);
-  out += ",\"anchor\":";
-  AppendNumber(out, edit.anchor);
-  out += ",\"caret\":";
-  AppendNumber(out, edit.caret);
-  out += ",\"copied\":";
-  AppendString(out, copied);
+  out = "{";
+  NumberMember(out, "action", static_cast<int>(action));
+  StringMember(out, "text", edit.text);
+  NumberMember(out, "anchor", edit.anchor);
+  NumberMember(out, "caret", edit.caret);
+  StringMember(out, "copied", copied);
   out += '}';
   return out.c_str();
 }
@@ -253,7 +265,7 @@ extern "C" {
 EMSCRIPTEN_KEEPALIVE const char* page_window_template(int which) {
   g_answer.clear();
   AppendTemplate(g_answer, which == 1 ? kAboutWindow : kMainWindow);
-  g_answer += ",\"headerLook\":";
+  AppendName(g_answer, "headerLook");
   AppendLook(g_answer, kHeaderLook);
   g_answer += '}';
   return g_answer.c_str();
@@ -273,22 +285,17 @@ EMSCRIPTEN_KEEPALIVE const char* page_view() { return Answer(ViewOf(g_model)); }
 EMSCRIPTEN_KEEPALIVE const char* page_cost_breakdown() {
   const CostBreakdown lines = BreakdownOf(g_model);
   std::string& out = g_answer;
-  out = "{\"pay\":";
-  AppendString(out, lines.pay.view());
-  out += ",\"wtr\":";
+  out = "{";
+  StringMember(out, "pay", lines.pay.view());
+  AppendName(out, "wtr");
   AppendOnCost(out, lines.wtr_on, lines.wtr_pct, lines.wtr);
-  out += ",\"erni\":";
+  AppendName(out, "erni");
   AppendOnCost(out, lines.erni_on, lines.erni_pct, lines.erni);
-  out += ",\"cost\":";
-  AppendString(out, lines.cost.view());
-  out += ",\"margin\":";
-  AppendString(out, lines.margin.view());
-  out += ",\"marginPct\":";
-  AppendString(out, lines.margin_pct.view());
-  out += ",\"charge\":";
-  AppendString(out, lines.charge.view());
-  out += ",\"addsUp\":";
-  AppendBool(out, lines.adds_up);
+  StringMember(out, "cost", lines.cost.view());
+  StringMember(out, "margin", lines.margin.view());
+  StringMember(out, "marginPct", lines.margin_pct.view());
+  StringMember(out, "charge", lines.charge.view());
+  BoolMember(out, "addsUp", lines.adds_up);
   out += '}';
   return out.c_str();
 }
