@@ -18,8 +18,9 @@ endif()
 set(RELEASE_FILES $<TARGET_FILE:KOVRateCalc> $<TARGET_PROPERTY:help_file,HELP_FILE>
                   ${PROJECT_BINARY_DIR}/README.txt ${PROJECT_BINARY_DIR}/LICENSE.txt)
 # The page, the same calculator in one HTML file for a browser, beside the
-# program: built with Emscripten as the web preset builds it, in a build
-# folder of its own. Without emcc the zip is made without it.
+# program: built with Emscripten as the web preset builds it, for size
+# (every byte of the one file is read before the calculator starts), in a
+# build folder of its own. Without emcc the zip is made without it.
 find_program(RATECALC_EMCC emcc)
 if(RATECALC_EMCC)
   set(web_build ${PROJECT_BINARY_DIR}/web-page)
@@ -31,7 +32,7 @@ if(RATECALC_EMCC)
     OUTPUT ${web_build}/KOVRateCalc.html
     COMMAND ${web_env} ${CMAKE_COMMAND} -S ${PROJECT_SOURCE_DIR} -B ${web_build} -G ${CMAKE_GENERATOR}
             -DCMAKE_TOOLCHAIN_FILE=${PROJECT_SOURCE_DIR}/web/emscripten-toolchain.cmake
-            -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
+            -DCMAKE_BUILD_TYPE=MinSizeRel -DBUILD_TESTING=OFF
     COMMAND ${web_env} ${CMAKE_COMMAND} --build ${web_build} --target web_page
     DEPENDS ${web_sources} ${PROJECT_SOURCE_DIR}/ui/resources/about.bmp
             ${PROJECT_SOURCE_DIR}/ui/resources/icon-48.png

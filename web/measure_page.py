@@ -3,9 +3,12 @@
 Chromium, beside a minimal page with one input: the median of RUNS fresh
 browsers each, the two pages in turns, and the median ratio of the turns.
 Ready is the moment the first calculation is possible (the page's
-"calculator-ready" mark), counted from the start of the navigation; memory
-is the page's renderer process (its proportional set size, from /proc) and
-its JavaScript heap.
+"calculator-ready" mark), counted from the start of the navigation. The
+one input's mark comes before the browser first lays it out, the
+calculator's after, so each page's first paint is given too, by which both
+have been laid out (the empty field makes no contentful paint, so it is the
+first paint). Memory is the page's renderer process (its proportional set
+size, from /proc) and its JavaScript heap.
 
 Usage: measure_page.py KOVRateCalc.html [RUNS]
 """
@@ -39,10 +42,12 @@ def measure(url):
                 break
             time.sleep(0.01)
         time.sleep(0.5)  # let the page settle before its memory is read
+        painted = driver.execute_script(
+            "const p = performance.getEntriesByName('first-paint'); return p.length ? p[0].startTime : null")
         driver.execute_cdp_cmd("Performance.enable", {})
         metrics = {m["name"]: m["value"] for m in driver.execute_cdp_cmd("Performance.getMetrics", {})["metrics"]}
         pss = sum(proportional_set_kib(pid) for pid in renderers_of(profile))
-        return ready, pss, metrics["JSHeapUsedSize"] / 1024
+        return ready, painted, pss, metrics["JSHeapUsedSize"] / 1024
     finally:
         driver.quit()
 
@@ -85,12 +90,13 @@ def main():
     for _ in range(runs):
         for name, path in pages:
             results[name].append(measure(path.as_uri()))
-    print("%-22s %10s %14s %12s" % ("page", "ready, ms", "renderer, KiB", "JS heap, KiB"))
+    print("%-22s %10s %16s %14s %12s" % ("page", "ready, ms", "first paint, ms", "renderer, KiB", "JS heap, KiB"))
     for name, _ in pages:
-        print("%-22s %10.1f %14.0f %12.0f" % ((name,) + tuple(statistics.median(r[i] for r in results[name])
-                                                             for i in range(3))))
-    ratios = [r[0] / one[0] for r, one in zip(results[page.name], results["one input"])]
-    print("ready, against one input: %.2f (median of %d turns)" % (statistics.median(ratios), runs))
+        print("%-22s %10.1f %16.1f %14.0f %12.0f" % ((name,) + tuple(statistics.median(r[i] for r in results[name])
+                                                                   for i in range(4))))
+    for what, i in (("ready", 0), ("first paint", 1)):
+        ratios = [r[i] / one[i] for r, one in zip(results[page.name], results["one input"])]
+        print("%s, against one input: %.2f (median of %d turns)" % (what, statistics.median(ratios), runs))
     print("%s: %d bytes" % (page.name, page.stat().st_size))
 
 

@@ -140,7 +140,7 @@ function makeControl(control, index, template) {
 }
 
 function layOut(template, client, captionElement) {
-  const font = `${template.pointSize}pt "${template.font}", Tahoma, "DejaVu Sans", "Liberation Sans", Arial, sans-serif`;
+  const font = `${template.pointSize}pt "${template.font}", var(--typefaces)`;
   const units = dialogUnits(font);
   captionElement.textContent = template.caption;
   client.style.font = font;
@@ -167,6 +167,11 @@ function layOut(template, client, captionElement) {
 // the fields are scrolled back once all are drawn, so that the page is laid
 // out once rather than once a field.
 function draw(view) {
+  showView(view);
+  for (const element of fields) element.scrollLeft = 0;
+}
+
+function showView(view) {
   view.switches.forEach((on, which) => (switches[which].checked = on));
   for (const [mode, button] of modeButtons) button.checked = mode === view.mode;
   view.fields.forEach((shown, field) => {
@@ -176,7 +181,6 @@ function draw(view) {
     paint(element, shown.look);
     element.setSelectionRange(0, 0);
   });
-  for (const element of fields) element.scrollLeft = 0;
   if (view.refused) beep();
   keepFigures();
   drawBreakdown(view);
@@ -547,12 +551,18 @@ function showHelpPage(name) {
   helpFrame().srcdoc = helpPage(name).textContent;
 }
 
-// The help's frame is made when the help is first opened: an empty frame
-// costs the page's start more than all the rest of its markup.
+// The help's frame is made when the help is first opened: an empty frame,
+// or even markup kept inert for one, costs the page's start more than all
+// the rest of its markup. The sandbox keeps the help's pages from the
+// page's script and storage.
 function helpFrame() {
   if (!$("help-frame")) {
-    $("help").append($("help-frame-markup").content.cloneNode(true));
-    $("help-frame").addEventListener("load", onHelpLoaded);
+    const frame = document.createElement("iframe");
+    frame.id = "help-frame";
+    frame.title = "Help";
+    frame.sandbox = "allow-same-origin";
+    frame.addEventListener("load", onHelpLoaded);
+    $("help").append(frame);
   }
   return $("help-frame");
 }
@@ -614,7 +624,9 @@ function startPage() {
   fitToScreen();
   addEventListener("resize", fitToScreen);
   restoreFigures();
-  draw(answer(rules("page_view")));
+  // New fields show their text from its start: scrolling them back would
+  // lay the page out once more before it is ready.
+  showView(answer(rules("page_view")));
   $("window").addEventListener("keydown", onWindowKey);
   document.addEventListener("keydown", onPageKey);
   $("open-settings").addEventListener("change", (event) => openSettingsFile(event.target));
