@@ -551,10 +551,10 @@ function showHelpPage(name) {
   helpFrame().srcdoc = helpPage(name).textContent;
 }
 
-// The help's frame is made when the help is first opened: an empty frame,
-// or even markup kept inert for one, costs the page's start more than all
-// the rest of its markup. The sandbox keeps the help's pages from the
-// page's script and storage.
+// The help's frame is made when the help is first opened: an empty frame
+// costs the page's start more than all the rest of its markup, and even
+// inert markup for one makes a document of its own. In its sandbox the
+// help's pages run no script.
 function helpFrame() {
   if (!$("help-frame")) {
     const frame = document.createElement("iframe");
